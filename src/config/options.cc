@@ -1,0 +1,217 @@
+#include "config/options.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "config/banner.h"
+#include "core/frontend.h"
+#include "core/output.h"
+#include "core/strutil.h"
+
+namespace trosk {
+
+RunSettings runSettings;
+int32_t promptLevel = 1;
+int32_t progressBar = 1;
+int32_t showMode = 0;
+const char* commentText = nullptr;
+const char* accessOption = nullptr;
+char tempDir[kTempDirSize] = ".";
+int16_t webPort = 0;
+
+namespace {
+
+enum Keyword {
+  kAdd = 1, kAlpha, kBeta, kCurrent, kDecode, kDirectory, kEncode, kHelp, kHost, kInit,
+  kLog, kPlatform, kPort, kPrompt, kRemotedir, kStatus, kShow, kText, kDownload, kUpload,
+  kUser, kVersion, kVerbose, kWebhdr, kDump, kStable, kSource, kMdy, kDmy, kVerify,
+  kBackup, kNobar, kSubversion, kComment, kAccess, kLocalhost, kSuffix, kClient, kServer,
+  kZip, kTempdir,
+};
+
+const char* const kKeywords[] = {
+    "add",    "alpha",   "beta",      "current", "decode",  "directory", "encode",
+    "help",   "host",    "init",      "log",     "platform", "port",     "prompt",
+    "remotedir", "status", "show",    "text",    "download", "upload",   "user",
+    "version", "verbose", "webhdr",   "dump",    "stable",  "source",    "mdy",
+    "dmy",    "verify",  "backup",    "nobar",   "subversion", "comment", "access",
+    "localhost", "suffix", "client",  "server",  "zip",     "tempdir",   nullptr,
+};
+static_assert(sizeof kKeywords / sizeof kKeywords[0] == kKeywordCount + 1);
+
+// Position i holds the one-letter form of keyword i + 1; '-' marks none.
+constexpr const char* kLetters = "aABcdDehHiL-PpRsSt-uUvVWX--------C-----";
+constexpr std::size_t kMaxKeywordLength = 30;
+
+// Walks the argument vector on behalf of one option.
+struct Cursor {
+  char** argv;
+  int argc;
+  int i;  // index of the option being handled
+  const char* current;  // the option, or the value it consumed
+
+  bool hasnext() const { return i + 1 < argc; }
+  const char* peek() const { return argv[i + 1]; }
+  const char* take() {
+    current = argv[++i];
+    return current;
+  }
+  // A value: the next argument unless it is another option.
+  const char* value() { return hasnext() && peek()[0] != '-' ? take() : nullptr; }
+  // Anything that follows, options included.
+  const char* anything() { return hasnext() ? take() : nullptr; }
+  // An optional number, or `absent`.
+  int number(int absent) { return hasnext() && isnumber(peek()) ? std::atoi(take()) : absent; }
+};
+
+void unrecognized(const char* argument) { errormsg("Unrecognized option: %s", argument); }
+
+const char* required(Cursor& c, const char* message) {
+  const char* v = c.value();
+  if (!v) errormsg(message);
+  return v;
+}
+
+void setdownload(Cursor& c, int& flags, RunSettings& s) {
+  int n = c.number(-1);
+  flags |= CMD_DOWNLOAD;
+  s.noVerify = n == 0 ? 1 : 0;
+}
+
+int applyoption(int keyword, Cursor& c, RunSettings& s) {
+  int flags = 0;
+  switch (keyword) {
+    case kAdd:
+      flags |= CMD_UPLOAD;
+      while (c.hasnext() && c.peek()[0] != '-') s.addFiles.push_back(c.take());
+      s.addCount = static_cast<int32_t>(s.addFiles.size());
+      break;
+    case kAlpha: s.release = kReleaseAlpha; break;
+    case kBeta: s.release = kReleaseBeta; break;
+    case kCurrent:
+      flags |= CMD_UPLOAD | CMD_CURRENT | CMD_INIT;
+      for (int k = 0; k < 3 && c.hasnext() && c.peek()[0] != '-' && isnumber(c.peek()); ++k) {
+        s.current[k] = std::atoi(c.take());
+        s.currentMask = static_cast<int16_t>(s.currentMask | (1 << k));
+      }
+      break;
+    case kDecode: flags |= CMD_NO_DECODE; break;
+    case kDirectory: s.versionDir = required(c, "missing local dir name"); break;
+    case kEncode: flags |= CMD_ENCODE; break;
+    case kHelp:
+      showbanner();
+      showhelp();
+      endprocess(0);
+    case kHost: s.hostName = required(c, "missing hostname"); break;
+    case kInit: flags |= CMD_INIT; break;
+    case kLog: flags |= CMD_DISPLAY; showMode |= SHOW_LOG; break;
+    case kPlatform: s.platform = required(c, "missing platform name"); break;
+    case kPort:
+      s.port = c.number(-1);
+      if (s.port <= 0) errormsg("invalid port number: %s", c.current);
+      webPort = static_cast<int16_t>(s.port);
+      break;
+    case kPrompt:
+      if (int n = c.number(-1); n >= 0) promptLevel = n;
+      break;
+    case kRemotedir:
+      s.remoteDir = c.anything();
+      if (!s.remoteDir) errormsg("missing remote trosk dir name");
+      break;
+    case kStatus: {
+      int n = c.number(0);
+      flags |= CMD_STATUS;
+      if (n & 1) flags |= CMD_LIST_ALL;
+      if (n & 2) flags |= CMD_REPORT_ONLY;
+      if (n & 4) flags |= CMD_HIDDEN;
+      break;
+    }
+    case kShow: flags |= CMD_DISPLAY; showMode |= SHOW_VERSIONS; break;
+    case kText: unrecognized(c.current); break;
+    case kDownload: setdownload(c, flags, s); break;
+    case kUpload:
+      flags |= CMD_UPLOAD;
+      setdownload(c, flags, s);
+      break;
+    case kUser: s.userName = required(c, "missing user name"); break;
+    case kVersion: {
+      const char* v = c.anything();
+      s.version = v ? parsevers(v, &s.subversion) : -1;
+      if (s.version <= 0) errormsg("invalid version number: %s", c.current);
+      break;
+    }
+    case kVerbose:
+      if (c.hasnext() && isnumber(c.peek())) {
+        verboseLevel = static_cast<int16_t>(std::atoi(c.take()));
+      } else {
+        flags |= CMD_LIST_ALL;
+      }
+      break;
+    case kWebhdr: showMode |= SHOW_WEBHDR; break;
+    case kDump: flags |= CMD_DISPLAY; showMode |= SHOW_DUMP; break;
+    case kStable: s.release = kReleaseStable; break;
+    case kSource: s.source = c.number(-1) != 0 ? 1 : -1; break;
+    case kMdy: s.dateOrder = 0; break;
+    case kDmy: s.dateOrder = 1; break;
+    case kVerify: flags |= CMD_VERIFY; s.noVerify = 0; break;
+    case kBackup: s.backup = static_cast<int16_t>(c.number(1)); break;
+    case kNobar: progressBar = 0; break;
+    case kSubversion:
+      s.subversion = c.number(-1);
+      if (s.subversion <= 0) errormsg("invalid subversion number: %s", c.current);
+      break;
+    case kComment: commentText = c.anything(); break;
+    case kAccess: {
+      const char* v = c.value();
+      accessOption = v ? v : "0";
+      break;
+    }
+    case kLocalhost: s.localHost = required(c, "missing hostname"); break;
+    case kSuffix: s.suffix = c.anything(); break;
+    case kClient: s.peerMode = 1; break;
+    case kServer: s.peerMode = 2; break;
+    case kZip: flags |= CMD_ZIP; break;
+    case kTempdir:
+      if (const char* v = c.anything()) copystr(v, tempDir, kTempDirSize - 1);
+      break;
+    default: unrecognized(c.current);
+  }
+  return flags;
+}
+
+}  // namespace
+
+int getoption(const char* argument) {
+  const char* rest = argument[0] == '-' ? argument + 1 : argument;
+  if (rest[0] == '?') return kHelp;
+  if (rest[0] != '\0' && rest[1] == '\0') {
+    if (rest[0] == '-') return 0;  // '-' fills the places of keywords without a letter
+    return findletter(rest[0], kLetters) + 1;
+  }
+  char word[kMaxKeywordLength + 1];
+  copystr(rest, word, kMaxKeywordLength);
+  lowerstr(word);
+  return findkey(word, kKeywords) + 1;
+}
+
+int parseoptions(RunSettings& settings, char** argv, int argc) {
+  settings = RunSettings{};
+  int flags = 0;
+  int i = 1;
+  if (argc >= 2 && argv[1][0] != '-') {
+    settings.projectName = argv[1];
+    i = 2;
+  }
+  for (; i < argc; ++i) {
+    const char* argument = argv[i];
+    int keyword = argument[0] == '-' ? getoption(argument) : 0;
+    if (keyword < 1 || keyword > kKeywordCount) unrecognized(argument);
+    Cursor c{argv, argc, i, argument};
+    flags |= applyoption(keyword, c, settings);
+    i = c.i;
+  }
+  if (tempDir[0] == '\0') copystr(".", tempDir, kTempDirSize - 1);
+  return flags;
+}
+
+}  // namespace trosk

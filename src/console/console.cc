@@ -1,0 +1,72 @@
+#include "console/console.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "config/options.h"
+
+namespace trosk {
+
+namespace {
+constexpr const char* kButtonLegend = "[y yes, n no, A yes to all, X no to all, d show differences] ";
+constexpr int kBarWidth = 40;
+}  // namespace
+
+ConsoleFrontend::ConsoleFrontend(FILE* in, FILE* err) : in_(in), err_(err) {}
+
+void ConsoleFrontend::ask(std::string_view question, char* answer, std::size_t size, bool buttons) {
+  if (size == 0) return;
+  answer[0] = '\0';
+  if (shown_ >= 0) std::fputc('\n', err_);
+  shown_ = -1;
+  std::fprintf(err_, "%.*s", static_cast<int>(question.size()), question.data());
+  if (buttons) std::fprintf(err_, "%s", kButtonLegend);
+  std::fflush(err_);
+  if (!std::fgets(answer, static_cast<int>(size), in_)) {
+    answer[0] = '\0';
+    std::fputc('\n', err_);
+    return;
+  }
+  // A line longer than the buffer: the rest is not an answer to the next question.
+  if (std::strchr(answer, '\n') == nullptr) {
+    int c;
+    while ((c = std::fgetc(in_)) != EOF && c != '\n') {
+    }
+  }
+}
+
+void ConsoleFrontend::alert(std::string_view text) {
+  if (shown_ >= 0) std::fputc('\n', err_);
+  shown_ = -1;
+  std::fprintf(err_, "%.*s\n", static_cast<int>(text.size()), text.data());
+  std::fflush(err_);
+}
+
+void ConsoleFrontend::quit(int code) {
+  std::fflush(stdout);
+  std::exit(code);
+}
+
+bool ConsoleFrontend::showsbar() const { return progressBar == 1 && isatty(fileno(err_)); }
+
+int ConsoleFrontend::progress(int percent) {
+  if (!showsbar()) return 0;
+  if (percent < 0) {
+    if (shown_ >= 0) std::fprintf(err_, "\r%*s\r", kBarWidth + 80, "");
+    shown_ = -1;
+  } else if (percent != shown_) {
+    if (percent > 100) percent = 100;
+    int filled = percent * kBarWidth / 100;
+    std::fprintf(err_, "\r%.60s[%.*s%*s] %3d%%", caption_.c_str(), filled,
+                 "########################################", kBarWidth - filled, "", percent);
+    shown_ = percent;
+  }
+  std::fflush(err_);
+  return 0;
+}
+
+void ConsoleFrontend::caption(std::string_view text) { caption_.assign(text); }
+
+}  // namespace trosk

@@ -1,0 +1,37 @@
+// The user-facing side of messages: questions, alerts, the process exit and
+// the progress bar. The engine talks only to this interface; the console
+// front end implements it for real and tests replace it.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace trosk {
+
+struct Frontend {
+  virtual ~Frontend() = default;
+  // Shows the question and fills `answer` (capacity `size`, always
+  // NUL-terminated) with what the user typed; `buttons` is true for a
+  // one-letter question (y, n, A, X, d), false for a line of text.
+  virtual void ask(std::string_view question, char* answer, std::size_t size, bool buttons) = 0;
+  // Shows an alert text and returns when the user has seen it.
+  virtual void alert(std::string_view text) = 0;
+  // Ends the process with the given exit code; never returns.
+  [[noreturn]] virtual void quit(int code) = 0;
+  // Progress of a long step in percent (0-100), or -1 to hide the bar.
+  // Returns a negative value when the user cancelled.
+  virtual int progress(int percent) = 0;
+  // Text shown in front of the progress bar; empty clears it.
+  virtual void caption(std::string_view text) = 0;
+};
+
+// The front end in use. Before one is installed, questions get an empty
+// answer, alerts go to standard error and the process exits normally.
+Frontend& frontend();
+// Installs `f` (not owned) and returns the previous one; null restores the
+// built-in default.
+Frontend* setfrontend(Frontend* f);
+// Ends the process through the front end in use.
+[[noreturn]] void endprocess(int code);
+
+}  // namespace trosk
