@@ -1,0 +1,50 @@
+// Reading a host file: by direct path when the host is a local path, over
+// HTTP GET otherwise; into memory or into a file (replaced only when the
+// download is complete), with VTP decoding on request.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "xml/xmlnode.h"
+
+namespace trosk {
+
+// Where a file is read from.
+struct Remote {
+  const char* host = nullptr;        // a direct path, or name[:port] / http://name[:port][/base]
+  int port = 0;                      // 0: from the host text, else 80
+  const char* credential = nullptr;  // "Authorization: Basic ..." line, or null
+  int32_t* connection = nullptr;     // kept-open socket holder, or null
+};
+
+// getfile flags (the HTTP request bits where they overlap).
+inline constexpr int kFetchKeepHeader = 0x002;  // keep the HTTP header in front of the body
+inline constexpr int kFetchNegStatus = 0x004;   // status >= 300 gives its negative
+inline constexpr int kFetchToFile = 0x008;      // store into `destfile`
+inline constexpr int kFetchDecode = 0x010;      // decode VTP armour
+inline constexpr int kFetchMakeDirs = 0x200;    // make the destination's directories
+inline constexpr int kFetchDownload = 0x21c;    // what a download passes
+
+inline constexpr std::size_t kMaxMemoryBody = std::size_t{256} << 20;
+
+// Reads `path` (below the host root; a path without a leading '/' is taken
+// relative to it too) into `body` or, with kFetchToFile, into `destfile`.
+// Returns the body length, or a negative code: -1 not found or unreadable,
+// -2 destination not writable, -N an HTTP status N >= 300.
+long long getfile(const Remote& remote, const char* path, int flags, std::string* body,
+                  const char* destfile);
+
+// Fetches and parses an XML file: 1, or the negative getfile result, or -2
+// when the text is not parsable XML.
+int getxml(const Remote& remote, const char* path, XmlDocument& doc);
+// Releases a fetched document. Returns 0.
+int freedoc(XmlDocument& doc);
+// Copies the value of the first element called `name` below node into `out`
+// (size bytes); "" when there is none. Returns out.
+const char* xmlgettext(XmlNode* node, const char* name, char* out, int size);
+
+// Closes a kept-open connection and clears the holder. Returns 0.
+int closeconnection(int32_t* connection);
+
+}  // namespace trosk

@@ -1,0 +1,77 @@
+// Measuring files: size, byte sum, parity, rotating check, modification
+// stamp and version tag; comparing two measurements; date texts and the small
+// file-system tests the repository code uses.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+namespace trosk {
+
+struct FileStats {
+  int16_t parity = 0;    // XOR of all bytes; -1 when the file cannot be opened
+  int16_t crc = 0;       // 8-bit rotating check
+  int32_t checksum = 0;  // sum of all bytes modulo 2^32
+  int32_t size = 0;
+  int32_t date = 0;      // YYYYMMDD, local time
+  int32_t time = 0;      // HHMMSS, local time
+  float version = 0;     // number after "VERSIONTAG=", 0 when none
+};
+
+// File kinds.
+inline constexpr int kFileEmpty = 0;
+inline constexpr int kFileText = 1;
+inline constexpr int kFileBinary = 2;
+inline constexpr int kFileExistsEmpty = 3;
+
+inline constexpr int kStatsSizeOnly = 4;  // filestats flag
+
+// Comparison bits of cmpchecks.
+inline constexpr int kSameSize = 0x001;
+inline constexpr int kSameChecksum = 0x002;
+inline constexpr int kSameCrc = 0x004;
+inline constexpr int kSameDate = 0x008;
+inline constexpr int kSameTime = 0x010;
+inline constexpr int kSameVersion = 0x020;
+inline constexpr int kNewer = 0x040;
+inline constexpr int kOlder = 0x080;
+inline constexpr int kDiffSize = 0x200;
+inline constexpr int kDiffChecksum = 0x400;
+inline constexpr int kDiffCrc = 0x800;
+inline constexpr int kDiffDate = 0x1000;
+inline constexpr int kDiffTime = 0x2000;
+inline constexpr int kDiffVersion = 0x4000;
+inline constexpr int kContentDiffers = 0xE00;
+inline constexpr int kStampDiffers = 0x3000;
+inline constexpr int kCompareStampOnly = 2;  // cmpchecks mode
+
+// Measures a file (by path, or the open stream when path is null). Returns
+// the file kind. With kStatsSizeOnly only the size is taken.
+int filestats(const char* path, FILE* stream, FileStats* stats, int flags);
+// filestats plus the modification date and time; kind 0 becomes 3 for an
+// existing empty file. With kStatsSizeOnly no content is read.
+int filecheck(const char* path, FileStats* stats, int flags);
+// Compares recorded stats with actual ones; mode kCompareStampOnly compares
+// sizes, versions, dates and times only. Returns the comparison bits.
+int cmpchecks(const FileStats& recorded, const FileStats& actual, int mode);
+// Size by seeking to the end (a stream's position is restored); -1 when the
+// file cannot be opened.
+int64_t filesize(const char* path, FILE* stream);
+// 0 absent, -1 a directory, 1 anything else.
+int exists(const char* path);
+
+// "%2d/%02d/%02d %2d:%02d:%02d" in month/day/year order, or day/month/year
+// with dateOrder 1. Two static buffers are used in turn.
+const char* datetext(int32_t date, int32_t time);
+// The current local time, "%2d/%02d/%02d %02d:%02d:%02d".
+const char* nowtext();
+
+// '/', ':' and '\\' separate path components.
+bool isseparator(char c);
+// Index after the last separator, 0 when none.
+std::size_t dirlength(const char* path);
+// The text after the last separator.
+const char* basename(const char* path);
+
+}  // namespace trosk

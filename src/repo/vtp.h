@@ -1,0 +1,51 @@
+// VTP: the ASCII armour in which binary files travel and are stored on the
+// host. "[VTP " key=value fields "]" and then the encoded bytes in short
+// lines; the decoder takes the text chunk by chunk and refuses corruption.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace trosk {
+
+inline constexpr std::string_view kVtpMagic = "[VTP ";
+
+// True when the text begins like VTP armour.
+bool isvtp(std::string_view start);
+
+// Encodes all of `in` onto `out`. Returns the armoured bytes written, or -1
+// on a read or write failure.
+long long vtpencode(FILE* in, FILE* out);
+std::string vtpencodestring(std::string_view data);
+
+// Receives decoded bytes; returns false to stop decoding.
+using VtpSink = std::function<bool(const char*, std::size_t)>;
+
+struct VtpDecoder {
+  // Feeds armoured text (the header included). Returns 0, or -1 once the
+  // armour is found corrupt (the decoder then stays failed).
+  int feed(const char* data, std::size_t n, const VtpSink& sink);
+  // Returns 0 when the armour was complete and every check matched.
+  int finish();
+  // The decoded size announced by "NB", -1 until the header was read.
+  int64_t decodedsize() const { return announced; }
+
+  int64_t announced = -1;
+  // Implementation state.
+  int state = 0;
+  std::string header;
+  uint32_t bits = 0;
+  int nbits = 0;
+  uint64_t produced = 0;
+  uint32_t check = 0;
+  std::string trailer;
+};
+
+// Decodes a whole armoured text. Returns 0 and the bytes, or -1.
+int vtpdecodestring(std::string_view armour, std::string* out);
+
+}  // namespace trosk

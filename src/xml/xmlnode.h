@@ -1,0 +1,121 @@
+// The in-memory XML tree: one XmlNode per element, made by the parser or
+// built in memory, found by dotted paths of element names (compared without
+// regard to ASCII case), changed, and freed.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "core/memory.h"
+
+namespace trosk {
+
+// Node types.
+inline constexpr int16_t kXmlDocument = 0;
+inline constexpr int16_t kXmlElement = 1;
+inline constexpr int16_t kXmlText = 3;
+inline constexpr int16_t kXmlCdata = 4;
+
+// Node flags.
+inline constexpr uint16_t kXmlValueInText = 1;  // value lies in a document text
+inline constexpr uint16_t kXmlValueOwned = 2;   // value is a copy the node owns
+inline constexpr uint16_t kXmlNameOwned = 4;    // name is a copy the node owns
+
+// xmlfree flags.
+inline constexpr int kXmlFreeSiblings = 1;
+inline constexpr int kXmlFreeUnlink = 2;
+
+// xmlfind flags.
+inline constexpr int kXmlFindSiblings = 1;  // go on with the start node's following siblings
+inline constexpr int kXmlFindChildren = 2;  // only the start node and its direct children
+
+inline constexpr int kXmlMaxLevels = 41;  // depth of the search and dump stacks
+
+struct XmlAttr {
+  char* name;
+  char* value;
+};
+
+struct XmlNode {
+  int16_t type;
+  uint32_t nchild;   // children (a project of 100,000 files needs more than 16 bits)
+  int32_t nattr;
+  int32_t namelen;
+  int32_t vallen;    // 0: the node has no value
+  uint16_t flags;
+  char* span;        // where the node's text begins (parsed nodes)
+  int64_t spanlen;   // bytes from span to the end of the enclosing text
+  char* name;
+  char* value;
+  char* attrtext;
+  XmlNode* parent;
+  XmlNode* first;
+  XmlNode* last;
+  XmlNode* prev;
+  XmlNode* next;
+  int32_t attrlen;
+  int32_t attrcap;
+  XmlAttr* attrs;
+};
+
+// Appends a zero-filled node named `name` (copied; null or empty gives no
+// name) as the last child of `parent` (when not null). Returns the node.
+XmlNode* xmlnode(XmlNode* parent, const char* name);
+// xmlnode, then a copied value (when non-empty) and the type. Returns the node.
+XmlNode* xmladdval(XmlNode* parent, const char* name, const char* value, int type);
+// Replaces the value with a copy of `value`. Returns the new length (0 when empty).
+int32_t xml_val(XmlNode* node, const char* value);
+// The value as a NUL-terminated text ("" when none), valid until the next call.
+const char* xmlval(const XmlNode* node);
+// The n-th node (n <= 1: the first) matching the dotted path, depth-first
+// from `start`; `out` (when given) receives the names on the way, joined by
+// ".". Null when there is none.
+XmlNode* xmlfind(XmlNode* start, const char* path, int n, char* out, int outsize, int flags);
+// The n-th node called `name` among `start` and its direct children.
+XmlNode* xmlchild(XmlNode* start, const char* name, int n);
+// The value of the first node matching the path, or null when none matches.
+const char* xmlpathval(XmlNode* start, const char* path);
+uint32_t xmlnchild(const XmlNode* node);
+// Frees the node with its descendants (kXmlFreeSiblings: and its following
+// siblings; kXmlFreeUnlink: take it out of its parent first). Returns 0.
+int xmlfree(XmlNode* node, int flags);
+// Frees all children of the node. Returns 0.
+int xmlfreekids(XmlNode* node);
+
+// The rest of the model.
+XmlNode* xmlelem(const char* name);
+XmlNode* xmltxtnod(const char* text);
+std::string xmlencod(std::string_view text);
+std::string xmldecod(std::string_view text);
+XmlNode* xmlnthkid(XmlNode* node, int n);
+const char* xmlattrib(const XmlNode* node, int index, const char** name);
+const char* xmlattval(const XmlNode* node, const char* name);
+const char* const* xmlgetatt(const char* packed, int length, int max);
+int Q_tmpstr(const char* text, const char** out);
+int xmlquery(char* text, int length, char* out, int outsize, const char* tag);
+
+// Frees a whole tree (the node and its siblings) when it goes out of scope.
+struct XmlTreeDeleter {
+  void operator()(XmlNode* node) const { xmlfree(node, kXmlFreeSiblings); }
+};
+using XmlTree = std::unique_ptr<XmlNode, XmlTreeDeleter>;
+
+struct MemDeleter {
+  void operator()(void* block) const { freemem(block); }
+};
+using TextBuffer = std::unique_ptr<char, MemDeleter>;
+
+// A loaded file: its text, which the tree points into, and the tree. The
+// tree is released before the text.
+struct XmlDocument {
+  TextBuffer text;
+  XmlTree root;
+  char filename[512] = {};
+  // Clears the record (tree first, then text).
+  void clear();
+};
+
+}  // namespace trosk

@@ -1,0 +1,44 @@
+// Reads XML text into a tree: small and forgiving, in place (names and values
+// point into the text, which is modified), and linear in the text's size.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+
+#include "xml/xmlnode.h"
+
+namespace trosk {
+
+inline constexpr std::size_t kMaxTextFile = std::size_t{1} << 30;  // 1 GiB
+inline constexpr int kMaxXmlDepth = 1000;
+
+// xmlload flags.
+inline constexpr int kXmlLoadAny = 1;      // parse without a leading "<?xml"
+inline constexpr int kXmlLoadKeepText = 2; // keep the text when the parse fails
+
+// Reads a whole text file (by path, or the open `stream` when path is null)
+// into a NUL-terminated buffer; CR LF is read as LF. `terminator` (non-zero)
+// ends the text, as does a NUL byte; `translation` is null or 2k bytes of
+// replacement pairs. `length` receives the text length and `lines` (may be
+// null) the number of LF bytes. Null when the file cannot be read or is
+// larger than kMaxTextFile (reported).
+TextBuffer txtfil(const char* path, std::size_t* length, FILE* stream, int terminator,
+                  const char* translation, long* lines);
+
+// Loads and parses a file: 1 on success, -1 when it cannot be read, -2 when
+// it holds no parsable XML.
+int xmlload(const char* path, XmlDocument& doc, int flags);
+
+// Parses a NUL-terminated text that the caller keeps alive as long as the
+// tree. Returns the document node (type 0), or null.
+XmlNode* xmlparsetext(char* text);
+
+// Parses the element whose span the node carries: the offset where it ended
+// (> 0), 0 when no start tag was found, or a negative error code.
+int64_t xml_parse(XmlNode* node);
+
+// Splits a start tag's attribute text into the node's table: the count, or
+// -6 when an attribute cannot be read.
+int xmlprsatt(XmlNode* node, char* text, int32_t length);
+
+}  // namespace trosk
