@@ -1,0 +1,124 @@
+# Shared set-up of the end-to-end scenarios: each scenario sources this file,
+# works in its own scratch directory and runs the real binary.
+set -u
+TROSK_BIN=${TROSK_BIN:?TROSK_BIN names the trosk binary}
+SCRATCH=$(mktemp -d "${TMPDIR:-/tmp}/trosk-e2e-XXXXXX")
+trap 'e2e_cleanup' EXIT
+cd "$SCRATCH"
+failures=0
+passes=0
+current_test=""
+
+e2e_cleanup() {
+  [ -n "${NGINX_PREFIX:-}" ] && stop_nginx
+  cd /
+  rm -rf "$SCRATCH"
+}
+
+# test_case NAME: starts a case; its checks report under that name.
+test_case() {
+  current_test=$1
+}
+
+pass() { passes=$((passes + 1)); }
+fail() {
+  failures=$((failures + 1))
+  echo "FAIL [$current_test]: $*" >&2
+}
+
+# run [ANSWERS] -- ARGS...: runs trosk with the answers on standard input;
+# sets $out (standard output), $err (standard error) and $rc.
+run() {
+  local answers=""
+  if [ "$1" != "--" ]; then answers=$1; shift; fi
+  shift
+  printf '%b' "$answers" >"$SCRATCH/.stdin"
+  "$TROSK_BIN" "$@" <"$SCRATCH/.stdin" >"$SCRATCH/.stdout" 2>"$SCRATCH/.stderr"
+  rc=$?
+  out=$(cat "$SCRATCH/.stdout")
+  err=$(cat "$SCRATCH/.stderr")
+}
+
+expect_rc() {
+  if [ "$rc" = "$1" ]; then pass; else fail "exit code $rc, expected $1 (stderr: $err)"; fi
+}
+expect_out() {
+  if grep -qF -- "$1" <<<"$out"; then pass; else fail "stdout lacks: $1"$'\n'"$out"; fi
+}
+expect_no_out() {
+  if grep -qF -- "$1" <<<"$out"; then fail "stdout has: $1"; else pass; fi
+}
+expect_err() {
+  if grep -qF -- "$1" <<<"$err"; then pass; else fail "stderr lacks: $1"$'\n'"$err"; fi
+}
+expect_file() {
+  if [ -e "$1" ]; then pass; else fail "missing file: $1"; fi
+}
+expect_no_file() {
+  if [ -e "$1" ]; then fail "unexpected file: $1"; else pass; fi
+}
+expect_same() {
+  if cmp -s "$1" "$2"; then pass; else fail "files differ: $1 $2"; fi
+}
+expect_grep() {
+  if grep -qF -- "$1" "$2" 2>/dev/null; then pass; else fail "$2 lacks: $1"; fi
+}
+
+# start_nginx ROOT [USER PASSWORD]: serves ROOT on a free loopback port
+# (in $NGINX_PORT), with Basic authorisation when a user is given.
+start_nginx() {
+  local root=$1 user=${2:-} password=${3:-}
+  local nginx_bin
+  nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
+  NGINX_PREFIX="$SCRATCH/.nginx"
+  mkdir -p "$NGINX_PREFIX/logs" "$NGINX_PREFIX/tmp"
+  local auth=""
+  if [ -n "$user" ]; then
+    printf '%s:%s\n' "$user" "$(openssl passwd -apr1 "$password")" >"$NGINX_PREFIX/htpasswd"
+    auth="auth_basic \"trosk\"; auth_basic_user_file $NGINX_PREFIX/htpasswd;"
+  fi
+  local attempt
+  for attempt in 1 2 3 4 5; do
+    NGINX_PORT=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1]); s.close()')
+    cat >"$NGINX_PREFIX/nginx.conf" <<CONF
+daemon on;
+worker_processes 1;
+pid $NGINX_PREFIX/nginx.pid;
+error_log $NGINX_PREFIX/logs/error.log;
+events { worker_connections 64; }
+http {
+  access_log off;
+  client_body_temp_path $NGINX_PREFIX/tmp;
+  proxy_temp_path $NGINX_PREFIX/tmp;
+  fastcgi_temp_path $NGINX_PREFIX/tmp;
+  uwsgi_temp_path $NGINX_PREFIX/tmp;
+  scgi_temp_path $NGINX_PREFIX/tmp;
+  default_type application/octet-stream;
+  keepalive_requests 100000;
+  server {
+    listen 127.0.0.1:$NGINX_PORT;
+    root $root;
+    $auth
+  }
+}
+CONF
+    if "$nginx_bin" -p "$NGINX_PREFIX" -c "$NGINX_PREFIX/nginx.conf" 2>/dev/null; then
+      return 0
+    fi
+  done
+  echo "nginx did not start" >&2
+  return 1
+}
+
+stop_nginx() {
+  local nginx_bin
+  nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
+  "$nginx_bin" -p "$NGINX_PREFIX" -c "$NGINX_PREFIX/nginx.conf" -s stop 2>/dev/null
+  NGINX_PREFIX=""
+}
+
+# finish: prints the tally and sets the exit status of the scenario.
+finish() {
+  echo "$passes passed, $failures failed"
+  [ "$failures" = 0 ]
+}
