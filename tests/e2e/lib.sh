@@ -3,6 +3,7 @@
 set -u
 TROSK_BIN=${TROSK_BIN:?TROSK_BIN names the trosk binary}
 SCRATCH=$(mktemp -d "${TMPDIR:-/tmp}/trosk-e2e-XXXXXX")
+chmod 755 "$SCRATCH"  # the web server's workers read hosts below it
 trap 'e2e_cleanup' EXIT
 cd "$SCRATCH"
 failures=0
