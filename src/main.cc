@@ -1,9 +1,8 @@
-// The command-line entry: reads the options, prints the banner and runs the
-// chosen projects.
+// The command-line entry: sets up the console front end and the message
+// channels, then runs the command line.
 #include <cstdio>
 
-#include "config/banner.h"
-#include "config/options.h"
+#include "config/driver.h"
 #include "console/console.h"
 #include "core/frontend.h"
 #include "core/output.h"
@@ -17,10 +16,5 @@ int main(int argc, char** argv) {
   outStream = stdout;
   diagStream = stdout;
   frontend().caption("");
-  int flags = parseoptions(runSettings, argv, argc);
-  if (runSettings.peerMode == 0) showbanner();
-  (void)flags;
-  printmsg(outStream, "\n");
-  if (verboseLevel != 0) timerlog(-1, 0, nullptr);
-  endprocess(0);
+  endprocess(runcommandline(argc, argv));
 }

@@ -1,0 +1,88 @@
+#include "config/driver.h"
+
+#include <string>
+
+#include "config/banner.h"
+#include "config/projects.h"
+#include "core/frontend.h"
+#include "core/output.h"
+#include "core/strutil.h"
+#include "core/timer.h"
+#include "net/fetch.h"
+#include "repo/filestats.h"
+#include "repo/hostops.h"
+#include "sync/syncproject.h"
+
+namespace trosk {
+namespace {
+
+constexpr int kSingleProjectOps = CMD_INIT | CMD_VERIFY | CMD_CURRENT;
+constexpr int kRunOps = CMD_DOWNLOAD | CMD_STATUS | CMD_ZIP | CMD_DISPLAY;
+
+void applyoverrides(ProjectEntry& e, const RunSettings& s) {
+  if (s.platform) copystr(s.platform, e.platform, kNameSize - 1);
+  if (s.source != 0) e.status = s.source > 0 ? kStatusSource : 0;
+  if (s.hostName) e.hostPath = s.hostName;
+  if (s.localHost) copystr(s.localHost, e.host2, kPathSize - 1);
+}
+
+// Uploads write the host directly: switch to host2 when the host in use is
+// not a reachable local path.
+void checkupload(ProjectEntry& e) {
+  if ((e.status & 0x1F) != kStatusSource) errormsg("Can only upload files from project 'source'");
+  const char* target = e.hostPath ? e.hostPath : "";
+  if ((!islocalpath(target) || exists(target) == 0) && e.host2[0]) {
+    target = e.host2;
+    e.status |= kStatusHost2;
+  }
+  if (!islocalpath(target)) errormsg("Need direct local host path (-Host) to trosk dir to add files");
+}
+
+bool hostsideoperation(int flags, const RunSettings& s) {
+  return s.addCount >= 1 || ((flags & CMD_UPLOAD) && (flags & CMD_INIT)) || (flags & CMD_CURRENT);
+}
+
+void offertosave(int flags) {
+  const char* name = (flags & CMD_HIDDEN) ? kProjectListName : kProjectListName + 1;
+  if (!(flags & CMD_INIT)) {
+    std::string question = std::string("Save local settings in: ") + name + " (y/n)? ";
+    if ((askuser(question.c_str(), nullptr, "ynYN") & 1) == 0) return;
+  }
+  if (writeprojects(name) < 0) warnmsg("Could not write %s", name);
+}
+
+}  // namespace
+
+int DoTrosk(int first, int count, int flags, RunSettings& settings) {
+  if (count > 1 && ((flags & kSingleProjectOps) || settings.version || settings.subversion)) count = 1;
+  int total = 0;
+  for (int i = first; i < first + count && i < static_cast<int>(projectTable.size()); ++i) {
+    ProjectEntry& entry = projectTable[i];
+    if (verboseLevel) printmsg(outStream, "DoTrosk: %s %d\n", entry.name, entry.connection);
+    applyoverrides(entry, settings);
+    if (flags & CMD_UPLOAD) checkupload(entry);
+    if (hostsideoperation(flags, settings)) {
+      total = addfiles(settings, entry, settings.version, settings.subversion, flags);
+    } else {
+      total += syncproject(settings, entry, flags, settings.version, settings.subversion);
+    }
+    if (entry.connection > 0) closeconnection(&entry.connection);
+  }
+  if (settings.listChanged && total > 0) offertosave(flags);
+  frontend().caption("");
+  return 0;
+}
+
+int runcommandline(int argc, char** argv) {
+  int flags = parseoptions(runSettings, argv, argc);
+  if (runSettings.peerMode == 0) showbanner();
+  int index = selectproject(flags, runSettings);
+  if (!(flags & kRunOps)) flags |= CMD_STATUS;
+  int count = runSettings.projectName ? 1 : runSettings.projectCount - index;
+  DoTrosk(index, count, flags, runSettings);
+  printmsg(outStream, "\n");
+  if (verboseLevel != 0) timerlog(-1, 0, nullptr);
+  return 0;
+}
+
+}  // namespace trosk

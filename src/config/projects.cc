@@ -1,0 +1,157 @@
+#include "config/projects.h"
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "core/output.h"
+#include "core/strutil.h"
+#include "net/fetch.h"
+#include "repo/projectlog.h"
+#include "xml/xmlwrite.h"
+
+namespace trosk {
+
+std::deque<ProjectEntry> projectTable;
+char userEnv[kNameSize] = {};
+
+namespace {
+
+const char* const kReleaseWords[] = {"stable", "beta", "x", "alpha", nullptr};
+
+// The "project" elements in document order, nested ones included.
+void collectprojects(XmlNode* node, std::vector<XmlNode*>& found) {
+  for (; node; node = node->next) {
+    if (node->namelen == 7 && strncmpi(node->name, "project", 7) == 0) found.push_back(node);
+    collectprojects(node->first, found);
+  }
+}
+
+void copyfield(XmlNode* project, const char* child, char* field, int size) {
+  if (const char* value = xmlpathval(project, child)) copystr(value, field, size - 1);
+}
+
+int wordindex(XmlNode* project, const char* child, const char* const* words) {
+  const char* value = xmlpathval(project, child);
+  return value ? findkey(value, words) + 1 : 0;
+}
+
+int numberfield(XmlNode* project, const char* child, int fallback) {
+  const char* value = xmlpathval(project, child);
+  return value && isnumber(value) ? static_cast<int>(std::atof(value)) : fallback;
+}
+
+ProjectEntry readentry(XmlNode* project) {
+  ProjectEntry e;
+  copyfield(project, "name", e.name, sizeof e.name);
+  copyfield(project, "host", e.host, sizeof e.host);
+  copyfield(project, "host2", e.host2, sizeof e.host2);
+  copyfield(project, "platform", e.platform, sizeof e.platform);
+  copyfield(project, "localdir", e.localdir, sizeof e.localdir);
+  copyfield(project, "troskdir", e.troskdir, sizeof e.troskdir);
+  copyfield(project, "user", e.user, sizeof e.user);
+  copyfield(project, "access", e.access, sizeof e.access);
+  copyfield(project, "suffix", e.suffix, sizeof e.suffix);
+  e.status = static_cast<uint8_t>(wordindex(project, "status", kStatusWords));
+  e.release = static_cast<uint8_t>(wordindex(project, "release", kReleaseWords));
+  e.version = numberfield(project, "version", 0);
+  e.backup = static_cast<int8_t>(numberfield(project, "backup", 1));
+  return e;
+}
+
+void addtext(XmlNode* parent, const char* name, const char* value) {
+  if (value && value[0]) xmladdval(parent, name, value, kXmlText);
+}
+
+void writeentry(XmlNode* list, const ProjectEntry& e) {
+  XmlNode* p = xmlnode(list, "project");
+  xmladdval(p, "name", e.name, kXmlText);
+  addtext(p, "host", e.hostPath);
+  addtext(p, "host2", e.host2);
+  addtext(p, "localdir", e.localdir);
+  addtext(p, "troskdir", e.troskdir);
+  int status = e.status & 0x1F;
+  if (status >= kStatusModified && status <= kStatusNewer) addtext(p, "status", kStatusWords[status - 1]);
+  if (e.release >= 1 && e.release <= 4) addtext(p, "release", kReleaseWords[e.release - 1]);
+  addtext(p, "user", e.user);
+  if (e.access[0] == '0') addtext(p, "access", e.access);
+  addtext(p, "suffix", e.suffix);
+  if (e.backup >= 0) xmlsetint(p, "backup", e.backup);
+}
+
+}  // namespace
+
+int readprojects(const char* filename) {
+  std::string undotted = filename[0] == '.' ? filename + 1 : filename;
+  Remote local;
+  local.host = ".";
+  XmlDocument doc;
+  if (getxml(local, undotted.c_str(), doc) <= 0 && getxml(local, filename, doc) <= 0) return 0;
+  std::vector<XmlNode*> projects;
+  collectprojects(doc.root.get(), projects);
+  if (projects.empty()) return 0;
+  projectTable.clear();
+  for (XmlNode* project : projects) {
+    projectTable.push_back(readentry(project));
+    projectTable.back().hostPath = projectTable.back().host;
+  }
+  return static_cast<int>(projects.size());
+}
+
+int writeprojects(const char* filename) {
+  XmlTree root(xmlnode(nullptr, "trosk"));
+  for (const ProjectEntry& e : projectTable) writeentry(root.get(), e);
+  return xmlsave(filename, nullptr, root.get(), 0);
+}
+
+int findproject(const char* name) {
+  if (!name || !name[0]) return -1;
+  std::size_t n = std::char_traits<char>::length(name);
+  for (std::size_t i = 0; i < projectTable.size(); ++i) {
+    if (strncmpi(projectTable[i].name, name, n) == 0) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int addproject(const char* name, RunSettings& settings) {
+  if (!projectTable.empty()) {
+    if (!name) return 0;
+    int found = findproject(name);
+    if (found >= 0) return found;
+  }
+  ProjectEntry& e = projectTable.emplace_back();
+  if (name) copystr(name, e.name, kNameSize - 1);
+  e.hostPath = e.host;
+  if (settings.hostName) copystr(settings.hostName, e.host, kPathSize - 1);
+  if (settings.localHost) copystr(settings.localHost, e.host2, kPathSize - 1);
+  if (accessOption) copystr(accessOption, e.access, kPathSize - 1);
+  if (settings.addCount > 0) e.status = kStatusSource;
+  if (settings.suffix) copystr(settings.suffix, e.suffix, kSuffixSize - 1);
+  e.backup = static_cast<int8_t>(settings.backup);
+  settings.projectCount = static_cast<int32_t>(projectTable.size());
+  settings.listChanged = 1;
+  return settings.projectCount - 1;
+}
+
+int selectproject(int flags, RunSettings& settings) {
+  const char* user = std::getenv("USER");
+  copystr(user ? user : "", userEnv, kNameSize - 1);
+  projectTable.clear();
+  if (!accessOption) {
+    settings.accessToken = kBuiltinCredential;
+  } else {
+    settings.accessToken = accessOption[0] == '0' ? nullptr : accessOption;
+  }
+  settings.projectCount = readprojects(kProjectListName);
+  settings.listChanged = settings.projectCount == 0 ? 1 : 0;
+  if (settings.projectCount > 0 && (flags & CMD_LIST_ALL) && promptLevel > 0) promptLevel = -1;
+  if (!settings.projectName && settings.projectCount == 0) {
+    static char answer[kTextAnswerMax + 1];
+    if (askuser("Enter project name: ", answer, nullptr) == 0) errormsg("No project found");
+    answer[kNameSize - 1] = '\0';
+    settings.projectName = answer;
+  }
+  return addproject(settings.projectName, settings);
+}
+
+}  // namespace trosk
