@@ -36,7 +36,7 @@ constexpr const char* kList =
     "  <platform>linux</platform>\n"
     "  <version>7</version>\n"
     "  <port>8080</port>\n"
-    "  <status>src</status>\n"
+    "  <status>sour</status>\n"
     "  <release>beta</release>\n"
     " </project>\n"
     " <project>\n"
@@ -55,7 +55,7 @@ TEST_F(ProjectsTest, ReadsFieldsAndDefaults) {
   EXPECT_STREQ(a.hostPath, "/srv/one");
   EXPECT_STREQ(a.platform, "linux");
   EXPECT_EQ(a.version, 7);
-  EXPECT_EQ(a.status, kStatusSource);  // "src" abbreviates "source"
+  EXPECT_EQ(a.status, kStatusSource);  // "sour" abbreviates "source"
   EXPECT_EQ(a.release, 2);
   EXPECT_EQ(a.backup, 1);  // missing reads as on
   EXPECT_EQ(a.port, 0);    // never read
