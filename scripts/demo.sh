@@ -6,12 +6,13 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 bash "$top/scripts/setup.sh" normal >/dev/null
 trosk=$top/build/src/trosk
+nginx=$(command -v nginx || echo /usr/sbin/nginx)
 
 demo=$(mktemp -d /tmp/trosk-demo-XXXXXX)
 chmod 755 "$demo"
 nginx_prefix=""
 cleanup() {
-  [ -n "$nginx_prefix" ] && nginx -p "$nginx_prefix" -c "$nginx_prefix/nginx.conf" -s stop 2>/dev/null
+  [ -n "$nginx_prefix" ] && "$nginx" -p "$nginx_prefix" -c "$nginx_prefix/nginx.conf" -s stop 2>/dev/null
   rm -rf "$demo"
 }
 trap cleanup EXIT
@@ -65,7 +66,7 @@ http {
   server { listen 127.0.0.1:$port; root $demo/host; }
 }
 CONF
-nginx -p "$nginx_prefix" -c "$nginx_prefix/nginx.conf"
+"$nginx" -p "$nginx_prefix" -c "$nginx_prefix/nginx.conf"
 mkdir -p "$demo/carol" && cd "$demo/carol"
 say 'y\nn\n' demo -host "127.0.0.1:$port" -access 0 -download
 cmp "$demo/alice/logo.bin" logo.bin && echo "  logo.bin arrived intact over HTTP"
