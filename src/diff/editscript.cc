@@ -53,6 +53,8 @@ bool corner(const Region& r, Index x, Index y) {
 
 // When the search is cut short, splits at whichever end reached furthest
 // into the region; any interior point gives a correct, if longer, script.
+// A diagonal that met the region's edge may hold a reach past it, hence the
+// clamping to the edge.
 Split bestreach(const Search& s, const Region& r, Index fmin, Index fmax, Index bmin, Index bmax) {
   Split best;
   Index bestgain = 0;
@@ -142,6 +144,7 @@ void compare(Search& s, Index n, Index m, std::vector<char>* removed, std::vecto
       continue;
     }
     const Split cut = middlesnake(s, r);
+    // A cut at a corner would make no progress: take the region whole instead.
     if (!cut.ok || !inside(r, cut.x, cut.y) || corner(r, cut.x, cut.y)) {
       markwhole(r, removed, added);
       continue;

@@ -8,9 +8,9 @@
 namespace trosk {
 
 // Bounds on the search. Past `snakecap` edit steps one middle-snake search
-// settles for the furthest point it reached; once `workcap` steps are spent in
-// all, every region still open is taken as removed and added whole. Either way the script
-// stays correct, only longer than the shortest.
+// settles for the furthest point it reached; once `workcap` steps are spent
+// in all, every region still open is taken as removed and added whole. Either
+// way the script stays correct, only longer than the shortest.
 struct EditLimits {
   std::ptrdiff_t snakecap = 0;
   long long workcap = 0;
