@@ -36,13 +36,15 @@ struct VtpDecoder {
 
   int64_t announced = -1;
   // Implementation state.
-  int state = 0;
-  std::string header;
-  uint32_t bits = 0;
+  int state = 0;        // where in the armour the next byte falls
+  std::string header;   // header or trailer text read so far (capped)
+  uint32_t bits = 0;    // undecoded bits of the current quantum
   int nbits = 0;
+  int quantum = 0;      // characters of the current 4-character group
+  int pads = 0;         // '=' still expected to close the last group
   uint64_t produced = 0;
-  uint32_t check = 0;
-  std::string trailer;
+  uint32_t check = 0;   // CRC-32 of the bytes produced so far
+  int64_t expected = -1;  // check value announced by the trailer
 };
 
 // Decodes a whole armoured text. Returns 0 and the bytes, or -1.

@@ -1,0 +1,126 @@
+#include "repo/copyfile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <memory>
+#include <vector>
+
+#include "core/atomicfile.h"
+#include "core/timer.h"
+#include "repo/vtp.h"
+
+namespace trosk {
+namespace {
+
+constexpr std::size_t kCopyBlock = std::size_t{256} << 10;
+constexpr int kMaxStoredVersions = 1000000;
+constexpr int kHostDirMode = 0775;
+
+struct FileCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+// Copies (or encodes) the whole of `in` onto `out`: the bytes written, -1
+// when reading failed, -2 when writing failed.
+long long transfer(FILE* in, FILE* out, int flags) {
+  if (flags & kCopyVtp) {
+    long long n = vtpencode(in, out);
+    if (n >= 0) return n;
+    return std::ferror(out) ? -2 : -1;
+  }
+  std::vector<char> block(kCopyBlock);
+  long long total = 0;
+  std::size_t got;
+  while ((got = std::fread(block.data(), 1, block.size(), in)) > 0) {
+    if (std::fwrite(block.data(), 1, got, out) != got) return -2;
+    total += static_cast<long long>(got);
+  }
+  return std::ferror(in) ? -1 : total;
+}
+
+// Writes beside `dest`, syncs, and renames over it.
+long long replace(FILE* in, const std::string& dest, int flags) {
+  AtomicFile out(dest.c_str());
+  if (!out.stream()) return -2;
+  long long n = transfer(in, out.stream(), flags);
+  if (n < 0) return n;
+  return out.commit(true) == 0 ? n : -2;
+}
+
+// Claims the first free "<dest>_v<N><suffix>" with an exclusive create, so
+// that two writers can never be given the same name. Empty on failure.
+std::string claimname(const char* dest, const char* suffix) {
+  for (int n = 1; n <= kMaxStoredVersions; ++n) {
+    std::string name = std::string(dest) + "_v" + std::to_string(n) + (suffix ? suffix : "");
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (fd >= 0) {
+      ::close(fd);
+      return name;
+    }
+    if (errno != EEXIST) break;
+  }
+  return {};
+}
+
+// The content goes into a temporary file that replaces the (empty) claimed
+// name only when complete; on failure the claim is given up again.
+long long storeunique(FILE* in, const char* dest, int flags, const char* suffix,
+                      std::string* stored) {
+  std::string name = claimname(dest, suffix);
+  if (name.empty()) return -2;
+  long long n = replace(in, name, flags);
+  if (n < 0) {
+    ::unlink(name.c_str());
+    return n;
+  }
+  if (stored) *stored = name;
+  return n;
+}
+
+}  // namespace
+
+long long copyfile(const char* source, const char* dest, int flags, const char* suffix,
+                   std::string* stored) {
+  int32_t start = timerread();
+  long long result;
+  File in(std::fopen(source, "rb"));
+  if (!in) {
+    result = -1;
+  } else if (makeparents(dest, kHostDirMode) < 0) {
+    result = -2;
+  } else if (flags & kCopyUnique) {
+    result = storeunique(in.get(), dest, flags, suffix, stored);
+  } else {
+    result = replace(in.get(), dest, flags);
+    if (result >= 0 && stored) *stored = dest;
+  }
+  timerlog(kTimeCopyfile, start, "copyfile");
+  return result;
+}
+
+int makeparents(const char* path, int dirmode) {
+  std::string dir(path);
+  for (std::size_t i = 1; i < dir.size(); ++i) {
+    if (dir[i] != '/' || dir[i - 1] == '/') continue;
+    dir[i] = '\0';
+    struct stat st;
+    if (::stat(dir.c_str(), &st) != 0) {
+      if (::mkdir(dir.c_str(), static_cast<mode_t>(dirmode)) != 0 && errno != EEXIST) return -1;
+    } else if (!S_ISDIR(st.st_mode)) {
+      return -1;
+    }
+    dir[i] = '/';
+  }
+  return 0;
+}
+
+FILE* mkp(const char* path, const char* mode, int dirmode) {
+  if (makeparents(path, dirmode) < 0) return nullptr;
+  return std::fopen(path, mode);
+}
+
+}  // namespace trosk

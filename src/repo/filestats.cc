@@ -1,0 +1,339 @@
+#include "repo/filestats.h"
+
+#include <sys/stat.h>
+
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "config/options.h"
+#include "core/timer.h"
+
+namespace trosk {
+namespace {
+
+constexpr std::size_t kReadBlock = std::size_t{128} << 10;
+constexpr char kVersionTag[] = "VERSIONTAG=";
+constexpr int kTagLength = sizeof kVersionTag - 1;
+constexpr std::size_t kVersionTextMax = 47;
+
+struct FileCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+using File = std::unique_ptr<FILE, FileCloser>;
+
+constexpr uint64_t kOnes = 0x0101010101010101ULL;
+constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+constexpr uint64_t kEvenBytes = 0x00FF00FF00FF00FFULL;
+
+// Shift that places the byte at offset j of an 8-byte word loaded from memory.
+constexpr int laneshift(std::size_t j) {
+  return std::endian::native == std::endian::little ? static_cast<int>(8 * j)
+                                                    : static_cast<int>(8 * (7 - j));
+}
+
+uint8_t rotl8(uint8_t v, unsigned r) {
+  r &= 7;
+  return r == 0 ? v : static_cast<uint8_t>((v << r) | (v >> (8 - r)));
+}
+
+// Byte sum, parity and rotating check over a stream of blocks. The check
+// crc' = rotl1(crc ^ b) is linear over XOR and rotl1 has period 8, so the
+// byte at file offset i ends up rotated by (n - i) mod 8 in the final value:
+// XOR-ing the file as 8-byte words (aligned on file offsets) gives, per byte
+// lane, everything the check and the parity need, with no serial dependency
+// per byte.
+struct Sums {
+  uint64_t lanes = 0;
+  uint64_t sum = 0;
+  uint64_t count = 0;
+  bool binary = false;
+
+  void addbyte(uint8_t b) {
+    lanes ^= static_cast<uint64_t>(b) << laneshift(count & 7);
+    sum += b;
+    binary = binary || b < 7;
+    ++count;
+  }
+
+  void add(const unsigned char* p, std::size_t n) {
+    while (n > 0 && (count & 7) != 0) {
+      addbyte(*p++);
+      --n;
+    }
+    std::size_t words = n / 8;
+    addwords(p, words);
+    p += words * 8;
+    n -= words * 8;
+    while (n-- > 0) addbyte(*p++);
+  }
+
+  // Words of 8 bytes, the first one at a file offset that is a multiple of 8.
+  void addwords(const unsigned char* p, std::size_t words) {
+    count += 8 * words;
+    uint64_t x = lanes, low = 0;
+    while (words > 0) {
+      // 16-bit lanes of `pairs` take at most 128 words before they overflow.
+      std::size_t run = words < 128 ? words : 128;
+      uint64_t pairs = 0;
+      for (std::size_t i = 0; i < run; ++i) {
+        uint64_t w;
+        std::memcpy(&w, p + 8 * i, 8);
+        x ^= w;
+        pairs += (w & kEvenBytes) + ((w >> 8) & kEvenBytes);
+        low |= (w - 7 * kOnes) & ~w & kHighBits;  // some byte below 7
+      }
+      uint64_t quads = (pairs & 0x0000FFFF0000FFFFULL) + ((pairs >> 16) & 0x0000FFFF0000FFFFULL);
+      sum += (quads & 0xFFFFFFFFULL) + (quads >> 32);
+      p += 8 * run;
+      words -= run;
+    }
+    lanes = x;
+    binary = binary || low != 0;
+  }
+
+  uint8_t parity() const {
+    uint8_t v = 0;
+    for (std::size_t j = 0; j < 8; ++j) v ^= static_cast<uint8_t>(lanes >> laneshift(j));
+    return v;
+  }
+
+  uint8_t crc() const {
+    uint8_t v = 0;
+    for (std::size_t j = 0; j < 8; ++j) {
+      auto lane = static_cast<uint8_t>(lanes >> laneshift(j));
+      v ^= rotl8(lane, static_cast<unsigned>((count - j) & 7));
+    }
+    return v;
+  }
+};
+
+// Finds the first "VERSIONTAG=" and reads the number after it. A byte that
+// breaks a partial match resets it and is not tried as a first letter again:
+// version numbers in stored logs were read that way, so it stays.
+struct TagScan {
+  enum Phase { kMatching, kBlanks, kDigits, kDone };
+  Phase phase = kMatching;
+  int matched = 0;
+  std::size_t length = 0;
+  char text[kVersionTextMax + 1] = {};
+
+  void scan(const unsigned char* p, std::size_t n) {
+    const unsigned char* end = p + n;
+    while (p < end && phase != kDone) {
+      if (phase == kMatching && matched == 0) {
+        auto* hit = static_cast<const unsigned char*>(std::memchr(p, 'V', end - p));
+        if (!hit) return;
+        p = hit + 1;
+        matched = 1;
+        continue;
+      }
+      step(*p++);
+    }
+  }
+
+  void step(unsigned char b) {
+    switch (phase) {
+      case kMatching:
+        if (b == static_cast<unsigned char>(kVersionTag[matched])) {
+          if (++matched == kTagLength) phase = kBlanks;
+        } else {
+          matched = 0;
+        }
+        break;
+      case kBlanks:
+        if (b <= ' ') break;
+        phase = kDigits;
+        [[fallthrough]];
+      case kDigits:
+        if ((b >= '0' && b <= '9') || b == '.') {
+          text[length++] = static_cast<char>(b);
+          if (length == kVersionTextMax) phase = kDone;
+        } else {
+          phase = kDone;
+        }
+        break;
+      case kDone:
+        break;
+    }
+  }
+
+  float version() const { return length > 0 ? std::strtof(text, nullptr) : 0.0f; }
+};
+
+int sizeonly(FILE* stream, FileStats* stats) {
+  int64_t size = filesize(nullptr, stream);
+  stats->size = static_cast<int32_t>(size < 0 ? 0 : size);
+  return stats->size > 0 ? kFileText : kFileEmpty;
+}
+
+int measure(FILE* stream, FileStats* stats) {
+  int32_t start = timerread();
+  std::vector<unsigned char> block(kReadBlock);
+  Sums sums;
+  TagScan tag;
+  std::size_t got;
+  while ((got = std::fread(block.data(), 1, block.size(), stream)) > 0) {
+    sums.add(block.data(), got);
+    if (tag.phase != TagScan::kDone) tag.scan(block.data(), got);
+  }
+  stats->version = tag.version();
+  stats->checksum = static_cast<int32_t>(static_cast<uint32_t>(sums.sum));
+  stats->parity = sums.parity();
+  stats->crc = sums.crc();
+  stats->size = static_cast<int32_t>(sums.count);
+  timerlog(kTimeFilestats, start, "filestats");
+  if (sums.binary) return kFileBinary;
+  return sums.count > 0 ? kFileText : kFileEmpty;
+}
+
+}  // namespace
+
+int filestats(const char* path, FILE* stream, FileStats* stats, int flags) {
+  *stats = FileStats{};
+  File owned;
+  if (path) {
+    owned.reset(std::fopen(path, "rb"));
+    stream = owned.get();
+  }
+  if (!stream) {
+    stats->parity = -1;
+    return kFileEmpty;
+  }
+  if (flags & kStatsSizeOnly) return sizeonly(stream, stats);
+  return measure(stream, stats);
+}
+
+int filecheck(const char* path, FileStats* stats, int flags) {
+  int32_t start = timerread();
+  int kind = filestats(path, nullptr, stats, flags);
+  struct stat st;
+  if (path && ::stat(path, &st) == 0) {
+    std::time_t when = st.st_mtime;
+    std::tm local{};
+    if (localtime_r(&when, &local)) {
+      int year = local.tm_year < 1000 ? local.tm_year + 1900 : local.tm_year;
+      stats->date = year * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
+      stats->time = local.tm_hour * 10000 + local.tm_min * 100 + local.tm_sec;
+    }
+    if (kind == kFileEmpty) kind = kFileExistsEmpty;
+  }
+  timerlog(kTimeFilecheck, start, "filecheck");
+  return kind;
+}
+
+int cmpchecks(const FileStats& l, const FileStats& r, int mode) {
+  int32_t start = timerread();
+  int bits = 0;
+  if (l.size == r.size) {
+    bits |= kSameSize;
+  } else if (l.size != 0) {
+    bits |= kDiffSize;
+  }
+  if (mode != kCompareStampOnly) {
+    if (l.checksum == r.checksum) {
+      bits |= kSameChecksum;
+    } else if (l.checksum != 0) {
+      bits |= kDiffChecksum;
+    }
+    if (l.crc != 0 && r.crc != 0) {
+      bits |= l.crc == r.crc ? kSameCrc : kDiffCrc;
+    } else if (l.parity == r.parity) {
+      bits |= kSameCrc;
+    } else if (l.parity != 0) {
+      bits |= kDiffCrc;
+    }
+  }
+  if (l.version == r.version) {
+    bits |= kSameVersion;
+  } else if (l.version > 0) {
+    bits |= kDiffVersion;
+  }
+  int64_t d = 0;
+  if (l.date == r.date) {
+    bits |= kSameDate;
+  } else {
+    if (l.date != 0) bits |= kDiffDate;
+    d = static_cast<int64_t>(r.date) - l.date;
+  }
+  if (l.time == r.time) {
+    bits |= kSameTime;
+  } else if (l.time != 0) {
+    bits |= kDiffTime;
+  }
+  if (d == 0) d = static_cast<int64_t>(r.time) - l.time;
+  if (d != 0 && l.date != 0 && r.date != 0 && l.time != 0 && r.time != 0) {
+    bits |= d < 1 ? kOlder : kNewer;
+  }
+  timerlog(kTimeCmpchecks, start, "cmpchecks");
+  return bits;
+}
+
+int64_t filesize(const char* path, FILE* stream) {
+  int32_t start = timerread();
+  File owned;
+  if (path) {
+    owned.reset(std::fopen(path, "rb"));
+    stream = owned.get();
+  }
+  int64_t size = -1;
+  if (stream) {
+    off_t here = ftello(stream);
+    if (fseeko(stream, 0, SEEK_END) == 0) size = ftello(stream);
+    if (here >= 0) fseeko(stream, here, SEEK_SET);
+  }
+  timerlog(kTimeFilesize, start, "filesize");
+  return size;
+}
+
+int exists(const char* path) {
+  int32_t start = timerread();
+  struct stat st;
+  int result = 0;
+  if (path && ::stat(path, &st) == 0) result = S_ISDIR(st.st_mode) ? -1 : 1;
+  timerlog(kTimeExists, start, "exists");
+  return result;
+}
+
+const char* datetext(int32_t date, int32_t time) {
+  static char buffers[2][48];
+  static int turn = 0;
+  char* out = buffers[turn];
+  turn ^= 1;
+  int year = date / 10000 % 100, month = date / 100 % 100, day = date % 100;
+  int first = month, second = day;
+  if (runSettings.dateOrder == 1) std::swap(first, second);
+  std::snprintf(out, sizeof buffers[0], "%2d/%02d/%02d %2d:%02d:%02d", first, second, year,
+                time / 10000, time / 100 % 100, time % 100);
+  return out;
+}
+
+const char* nowtext() {
+  static char buffer[48];
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  int first = local.tm_mon + 1, second = local.tm_mday;
+  if (runSettings.dateOrder == 1) std::swap(first, second);
+  std::snprintf(buffer, sizeof buffer, "%2d/%02d/%02d %02d:%02d:%02d", first, second,
+                local.tm_year % 100, local.tm_hour, local.tm_min, local.tm_sec);
+  return buffer;
+}
+
+bool isseparator(char c) { return c == '/' || c == ':' || c == '\\'; }
+
+std::size_t dirlength(const char* path) {
+  std::size_t length = 0;
+  for (std::size_t i = 0; path[i]; ++i) {
+    if (isseparator(path[i])) length = i + 1;
+  }
+  return length;
+}
+
+const char* basename(const char* path) { return path + dirlength(path); }
+
+}  // namespace trosk

@@ -1,0 +1,350 @@
+#include "repo/hostops.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "core/output.h"
+#include "core/strutil.h"
+#include "repo/copyfile.h"
+#include "repo/filestats.h"
+#include "repo/projectlog.h"
+#include "repo/versionlog.h"
+#include "xml/xmlparse.h"
+#include "xml/xmlwrite.h"
+
+namespace trosk {
+
+const char* hostTroskDir = nullptr;
+char versionPath[kPathSize] = {};
+
+namespace {
+
+constexpr int kProjectDirMode = 0775;
+constexpr int kCatalogueDirMode = 0755;
+constexpr char kCatalogueName[] = "current.xml";
+constexpr char kStageFile[] = "stagefile.xml";
+
+std::string_view valueof(const XmlNode* node) {
+  if (!node || node->vallen <= 0 || !node->value) return {};
+  return {node->value, static_cast<std::size_t>(node->vallen)};
+}
+
+bool named(const XmlNode* node, std::string_view name) {
+  return node->name && static_cast<std::size_t>(node->namelen) == name.size() &&
+         strncmpi(node->name, name.data(), name.size()) == 0;
+}
+
+// The next node after `node` in document order within `top`'s subtree.
+XmlNode* nextbelow(XmlNode* node, const XmlNode* top) {
+  if (node->first) return node->first;
+  while (node != top && !node->next) node = node->parent;
+  return node == top ? nullptr : node->next;
+}
+
+[[noreturn]] void writefailed(const std::string& path) {
+  errormsg("Error writing file: %s", path.c_str());
+}
+
+void makedir(const std::string& path) {
+  if (verboseLevel > 0) printmsg(outStream, "Mkdir <%s>\n", path.c_str());
+  if (::mkdir(path.c_str(), kProjectDirMode) != 0) errormsg("Mkdir <%s> failed", path.c_str());
+}
+
+// A name given to -add must stay inside the working directory: no absolute
+// path, no drive letter, no ".." component (with either separator).
+bool insideworkdir(const char* name) {
+  if (name[0] == '/' || name[0] == '\\') return false;
+  if (name[0] != '\0' && name[1] == ':') return false;
+  std::string_view rest(name);
+  while (!rest.empty()) {
+    std::size_t cut = rest.find_first_of("/\\");
+    std::string_view part = rest.substr(0, cut);
+    if (part == "..") return false;
+    if (cut == std::string_view::npos) break;
+    rest.remove_prefix(cut + 1);
+  }
+  return true;
+}
+
+// Forgets the name index of a log before its tree is freed, on every path.
+struct LogIndexGuard {
+  XmlNode* root;
+  ~LogIndexGuard() { forgetlogindex(root); }
+};
+
+// What one run of addfiles works on, besides the settings and the entry.
+struct HostRun {
+  std::string hostroot;
+  std::string projectdir;
+  std::string versiondir;
+  std::string logpath;
+  int version = 0;
+  int subversion = 0;
+  int flags = 0;
+};
+
+struct Catalogue {
+  XmlDocument doc;
+  XmlTree made;  // the document built in memory when none could be loaded
+  XmlNode* root = nullptr;
+  XmlNode* project = nullptr;
+  int loaded = 0;  // the xmlload result
+  int stable = 0, beta = 0, alpha = 0;
+};
+
+void readcatalogue(Catalogue& cat, const std::string& path, const ProjectEntry& entry) {
+  cat.loaded = xmlload(path.c_str(), cat.doc, kXmlLoadAny | kXmlLoadKeepText);
+  if (cat.loaded > 0) {
+    cat.root = cat.doc.root.get();
+    cat.project = findplatform(cat.root, entry);
+    cat.alpha = xmlgetint(cat.project, "alpha", 0);
+    cat.beta = xmlgetint(cat.project, "beta", 0);
+    cat.stable = xmlgetint(cat.project, "stable", 0);
+    if (cat.stable < 1) cat.stable = xmlgetint(cat.project, "pversion", 0);
+    return;
+  }
+  cat.made.reset(xmlnode(nullptr, "trosk"));
+  cat.root = cat.made.get();
+  cat.project = xmlnode(cat.root, "project");
+}
+
+// Moves every "user" element of the document element into a new "project"
+// element, which becomes the one the catalogue describes.
+XmlNode* makeproject(XmlNode* root) {
+  XmlNode* project = xmlnode(root, "project");
+  for (;;) {
+    XmlNode* user = xmlchild(root, "user", 1);
+    if (user == root) user = xmlchild(root, "user", 2);
+    if (!user) break;
+    xmladdval(project, "user", xmlval(user), kXmlText);
+    xmlfree(user, kXmlFreeUnlink);
+  }
+  return project;
+}
+
+void writecatalogue(Catalogue& cat, const std::string& path, const ProjectEntry& entry, int flags) {
+  bool istop = cat.project == cat.root;
+  printmsg(outStream, "Make CURRENT V=%d, Beta=%d, Alpha=%d %d %d\n", cat.stable, cat.beta,
+           cat.alpha, cat.loaded, istop ? 1 : 0);
+  bool loaded = cat.loaded > 0;
+  if (loaded) {
+    for (const char* name : {"pversion", "stable", "alpha", "beta"}) xmldelchild(cat.project, name);
+  }
+  if (istop) cat.project = makeproject(cat.root);
+  if (entry.platform[0]) {
+    if (loaded) xmldelchild(cat.project, "platform");
+    xmladdval(cat.project, "platform", entry.platform, kXmlText);
+  }
+  xmlsetint(cat.project, "pversion", cat.stable);
+  if (cat.beta) xmlsetint(cat.project, "beta", cat.beta);
+  if (cat.alpha) xmlsetint(cat.project, "alpha", cat.alpha);
+  if (flags & CMD_LIST_ALL) {
+    printmsg(outStream, "Create new CURRENT.XML file V=%d, Beta=%d, Alpha=%d <%s> %d\n",
+             cat.stable, cat.beta, cat.alpha, path.c_str(), cat.loaded);
+  }
+  if (makeparents(path.c_str(), kCatalogueDirMode) < 0 ||
+      xmlsave(path.c_str(), nullptr, cat.root, 0) < 0) {
+    writefailed(path);
+  }
+}
+
+// Opens the version's log, or begins a new one (the run then makes a new
+// version). Fixes the subversion the run works on.
+XmlNode* openlog(XmlDocument& doc, XmlTree& made, HostRun& run) {
+  int loaded = xmlload(run.logpath.c_str(), doc, kXmlLoadAny | kXmlLoadKeepText);
+  if (run.subversion < 1) run.subversion = 1;
+  XmlNode* root;
+  int found = -1;
+  if (loaded > 0) {
+    root = doc.root.get();
+    found = xmlgetint(root, "subversion", -1);
+    if (found > run.subversion) run.subversion = found;
+  } else {
+    if (run.subversion > 1) errormsg("Log file not found: %s", run.logpath.c_str());
+    made.reset(xmlnode(nullptr, "trosk"));
+    root = made.get();
+    xmlsetint(root, "pversion", run.version);
+    run.flags |= CMD_INIT;
+  }
+  if (found < 0) xmlsetint(root, "subversion", run.subversion);
+  return root;
+}
+
+void addone(const char* name, XmlNode* log, const HostRun& run, const ProjectEntry& entry,
+            int archive) {
+  if (!insideworkdir(name)) {
+    printmsg(outStream, "Refusing file outside the working directory: %s\n", name);
+    return;
+  }
+  FileStats st;
+  int kind = filecheck(name, &st, 0);
+  if (kind == kFileEmpty || st.size == 0) {
+    printmsg(outStream, "Skipping empty/missing file: %s\n", name);
+    return;
+  }
+  bool encode = kind == kFileBinary && !(run.flags & CMD_NO_DECODE);
+  std::string dest = run.versiondir + "/" + basename(name) + (encode ? ".vtp" : "");
+  XmlNode* node = findfilenode(log, name);
+  int bits = kContentDiffers;
+  if (node) {
+    FileStats recorded;
+    checknode(node, &recorded);
+    bits = cmpchecks(recorded, st, 0);
+  }
+  if (run.flags & CMD_LIST_ALL) {
+    printmsg(outStream, "Adding: %-36.36s %d %d %5d %7d %7d %s %.1f %s\n", dest.c_str(), kind,
+             encode ? 1 : 0, st.parity, st.checksum, st.size, datetext(st.date, st.time),
+             static_cast<double>(st.version), name);
+  }
+  if (!(bits & kContentDiffers)) return;
+  std::string stored;
+  long long r = copyfile(name, dest.c_str(), kCopyUnique | (encode ? kCopyVtp : 0), entry.suffix,
+                         &stored);
+  if (r == -1) errormsg("copying file: %s\n", name);
+  if (r < 0) errormsg("copying file: %s\n", dest.c_str());
+  addfilenode(log, node, st, name, basename(stored.c_str()), archive);
+}
+
+// Saves the log through the stage file, then replaces the host's current
+// log and writes the subversion's copy, each atomically: the host's log is
+// never missing, even when a write fails half-way.
+void writelogs(XmlNode* log, const HostRun& run, const ProjectEntry& entry) {
+  if (xmlsave(kStageFile, nullptr, log, 0) < 0) writefailed(kStageFile);
+  char snapshot[kPathSize];
+  std::snprintf(snapshot, sizeof snapshot, "/trosk_%s_%d.xml", entry.name, run.subversion);
+  std::string copy = run.versiondir + snapshot;
+  if (copyfile(kStageFile, run.logpath.c_str(), 0, nullptr, nullptr) < 0) writefailed(run.logpath);
+  if (copyfile(kStageFile, copy.c_str(), 0, nullptr, nullptr) < 0) writefailed(copy);
+  std::remove(kStageFile);
+  char local[kPathSize];
+  std::snprintf(local, sizeof local, (run.flags & CMD_HIDDEN) ? ".trosk_%s.xml" : "trosk_%s.xml",
+                entry.name);
+  if (xmlsave(local, nullptr, log, 0) < 0) writefailed(local);
+}
+
+// Steps of addfiles after the catalogue: the version directory, its log, the
+// files, the version log and the logs written back.
+int addtoversion(RunSettings& settings, ProjectEntry& entry, HostRun& run) {
+  run.versiondir = run.projectdir + "/" + entry.name + "_" + std::to_string(run.version);
+  std::snprintf(versionPath, sizeof versionPath, "%s/%s/%s_%d", hostTroskDir, entry.name,
+                entry.name, run.version);
+  if (exists(run.versiondir.c_str()) != -1) makedir(run.versiondir);
+  run.logpath = run.versiondir + "/trosk_" + entry.name + ".xml";
+  XmlDocument doc;
+  XmlTree made;
+  XmlNode* log = openlog(doc, made, run);
+  LogIndexGuard guard{log};
+  int archive = (run.flags & CMD_ZIP) ? kEntryArchive : 0;
+  for (const char* name : settings.addFiles) {
+    if (name) addone(name, log, run, entry, archive);
+  }
+  const char* activity = (run.flags & CMD_INIT) ? "Created new version" : "Added files";
+  if (versionlog(run.hostroot.c_str(), activity, entry, run.version, run.subversion) < 0) {
+    writefailed(run.projectdir + "/versionlog.txt");
+  }
+  writelogs(log, run, entry);
+  return 1;
+}
+
+}  // namespace
+
+const char* sethostdir(const RunSettings& settings, ProjectEntry& entry) {
+  const char* dir = settings.remoteDir ? settings.remoteDir : entry.troskdir;
+  hostTroskDir = (dir && *dir) ? dir : "trosk";
+  return hostTroskDir;
+}
+
+int addfiles(RunSettings& settings, ProjectEntry& entry, int version, int subversion, int flags) {
+  HostRun run;
+  run.flags = flags;
+  sethostdir(settings, entry);
+  const char* hostroot = (entry.status & kStatusHost2) ? entry.host2 : entry.hostPath;
+  run.hostroot = hostroot ? hostroot : entry.host;
+  const char* user = settings.userName ? settings.userName : entry.user;
+  int release = settings.release ? settings.release : entry.release;
+  run.version = version ? version : entry.version;
+
+  std::string rootdir = run.hostroot + "/" + hostTroskDir;
+  if (exists(rootdir.c_str()) != -1) errormsg("Trosk root directory <%s> not found", rootdir.c_str());
+  run.projectdir = rootdir + "/" + entry.name;
+  int kind = exists(run.projectdir.c_str());
+  if (kind == 1) errormsg("<%s> not valid directory", run.projectdir.c_str());
+  if (kind == 0) makedir(run.projectdir);
+
+  std::string catpath = run.projectdir + "/" + kCatalogueName;
+  Catalogue cat;
+  readcatalogue(cat, catpath, entry);
+  if (cat.loaded > 0) {
+    if (!useraccess(cat.project, user)) {
+      warnmsg("Unauthorized user for project %s -- Access denied", entry.name);
+      return 0;
+    }
+    if (run.version == 0 && (release & kReleaseAlpha)) run.version = cat.alpha;
+    if (run.version == 0 && (release & kReleaseBeta)) run.version = cat.beta;
+    if (run.version == 0) run.version = cat.stable;
+  }
+  if (run.version == 0) run.version = 1;
+  if (cat.stable == 0) cat.stable = run.version;
+
+  bool write = false;
+  if (flags & CMD_CURRENT) {
+    write = true;
+    if (settings.currentMask & 4) cat.alpha = settings.current[2];
+    if (settings.currentMask & 2) cat.beta = settings.current[1];
+    if (settings.currentMask & 1) cat.stable = settings.current[0];
+  } else if (cat.loaded <= 0) {
+    write = true;
+    if (release & kReleaseAlpha) cat.alpha = run.version;
+    if (release & kReleaseBeta) cat.beta = run.version;
+  }
+  if (write) writecatalogue(cat, catpath, entry, flags);
+  if (settings.addCount < 1 && !(flags & CMD_INIT)) return 0;
+
+  run.subversion = subversion;
+  return addtoversion(settings, entry, run);
+}
+
+XmlNode* findplatform(XmlNode* root, const ProjectEntry& entry) {
+  return platformproject(root, entry.platform);
+}
+
+int useraccess(XmlNode* project, const char* user) {
+  if (!project) return 1;
+  std::string_view who = user ? user : "";
+  std::string_view last;
+  bool valued = false;
+  for (XmlNode* n = project->first; n; n = nextbelow(n, project)) {
+    if (!named(n, "user")) continue;
+    std::string_view v = valueof(n);
+    if (v.empty()) continue;
+    if (v == who) return 1;
+    last = v;
+    valued = true;
+  }
+  if (!valued) return 1;
+  return last.substr(0, 3) == "any" ? 1 : 0;
+}
+
+int xmlgetint(XmlNode* node, const char* name, int fallback) {
+  XmlNode* found = node ? xmlfind(node, name, 1, nullptr, 0, 0) : nullptr;
+  if (!found) return fallback;
+  const char* text = xmlval(found);
+  if (!isnumber(text)) return fallback;
+  return static_cast<int>(std::atof(text));
+}
+
+int xmldelchild(XmlNode* node, const char* name) {
+  if (!node) return 0;
+  XmlNode* child = xmlchild(node, name, 1);
+  if (child == node) child = xmlchild(node, name, 2);  // never the node itself
+  if (child) xmlfree(child, kXmlFreeUnlink);
+  return 0;
+}
+
+}  // namespace trosk

@@ -1,0 +1,300 @@
+#include "repo/projectlog.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "core/output.h"
+#include "core/strutil.h"
+#include "core/timer.h"
+
+namespace trosk {
+
+const char* const kStatusWords[] = {"modified", "missing", "source", "older", "newer", nullptr};
+
+namespace {
+
+constexpr std::size_t kNumberText = 31;
+
+std::string_view valueof(const XmlNode* node) {
+  if (!node || node->vallen <= 0 || !node->value) return {};
+  return {node->value, static_cast<std::size_t>(node->vallen)};
+}
+
+bool named(const XmlNode* node, std::string_view name) {
+  return node->name && static_cast<std::size_t>(node->namelen) == name.size() &&
+         strncmpi(node->name, name.data(), name.size()) == 0;
+}
+
+// Blanks (and the line end and indentation that a long value brings back
+// from the writer) at the end of a stored name are not part of it.
+std::string_view trimmed(std::string_view name) {
+  while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.remove_suffix(1);
+  return name;
+}
+
+// The value of the entry's "name" child, or nothing when it has none.
+bool entryname(const XmlNode* entry, std::string_view* name) {
+  for (const XmlNode* c = entry->first; c; c = c->next) {
+    if (named(c, "name")) {
+      *name = trimmed(valueof(c));
+      return true;
+    }
+  }
+  return false;
+}
+
+// The entries of a log that lookups see: the list that holds the first
+// "file" element of the tree, indexed by name (the first entry of each name
+// in document order). A snapshot of the list's ends tells when the tree was
+// changed behind the index's back; it is then rebuilt.
+struct LogIndex {
+  XmlNode* parent = nullptr;  // holder of the entries; null when there is no "file"
+  XmlNode* first = nullptr;   // first "file" element (the search starts there)
+  uint32_t count = 0;         // root's child count when the index was made
+  XmlNode* rootfirst = nullptr;
+  XmlNode* rootlast = nullptr;
+  uint32_t parentcount = 0;   // the same for the holder, when it is not the root
+  XmlNode* parentlast = nullptr;
+  std::unordered_map<std::string, XmlNode*> names;
+};
+
+std::unordered_map<const XmlNode*, LogIndex> indexes;
+
+void snapshot(XmlNode* root, LogIndex& index) {
+  index.count = root->nchild;
+  index.rootfirst = root->first;
+  index.rootlast = root->last;
+  if (index.parent) {
+    index.parentcount = index.parent->nchild;
+    index.parentlast = index.parent->last;
+  }
+}
+
+bool current(XmlNode* root, const LogIndex& index) {
+  if (root->nchild != index.count || root->first != index.rootfirst ||
+      root->last != index.rootlast) {
+    return false;
+  }
+  if (index.parent && index.parent != root) {
+    return index.parent->nchild == index.parentcount && index.parent->last == index.parentlast;
+  }
+  return true;
+}
+
+void addname(LogIndex& index, XmlNode* entry) {
+  std::string_view name;
+  if (named(entry, "file") && entryname(entry, &name)) index.names.emplace(name, entry);
+}
+
+LogIndex& build(XmlNode* root) {
+  LogIndex& index = indexes[root];
+  index = LogIndex{};
+  index.first = xmlfind(root, "file", 1, nullptr, 0, 0);
+  if (index.first) {
+    index.parent = index.first->parent;
+    index.names.reserve(index.parent ? index.parent->nchild : 1);
+    for (XmlNode* e = index.first; e; e = e->next) addname(index, e);
+  }
+  snapshot(root, index);
+  return index;
+}
+
+LogIndex& indexof(XmlNode* root) {
+  auto it = indexes.find(root);
+  if (it != indexes.end() && current(root, it->second)) return it->second;
+  return build(root);
+}
+
+// True when `entry` is what the ordered search would return for `name`.
+bool stillvalid(const LogIndex& index, XmlNode* entry, std::string_view name) {
+  std::string_view stored;
+  return entry->parent == index.parent && named(entry, "file") && entryname(entry, &stored) &&
+         stored == name;
+}
+
+// Takes a newly appended entry into `index`, which was current just before.
+void noteappended(XmlNode* root, LogIndex& index, XmlNode* entry) {
+  if (!index.first && named(entry, "file")) {
+    // The tree's first "file" opens the list that lookups walk, unless the
+    // tree changed below its top level and holds an earlier one.
+    if (xmlfind(root, "file", 1, nullptr, 0, 0) != entry) {
+      indexes.erase(root);
+      return;
+    }
+    index.first = entry;
+    index.parent = root;
+  }
+  if (index.parent == root) addname(index, entry);
+  snapshot(root, index);
+}
+
+// Drops every index that lists the entries held by `parent`.
+void forgetholder(const XmlNode* parent) {
+  for (auto it = indexes.begin(); it != indexes.end();) {
+    it = it->second.parent == parent ? indexes.erase(it) : std::next(it);
+  }
+}
+
+long readnumber(std::string_view text) {
+  char buf[kNumberText + 1];
+  std::size_t n = text.size() < kNumberText ? text.size() : kNumberText;
+  std::memcpy(buf, text.data(), n);
+  buf[n] = '\0';
+  return std::strtol(buf, nullptr, 10);
+}
+
+double readdecimal(std::string_view text) {
+  char buf[kNumberText + 1];
+  std::size_t n = text.size() < kNumberText ? text.size() : kNumberText;
+  std::memcpy(buf, text.data(), n);
+  buf[n] = '\0';
+  return std::strtod(buf, nullptr);
+}
+
+// Node references in the trace are only told apart, not followed.
+int noderef(const XmlNode* node) {
+  return static_cast<int>(reinterpret_cast<uintptr_t>(node) & 0x7FFFFFFF);
+}
+
+}  // namespace
+
+XmlNode* findfilenode(XmlNode* root, const char* name) {
+  if (!root || !name) return nullptr;
+  int32_t start = timerread();
+  std::string sought(trimmed(name));
+  LogIndex* index = &indexof(root);
+  XmlNode* found = nullptr;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    auto it = index->names.find(sought);
+    if (it == index->names.end()) break;
+    if (stillvalid(*index, it->second, sought)) {
+      found = it->second;
+      break;
+    }
+    index = &build(root);
+  }
+  timerlog(kTimeFindfilenode, start, "findfilenode");
+  return found;
+}
+
+int checknode(XmlNode* entry, FileStats* stats) {
+  int32_t start = timerread();
+  *stats = FileStats{};
+  bool seen[7] = {};
+  for (XmlNode* c = entry ? entry->first : nullptr; c; c = c->next) {
+    std::string_view v = valueof(c);
+    // The first child of each name counts, as a search by name would find it.
+    auto take = [&](int slot, std::string_view name) {
+      if (seen[slot] || !named(c, name)) return false;
+      seen[slot] = true;
+      return true;
+    };
+    if (take(0, "size")) {
+      stats->size = static_cast<int32_t>(readnumber(v));
+    } else if (take(1, "checksum")) {
+      stats->checksum = static_cast<int32_t>(readnumber(v));
+    } else if (take(2, "parity")) {
+      stats->parity = static_cast<int16_t>(readnumber(v));
+    } else if (take(3, "crc")) {
+      stats->crc = static_cast<int16_t>(readnumber(v));
+    } else if (take(4, "date")) {
+      stats->date = static_cast<int32_t>(readnumber(v));
+    } else if (take(5, "time")) {
+      stats->time = static_cast<int32_t>(readnumber(v));
+    } else if (take(6, "version")) {
+      stats->version = static_cast<float>(readdecimal(v));
+    }
+  }
+  timerlog(kTimeChecknode, start, "checknode");
+  return 0;
+}
+
+XmlNode* addfilenode(XmlNode* root, XmlNode* existing, const FileStats& stats, const char* name,
+                     const char* source, int flags) {
+  int32_t start = timerread();
+  if (verboseLevel > 1) {
+    printmsg(outStream, "AFN  %d/%s %d <%d %d> %d %d/%s %s %s\n", root->namelen,
+             root->name ? root->name : "", static_cast<int>(root->nchild), noderef(root->first),
+             noderef(root->last), noderef(existing), existing ? existing->namelen : 0,
+             existing && existing->name ? existing->name : "", name,
+             datetext(stats.date, stats.time));
+  }
+  XmlNode* entry = existing;
+  bool renamed = false;
+  auto known = indexes.find(root);
+  bool fresh = known != indexes.end() && current(root, known->second);
+  if (existing) {
+    std::string_view old;
+    renamed = !entryname(existing, &old) || old != trimmed(name);
+    xmlfreekids(existing);
+  } else {
+    entry = xmlnode(root, (flags & kEntryArchive) ? "archive" : "file");
+  }
+  xmladdval(entry, "name", name, kXmlText);
+  if (source) xmladdval(entry, "source", source, kXmlText);
+  if (!(flags & kEntryNoStats)) {
+    if (stats.version != 0) xmlsetfloat(entry, "version", stats.version);
+    if (stats.checksum != 0) xmlsetint(entry, "checksum", stats.checksum);
+    if (stats.size != 0) xmlsetint(entry, "size", stats.size);
+    if (stats.parity != 0) xmlsetint(entry, "parity", stats.parity);
+    if (stats.crc != 0) xmlsetint(entry, "crc", stats.crc);
+    if (stats.date != 0) xmlsetint(entry, "date", stats.date);
+    if (stats.time != 0) xmlsetint(entry, "time", stats.time);
+  }
+  int status = flags & kEntryStatusMask;
+  if (status >= 1 && status <= 5) xmladdval(entry, "status", kStatusWords[status - 1], kXmlText);
+  if (existing) {
+    // Another entry may now be the first of either name: rebuild when asked.
+    if (renamed) forgetholder(existing->parent);
+  } else if (fresh) {
+    noteappended(root, known->second, entry);
+  } else if (known != indexes.end()) {
+    indexes.erase(known);
+  }
+  timerlog(kTimeAddfilenode, start, "addfilenode");
+  return entry;
+}
+
+XmlNode* xmlsetint(XmlNode* node, const char* name, int value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d", value);
+  return xmladdval(node, name, text, kXmlText);
+}
+
+XmlNode* xmlsetfloat(XmlNode* node, const char* name, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%f", value);
+  return xmladdval(node, name, text, kXmlText);
+}
+
+XmlNode* platformproject(XmlNode* root, const char* platform) {
+  bool any = !platform || !*platform;
+  // Walk the tree once in document order (projects may be nested anywhere).
+  XmlNode* node = root;
+  while (node) {
+    if (node != root && named(node, "project")) {
+      if (any) return node;
+      XmlNode* p = nullptr;
+      for (XmlNode* c = node->first; c && !p; c = c->next) {
+        if (named(c, "platform")) p = c;
+      }
+      if (!p || valueof(p) == platform) return node;
+    }
+    if (node->first) {
+      node = node->first;
+      continue;
+    }
+    while (node && node != root && !node->next) node = node->parent;
+    if (!node || node == root) break;
+    node = node->next;
+  }
+  return root;
+}
+
+void forgetlogindex(const XmlNode* root) { indexes.erase(root); }
+
+}  // namespace trosk

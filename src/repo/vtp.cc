@@ -1,0 +1,324 @@
+#include "repo/vtp.h"
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "repo/filestats.h"
+
+namespace trosk {
+namespace {
+
+constexpr int kLineBytes = 57;  // 76 characters of base64 per line
+constexpr int kLineChars = 76;
+constexpr std::size_t kMaxHeader = 512;
+constexpr int64_t kMaxDecoded = int64_t{1} << 50;
+constexpr std::string_view kEndMagic = "[END ";
+constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+enum State { kMagic, kHeader, kBody, kTrailer, kDone, kFailed };
+
+// Classes of armour characters in the body, beside the 64 digit values.
+enum : uint8_t { kSkip = 64, kPad, kOpen, kBad };
+
+constexpr std::array<uint8_t, 256> bodyclasses() {
+  std::array<uint8_t, 256> t{};
+  for (auto& v : t) v = kBad;
+  for (int i = 0; i < 64; ++i) t[static_cast<uint8_t>(kAlphabet[i])] = static_cast<uint8_t>(i);
+  t[' '] = t['\t'] = t['\r'] = t['\n'] = kSkip;
+  t['='] = kPad;
+  t['['] = kOpen;
+  return t;
+}
+constexpr std::array<uint8_t, 256> kClass = bodyclasses();
+
+constexpr std::array<uint32_t, 256> crctable() {
+  std::array<uint32_t, 256> t{};
+  for (uint32_t i = 0; i < 256; ++i) {
+    uint32_t c = i;
+    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    t[i] = c;
+  }
+  return t;
+}
+constexpr std::array<uint32_t, 256> kCrcTable = crctable();
+
+// CRC-32 (the common reflected polynomial), continued from `crc`.
+uint32_t crc32(uint32_t crc, const unsigned char* p, std::size_t n) {
+  crc = ~crc;
+  while (n-- > 0) crc = kCrcTable[(crc ^ *p++) & 0xFF] ^ (crc >> 8);
+  return ~crc;
+}
+
+// Appends the base64 lines of `n` bytes; every line but the last of the
+// whole text holds kLineBytes bytes, so callers pass multiples of it.
+void encodelines(const unsigned char* p, std::size_t n, std::string& out) {
+  while (n > 0) {
+    std::size_t take = n < kLineBytes ? n : kLineBytes;
+    std::size_t i = 0;
+    for (; i + 3 <= take; i += 3) {
+      uint32_t v = (uint32_t{p[i]} << 16) | (uint32_t{p[i + 1]} << 8) | p[i + 2];
+      char quad[4] = {kAlphabet[v >> 18], kAlphabet[(v >> 12) & 63], kAlphabet[(v >> 6) & 63],
+                      kAlphabet[v & 63]};
+      out.append(quad, 4);
+    }
+    if (take - i == 1) {
+      uint32_t v = uint32_t{p[i]} << 16;
+      char quad[4] = {kAlphabet[v >> 18], kAlphabet[(v >> 12) & 63], '=', '='};
+      out.append(quad, 4);
+    } else if (take - i == 2) {
+      uint32_t v = (uint32_t{p[i]} << 16) | (uint32_t{p[i + 1]} << 8);
+      char quad[4] = {kAlphabet[v >> 18], kAlphabet[(v >> 12) & 63], kAlphabet[(v >> 6) & 63],
+                      '='};
+      out.append(quad, 4);
+    }
+    out.push_back('\n');
+    p += take;
+    n -= take;
+  }
+}
+
+std::string headertext(int64_t size) {
+  char text[96];
+  std::snprintf(text, sizeof text, "[VTP NB=%lld ENC=B64 LL=%d]\n", static_cast<long long>(size),
+                kLineChars);
+  return text;
+}
+
+std::string trailertext(uint32_t crc) {
+  char text[32];
+  std::snprintf(text, sizeof text, "[END CRC32=%08x]\n", static_cast<unsigned>(crc));
+  return text;
+}
+
+// Reads a decimal or (with base 16) hex value that fills the whole text.
+int64_t fieldnumber(std::string_view v, int base) {
+  if (v.empty() || v.size() > 16) return -1;
+  int64_t n = 0;
+  for (char c : v) {
+    int d;
+    if (c >= '0' && c <= '9') {
+      d = c - '0';
+    } else if (base == 16 && c >= 'a' && c <= 'f') {
+      d = c - 'a' + 10;
+    } else if (base == 16 && c >= 'A' && c <= 'F') {
+      d = c - 'A' + 10;
+    } else {
+      return -1;
+    }
+    n = n * base + d;
+  }
+  return n;
+}
+
+// Splits "key=value key=value" (blanks between fields) and hands each pair
+// to `take`. False when a field has no '=' or `take` refuses it.
+template <typename Take>
+bool fields(std::string_view text, Take take) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == ' ' || text[i] == '\t') {
+      ++i;
+      continue;
+    }
+    std::size_t end = text.find_first_of(" \t", i);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view field = text.substr(i, end - i);
+    std::size_t eq = field.find('=');
+    if (eq == std::string_view::npos || eq == 0) return false;
+    if (!take(field.substr(0, eq), field.substr(eq + 1))) return false;
+    i = end;
+  }
+  return true;
+}
+
+// Collects decoded bytes and hands them to the sink in pieces.
+struct Output {
+  VtpDecoder& d;
+  const VtpSink& sink;
+  std::size_t n = 0;
+  unsigned char buf[4096];
+
+  bool flush() {
+    if (n == 0) return true;
+    d.check = crc32(d.check, buf, n);
+    bool ok = sink(reinterpret_cast<const char*>(buf), n);
+    n = 0;
+    return ok;
+  }
+  bool put(unsigned char b) {
+    if (d.produced >= static_cast<uint64_t>(d.announced)) return false;
+    ++d.produced;
+    buf[n++] = b;
+    return n < sizeof buf || flush();
+  }
+};
+
+}  // namespace
+
+bool isvtp(std::string_view start) { return start.substr(0, kVtpMagic.size()) == kVtpMagic; }
+
+std::string vtpencodestring(std::string_view data) {
+  auto* p = reinterpret_cast<const unsigned char*>(data.data());
+  std::string out = headertext(static_cast<int64_t>(data.size()));
+  out.reserve(out.size() + data.size() / 3 * 4 + data.size() / kLineBytes + 32);
+  encodelines(p, data.size(), out);
+  out += trailertext(crc32(0, p, data.size()));
+  return out;
+}
+
+long long vtpencode(FILE* in, FILE* out) {
+  int64_t start = ftello(in);
+  int64_t end = filesize(nullptr, in);
+  if (start < 0 || end < start) return -1;
+  int64_t size = end - start;
+  std::string text = headertext(size);
+  long long written = 0;
+  std::vector<unsigned char> block(kLineBytes * 2048);
+  std::size_t held = 0;
+  uint32_t crc = 0;
+  int64_t seen = 0;
+  for (;;) {
+    std::size_t got = std::fread(block.data() + held, 1, block.size() - held, in);
+    crc = crc32(crc, block.data() + held, got);
+    seen += static_cast<int64_t>(got);
+    held += got;
+    bool last = got == 0;
+    std::size_t whole = last ? held : held - held % kLineBytes;
+    encodelines(block.data(), whole, text);
+    std::memmove(block.data(), block.data() + whole, held - whole);
+    held -= whole;
+    if (last) text += trailertext(crc);
+    if (std::fwrite(text.data(), 1, text.size(), out) != text.size()) return -1;
+    written += static_cast<long long>(text.size());
+    text.clear();
+    if (last) break;
+  }
+  // A file that changed while it was read would not match its own header.
+  if (std::ferror(in) || seen != size) return -1;
+  return written;
+}
+
+int VtpDecoder::feed(const char* data, std::size_t n, const VtpSink& sink) {
+  Output out{*this, sink, 0, {}};
+  auto fail = [this] {
+    state = kFailed;
+    return -1;
+  };
+  for (std::size_t i = 0; i < n; ++i) {
+    auto c = static_cast<unsigned char>(data[i]);
+    switch (state) {
+      case kMagic:
+        if (c != static_cast<unsigned char>(kVtpMagic[header.size()])) return fail();
+        header.push_back(static_cast<char>(c));
+        if (header.size() == kVtpMagic.size()) {
+          header.clear();
+          state = kHeader;
+        }
+        break;
+      case kHeader: {
+        if (c != ']') {
+          if (header.size() >= kMaxHeader || c == '\n' || c == '\r') return fail();
+          header.push_back(static_cast<char>(c));
+          break;
+        }
+        bool encodingok = true;
+        bool parsed = fields(header, [&](std::string_view key, std::string_view value) {
+          if (key == "NB") {
+            if (announced >= 0) return false;
+            announced = fieldnumber(value, 10);
+            return announced >= 0 && announced <= kMaxDecoded;
+          }
+          if (key == "ENC") encodingok = value == "B64";
+          return true;
+        });
+        if (!parsed || !encodingok || announced < 0) return fail();
+        header.clear();
+        state = kBody;
+        break;
+      }
+      case kBody: {
+        uint8_t v = kClass[c];
+        if (v < 64) {
+          if (pads != 0) return fail();
+          bits = (bits << 6) | v;
+          nbits += 6;
+          quantum = (quantum + 1) & 3;
+          if (nbits >= 8) {
+            nbits -= 8;
+            if (!out.put(static_cast<unsigned char>(bits >> nbits))) return fail();
+            bits &= (1u << nbits) - 1;
+          }
+        } else if (v == kSkip) {
+        } else if (v == kPad) {
+          if (pads == 0) {
+            // Only the last group may be short, and its unused bits are zero.
+            if (quantum < 2 || bits != 0) return fail();
+            pads = 4 - quantum;
+          }
+          if (quantum == 0) return fail();
+          quantum = (quantum + 1) & 3;
+          if (quantum == 0) {
+            nbits = 0;
+            pads = -1;  // group closed: only the trailer may follow
+          }
+        } else if (v == kOpen) {
+          if (quantum != 0) return fail();
+          header.assign(1, '[');
+          state = kTrailer;
+        } else {
+          return fail();
+        }
+        break;
+      }
+      case kTrailer: {
+        if (c != ']') {
+          if (header.size() >= kMaxHeader || c == '\n' || c == '\r') return fail();
+          header.push_back(static_cast<char>(c));
+          break;
+        }
+        std::string_view text = header;
+        if (text.substr(0, kEndMagic.size()) != kEndMagic) return fail();
+        bool parsed = fields(text.substr(kEndMagic.size()), [&](std::string_view key,
+                                                                 std::string_view value) {
+          if (key != "CRC32") return true;
+          if (expected >= 0 || value.size() != 8) return false;
+          expected = fieldnumber(value, 16);
+          return expected >= 0;
+        });
+        if (!parsed || expected < 0) return fail();
+        header.clear();
+        state = kDone;
+        break;
+      }
+      case kDone:
+        if (kClass[c] != kSkip) return fail();
+        break;
+      default:
+        return -1;
+    }
+  }
+  if (!out.flush()) return fail();
+  return 0;
+}
+
+int VtpDecoder::finish() {
+  if (state != kDone) return -1;
+  if (static_cast<int64_t>(produced) != announced) return -1;
+  if (static_cast<int64_t>(check) != expected) return -1;
+  return 0;
+}
+
+int vtpdecodestring(std::string_view armour, std::string* out) {
+  VtpDecoder d;
+  std::string bytes;
+  VtpSink sink = [&bytes](const char* p, std::size_t n) {
+    bytes.append(p, n);
+    return true;
+  };
+  if (d.feed(armour.data(), armour.size(), sink) < 0 || d.finish() < 0) return -1;
+  *out = std::move(bytes);
+  return 0;
+}
+
+}  // namespace trosk

@@ -1,0 +1,170 @@
+#include "repo/copyfile.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "repo/vtp.h"
+#include "testing/testing.h"
+
+namespace trosk {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::readfile;
+using testing::ScratchDir;
+using testing::writefile;
+
+std::set<std::string> listdir(const char* dir) {
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+  return names;
+}
+
+TEST(CopyFilePlain, ReplacesTheDestinationWhole) {
+  ScratchDir dir;
+  writefile("src.txt", "new content");
+  writefile("dst.txt", "old content that was longer");
+  std::string stored;
+  EXPECT_EQ(copyfile("src.txt", "dst.txt", 0, nullptr, &stored), 11);
+  EXPECT_EQ(readfile("dst.txt"), "new content");
+  EXPECT_EQ(stored, "dst.txt");
+  EXPECT_EQ(listdir("."), (std::set<std::string>{"src.txt", "dst.txt"}));  // no temp left
+}
+
+TEST(CopyFilePlain, LargeFileIsCopiedExactly) {
+  ScratchDir dir;
+  std::string data;
+  for (int i = 0; i < 700000; ++i) data += static_cast<char>(i * 31 + i / 7);
+  writefile("big.bin", data);
+  EXPECT_EQ(copyfile("big.bin", "copy.bin", 0, nullptr, nullptr), 700000);
+  EXPECT_EQ(readfile("copy.bin"), data);
+}
+
+TEST(CopyFilePlain, MakesMissingDirectories) {
+  ScratchDir dir;
+  writefile("a.txt", "x");
+  EXPECT_EQ(copyfile("a.txt", "d1/d2/a.txt", 0, nullptr, nullptr), 1);
+  EXPECT_EQ(readfile("d1/d2/a.txt"), "x");
+}
+
+TEST(CopyFileErrors, SourceAndDestinationFailuresDiffer) {
+  ScratchDir dir;
+  EXPECT_EQ(copyfile("absent", "x", 0, nullptr, nullptr), -1);
+  writefile("a.txt", "x");
+  writefile("blocker", "a file where a directory should be");
+  EXPECT_EQ(copyfile("a.txt", "blocker/a.txt", 0, nullptr, nullptr), -2);
+  EXPECT_EQ(copyfile("a.txt", "blocker/a.txt", kCopyUnique, "", nullptr), -2);
+  fs::create_directory("isdir");
+  EXPECT_EQ(copyfile("a.txt", "isdir", 0, nullptr, nullptr), -2);
+  EXPECT_EQ(listdir("isdir").size(), 0u);
+}
+
+// A write that fails half-way (here: a file size limit) leaves neither the
+// claimed name nor a temporary file behind.
+TEST(CopyFileErrors, FailedWriteLeavesNothingBehind) {
+  ScratchDir dir;
+  writefile("big.bin", std::string(200000, 'x'));
+  fs::create_directory("v");
+  pid_t pid = fork();
+  if (pid == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{50000, 50000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    long long unique = copyfile("big.bin", "v/big.bin", kCopyUnique, "", nullptr);
+    long long plain = copyfile("big.bin", "v/plain.bin", 0, nullptr, nullptr);
+    _exit(unique == -2 && plain == -2 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_TRUE(listdir("v").empty());
+}
+
+TEST(CopyFileUnique, FirstFreeNumberWithSuffix) {
+  ScratchDir dir;
+  writefile("a.txt", "one");
+  std::string stored;
+  EXPECT_EQ(copyfile("a.txt", "v/a.txt", kCopyUnique, ".x", &stored), 3);
+  EXPECT_EQ(stored, "v/a.txt_v1.x");
+  writefile("a.txt", "two");
+  EXPECT_EQ(copyfile("a.txt", "v/a.txt", kCopyUnique, ".x", &stored), 3);
+  EXPECT_EQ(stored, "v/a.txt_v2.x");
+  EXPECT_EQ(readfile("v/a.txt_v1.x"), "one");
+  EXPECT_EQ(readfile("v/a.txt_v2.x"), "two");
+  fs::remove("v/a.txt_v1.x");  // a gap is filled again
+  EXPECT_EQ(copyfile("a.txt", "v/a.txt", kCopyUnique, nullptr, &stored), 3);
+  EXPECT_EQ(stored, "v/a.txt_v1");
+}
+
+TEST(CopyFileUnique, ConcurrentWritersNeverShareAName) {
+  ScratchDir dir;
+  constexpr int kWriters = 6;
+  constexpr int kEach = 20;
+  for (int w = 0; w < kWriters; ++w) writefile("src" + std::to_string(w), std::to_string(w));
+  std::vector<pid_t> kids;
+  for (int w = 0; w < kWriters; ++w) {
+    pid_t pid = fork();
+    if (pid == 0) {
+      std::string src = "src" + std::to_string(w);
+      for (int i = 0; i < kEach; ++i) {
+        if (copyfile(src.c_str(), "v/f", kCopyUnique, "", nullptr) < 0) _exit(1);
+      }
+      _exit(0);
+    }
+    kids.push_back(pid);
+  }
+  for (pid_t pid : kids) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  std::set<std::string> names = listdir("v");
+  EXPECT_EQ(names.size(), static_cast<std::size_t>(kWriters * kEach));
+  for (int n = 1; n <= kWriters * kEach; ++n) {
+    std::string name = "v/f_v" + std::to_string(n);
+    ASSERT_TRUE(names.count(name.substr(2))) << name;
+    EXPECT_EQ(readfile(name).size(), 1u);
+  }
+}
+
+TEST(CopyFileVtp, EncodedCopyDecodesToTheSource) {
+  ScratchDir dir;
+  std::string data;
+  for (int i = 0; i < 5000; ++i) data += static_cast<char>(i % 251);
+  writefile("b.bin", data);
+  std::string stored;
+  long long n = copyfile("b.bin", "h/b.bin.vtp", kCopyUnique | kCopyVtp, "", &stored);
+  EXPECT_GT(n, 5000);
+  EXPECT_EQ(stored, "h/b.bin.vtp_v1");
+  std::string armour = readfile(stored);
+  EXPECT_TRUE(isvtp(armour));
+  std::string back;
+  ASSERT_EQ(vtpdecodestring(armour, &back), 0);
+  EXPECT_EQ(back, data);
+}
+
+TEST(Mkp, OpensWithParentsMade) {
+  ScratchDir dir;
+  FILE* f = mkp("p/q/r.txt", "wt", 0755);
+  ASSERT_NE(f, nullptr);
+  std::fputs("hi", f);
+  std::fclose(f);
+  EXPECT_EQ(readfile("p/q/r.txt"), "hi");
+  struct stat st;
+  ASSERT_EQ(stat("p/q", &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+  writefile("file", "x");
+  EXPECT_EQ(mkp("file/r.txt", "wt", 0755), nullptr);
+  EXPECT_EQ(makeparents("/", 0755), 0);
+}
+
+}  // namespace
+}  // namespace trosk
