@@ -1,0 +1,40 @@
+// Names that arrive from the host become paths in the working directory and
+// the version directory: only names that stay inside them, that do not name
+// one of the tool's own files, and that pass through no symbolic link are used.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace trosk {
+
+// 0 when the name is a plain relative path: not empty, not absolute, no
+// drive letter, no ".." component ('/' or '\\' separated), no control byte.
+// Otherwise a negative code (see unsafereason).
+int checkrelpath(std::string_view name);
+// Says why checkrelpath refused a name: a short text for a code < 0.
+const char* unsafereason(int code);
+
+// 1 when the name, read from the working directory, is one of the tool's own
+// files there (project logs of `project` and `localname`, the project list,
+// the output file, the activity log, "troskversion.txt", "stagefile.xml",
+// "troskdiff.tmp", the dump) or lies in the backup directory; else 0.
+int isownfile(std::string_view name, const char* project, const char* localname);
+
+// 1 when no existing component of the relative path (parents and last) is a
+// symbolic link, 0 when one is (checked with lstat, component by component).
+int linkfree(std::string_view relpath);
+
+// The name with control bytes shown as '?', fit to appear in a message.
+std::string printable(std::string_view name);
+
+// The dump file of a project: "trosk_<project>_dump.xml", or that name with
+// ".dump" added when it would be one of the tool's own files.
+std::string dumpname(const char* project, const char* localname);
+
+inline constexpr const char* kBackupDir = "Trosk_bkup";
+inline constexpr const char* kDiffTemp = "troskdiff.tmp";
+inline constexpr const char* kStageFile = "stagefile.xml";
+inline constexpr const char* kVersionStamp = "troskversion.txt";
+
+}  // namespace trosk

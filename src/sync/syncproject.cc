@@ -1,0 +1,290 @@
+#include "sync/syncproject.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "config/banner.h"
+#include "core/output.h"
+#include "core/strutil.h"
+#include "net/fetch.h"
+#include "repo/filestats.h"
+#include "repo/hostops.h"
+#include "repo/projectlog.h"
+#include "sync/logdoc.h"
+#include "sync/pathsafety.h"
+#include "sync/verify.h"
+#include "xml/xmlparse.h"
+#include "xml/xmlwrite.h"
+
+namespace trosk {
+
+char authLine[kPathSize];
+
+namespace {
+
+constexpr int kDefaultPort = 80;
+
+// What one run has chosen: where the host is and who asks.
+struct Choice {
+  char host[kPathSize] = {};
+  int port = 0;
+  const char* user = nullptr;
+  const char* credential = nullptr;
+  char localname[kPathSize] = {};
+  int stable = 1, beta = 0, alpha = 0;
+  int haveV = 0, haveS = 0;
+  int wantV = 0, wantS = 0;
+  std::string catalogue;
+  Remote remote(ProjectEntry& entry) const { return Remote{host, port, credential, &entry.connection}; }
+};
+
+void sethost(Choice& c, const char* host) {
+  char copy[kPathSize];
+  copystr(host && host[0] ? host : kDefaultHost, copy, kPathSize - 1);
+  std::memcpy(c.host, copy, sizeof copy);
+}
+
+int showactivitylog(const ProjectEntry& entry) {
+  std::string name = std::string("trosk_") + entry.name + "_log.txt";
+  std::string text;
+  if (getfile(Remote{".", 0, nullptr, nullptr}, name.c_str(), CMD_DISPLAY, &text, nullptr) <= 0) {
+    printmsg(outStream, "File not found: %s\n", name.c_str());
+  } else {
+    printlong(nullptr, text.c_str());
+  }
+  return 0;
+}
+
+// The local log's name: the undotted form is preferred when it exists.
+// Returns 1 when a log file exists under the chosen name.
+int findlocallog(const RunSettings& settings, const ProjectEntry& entry, Choice& c) {
+  if (settings.localLogName) {
+    copystr(settings.localLogName, c.localname, kPathSize - 1);
+  } else {
+    std::snprintf(c.localname, sizeof c.localname, ".trosk_%s.xml", entry.name);
+  }
+  if (c.localname[0] == '.' && exists(c.localname + 1) == 1) {
+    std::memmove(c.localname, c.localname + 1, std::strlen(c.localname));
+    return 1;
+  }
+  return exists(c.localname) == 1;
+}
+
+// Makes a new local log, or returns 0 when the user does not want one.
+int newlocallog(Choice& c, LogDoc& local, int* flags) {
+  if (*flags != CMD_DISPLAY && !(*flags & CMD_INIT)) {
+    int answer = askuser("Local project log not found. Create new? (y/n): ", nullptr, "ynYN");
+    if ((answer & 1) == 0) return 0;
+  }
+  *flags |= CMD_INIT;
+  local.fresh(c.stable);
+  if ((*flags & (CMD_DOWNLOAD | CMD_STATUS)) && !(*flags & CMD_UPLOAD)) *flags |= CMD_ZIP;
+  if (c.localname[0] == '.' && !(*flags & CMD_HIDDEN)) {
+    std::memmove(c.localname, c.localname + 1, std::strlen(c.localname));
+  }
+  return 1;
+}
+
+void readlocallog(const RunSettings& settings, ProjectEntry& entry, Choice& c, LogDoc& local) {
+  if (local.load(c.localname) < 0) errormsg("error reading file: %s", c.localname);
+  char host[kPathSize];
+  xmlgettext(local.log(), "host", host, sizeof host);
+  if (!settings.hostName && host[0]) sethost(c, host);
+  c.haveV = xmlgetint(local.log(), "pversion", 0);
+  c.haveS = xmlgetint(local.log(), "subversion", 0);
+  entry.version = c.haveV;
+  entry.subversion = c.haveS;
+}
+
+// The catalogue's numbers and the checks on them. Returns 1 to go on, 0
+// when the project is skipped.
+int readcatalogue(RunSettings& settings, ProjectEntry& entry, Choice& c) {
+  if (!settings.catalogueName) settings.catalogueName = "current.xml";
+  LogDoc catalogue;
+  Remote remote = c.remote(entry);
+  int got = catalogue.fetch(remote, c.catalogue.c_str());
+  if (got < 0 && !settings.hostName && entry.host2[0]) {
+    entry.status |= kStatusHost2;
+    sethost(c, entry.host2);
+    remote = c.remote(entry);
+    got = catalogue.fetch(remote, c.catalogue.c_str());
+  }
+  if (got < 0) return 1;
+  XmlNode* project = findplatform(catalogue.top(), entry);
+  c.alpha = xmlgetint(project, "alpha", 0);
+  c.beta = xmlgetint(project, "beta", 0);
+  c.stable = xmlgetint(project, "stable", 0);
+  // Read as a decimal: a project that needs 1.25 must stop a 1.19 program.
+  char needed[64];
+  xmlgettext(project, "troskversion", needed, sizeof needed);
+  float required = needed[0] ? std::strtof(needed, nullptr) : 0.0f;
+  if (required > 0 && required > programVersion) {
+    warnmsg("This project requires Trosk version %s", needed);
+    return 0;
+  }
+  if (c.stable == 0) c.stable = xmlgetint(project, "pversion", 0);
+  if (!useraccess(project, c.user)) {
+    warnmsg("Unauthorized user for project %s -- Access denied", entry.name);
+    return 0;
+  }
+  return 1;
+}
+
+// Picks the version to compare with. Returns 1 to go on, 0 to skip.
+int chooseversion(RunSettings& settings, ProjectEntry& entry, Choice& c, int flags) {
+  const char* catalogue = settings.catalogueName ? settings.catalogueName : "current.xml";
+  c.catalogue = std::string("/") + hostTroskDir + "/" + entry.name + "/" + catalogue;
+  if (flags & CMD_VERIFY) {
+    c.wantV = c.haveV;
+    c.wantS = c.haveS;
+  } else if (!readcatalogue(settings, entry, c)) {
+    return 0;
+  }
+  if (c.wantV == 0) {
+    int release = settings.release ? settings.release : entry.release;
+    c.wantV = (release & kReleaseAlpha) ? c.alpha : (release & kReleaseBeta) ? c.beta : c.stable;
+    if (c.wantV == 0) {
+      errormsg("can't identify requested version in remote file: %s", c.catalogue.c_str());
+    }
+  }
+  return 1;
+}
+
+void printheader(const ProjectEntry& entry, const Choice& c, int flags) {
+  if (!((flags & CMD_STATUS) && !(flags & CMD_REPORT_ONLY)) && !(showMode & SHOW_VERSIONS)) return;
+  printmsg(outStream, "\nProject: %s     Host: %s\n", entry.name, c.host);
+  printmsg(outStream,
+           "Current versions:  Stable= %d  Beta= %d  Alpha= %d, Have= %d/%d  Want= %d/%d\n",
+           c.stable, c.beta, c.alpha, c.haveV, c.haveS, c.wantV, c.wantS);
+  if (flags & CMD_LIST_ALL) {
+    printmsg(outStream, " Local: Host=%s Port=%d User=<%s> Vf=<%s>\n", c.host, c.port,
+             c.user ? c.user : "", c.localname);
+  }
+}
+
+int showversions(ProjectEntry& entry, const Choice& c) {
+  std::string path = std::string("/") + hostTroskDir + "/" + entry.name + "/versionlog.txt";
+  std::string text;
+  if (getfile(c.remote(entry), path.c_str(), CMD_DISPLAY, &text, nullptr) <= 0) {
+    errormsg("Error reading file: %s", path.c_str());
+  }
+  printmsg(outStream, "\nRemote Log:\n");
+  printlong(nullptr, text.c_str());
+  return 0;
+}
+
+void setversionpath(const ProjectEntry& entry, int version) {
+  std::snprintf(versionPath, sizeof versionPath, "%s/%s/%s_%d", hostTroskDir, entry.name,
+                entry.name, version);
+}
+
+std::string hostlogpath(const ProjectEntry& entry, int subversion) {
+  char path[2 * kPathSize];
+  if (subversion != 0) {
+    std::snprintf(path, sizeof path, "/%s/trosk_%s_%d.xml", versionPath, entry.name, subversion);
+  } else {
+    std::snprintf(path, sizeof path, "/%s/trosk_%s.xml", versionPath, entry.name);
+  }
+  return path;
+}
+
+// The verification pass over the version the working directory has.
+// Returns the entries updated, or the negative fetch result.
+int verifyhave(ProjectEntry& entry, const Choice& c, LogDoc& local, int flags) {
+  setversionpath(entry, c.haveV);
+  Remote remote = c.remote(entry);
+  LogDoc host;
+  std::string path = hostlogpath(entry, c.haveS);
+  int got = host.fetch(remote, path.c_str());
+  if (got < 0) {
+    path = hostlogpath(entry, 0);
+    got = host.fetch(remote, path.c_str());
+  }
+  if (got < 0) {
+    printmsg(outStream, "Verify error reading remote log file: %s\n", path.c_str());
+    return got;
+  }
+  return verify(entry, c.haveV, c.haveS, host.top(), local.top(), flags | CMD_VERIFY, path.c_str(),
+                c.localname, &remote);
+}
+
+int dump(ProjectEntry& entry, const Choice& c, const std::string& path) {
+  std::string name = dumpname(entry.name, c.localname);
+  int flags = kFetchToFile | CMD_DISPLAY | ((showMode & SHOW_WEBHDR) ? kFetchKeepHeader : 0);
+  if (getfile(c.remote(entry), path.c_str(), flags, nullptr, name.c_str()) <= 0) {
+    errormsg("Error reading remote file: %s", path.c_str());
+  }
+  printmsg(outStream, "Host log written to: %s\n", name.c_str());
+  return -1;
+}
+
+}  // namespace
+
+int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int version,
+                int subversion) {
+  Choice c;
+  c.wantV = version;
+  c.wantS = subversion;
+  if (settings.accessToken && settings.accessToken[0]) {
+    std::snprintf(authLine, sizeof authLine, "Authorization: Basic %s", settings.accessToken);
+    c.credential = authLine;
+  }
+  sethostdir(settings, entry);
+  int backup = settings.backup >= 0 ? settings.backup : entry.backup;
+  const char* host = settings.hostName;
+  if (!host) host = (entry.status & kStatusHost2) ? entry.host2 : entry.hostPath;
+  c.port = settings.port ? settings.port : entry.port ? entry.port : kDefaultPort;
+  sethost(c, host);
+  c.user = settings.userName ? settings.userName : entry.user;
+  if (showMode & SHOW_LOG) return showactivitylog(entry);
+  if (!entry.authHeader) entry.authHeader = c.credential;
+
+  LogDoc local;
+  if (findlocallog(settings, entry, c)) {
+    readlocallog(settings, entry, c, local);
+  } else if (!newlocallog(c, local, &flags)) {
+    return 0;
+  }
+  if (!entry.hostPath) entry.hostPath = entry.host;
+  if (!entry.hostPath[0]) {
+    copystr(c.host, entry.host, kPathSize - 1);
+    entry.hostPath = entry.host;
+  }
+  if (entry.port == 0) entry.port = static_cast<int16_t>(c.port);
+
+  if (!chooseversion(settings, entry, c, flags)) return 0;
+  if (verboseLevel) {
+    printmsg(outStream, "host=<%s> port=%d tkdir=<%s> project=<%s> want=%d/%d\n", c.host, c.port,
+             hostTroskDir, entry.name, c.wantV, c.wantS);
+  }
+  printheader(entry, c, flags);
+  if (showMode & SHOW_VERSIONS) return showversions(entry, c);
+  if (c.wantS > 0 && (flags & CMD_UPLOAD)) errormsg("can't specify subversion on upload");
+
+  bool differ = c.wantV != c.haveV || c.wantS != c.haveS;
+  if ((flags & CMD_VERIFY) ||
+      ((flags & CMD_DOWNLOAD) && !settings.noVerify && differ && c.haveS != 0)) {
+    int updated = verifyhave(entry, c, local, flags);
+    if (flags & CMD_VERIFY) {
+      printmsg(outStream, "Verified local log file -- %d entries updated\n", updated);
+      return 1;
+    }
+  }
+
+  setversionpath(entry, c.wantV);
+  std::string path = hostlogpath(entry, c.wantS);
+  if (flags & CMD_DISPLAY) return dump(entry, c, path);
+  Remote remote = c.remote(entry);
+  LogDoc hostlog;
+  if (hostlog.fetch(remote, path.c_str()) < 0) {
+    errormsg("Error reading remote log file: %s", path.c_str());
+  }
+  if (backup != 0) flags |= CMD_BACKUP;
+  verify(entry, c.wantV, c.wantS, hostlog.top(), local.top(), flags, path.c_str(), c.localname,
+         &remote);
+  return 1;
+}
+
+}  // namespace trosk

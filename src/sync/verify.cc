@@ -1,0 +1,438 @@
+#include "sync/verify.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "config/options.h"
+#include "core/output.h"
+#include "core/strutil.h"
+#include "core/timer.h"
+#include "repo/filestats.h"
+#include "repo/hostops.h"
+#include "repo/projectlog.h"
+#include "sync/activitylog.h"
+#include "sync/caption.h"
+#include "sync/hostlog.h"
+#include "sync/localstat.h"
+#include "sync/pathsafety.h"
+#include "sync/showdiff.h"
+#include "sync/transfer.h"
+#include "xml/xmlwrite.h"
+
+namespace trosk {
+
+const char* const kStatusLabels[] = {"Modified", "Missing", "Unchanged", "Old", "Newer", nullptr};
+
+namespace {
+
+constexpr int kNameMax = 255;
+
+struct Run {
+  Run(ProjectEntry& e, int v, int s, int f, XmlNode* r, XmlNode* l, const char* name)
+      : entry(e), version(v), subversion(s), flags(f), remote(r), local(l), localname(name) {}
+
+  ProjectEntry& entry;
+  int version;
+  int subversion;
+  int flags;
+  XmlNode* remote;
+  XmlNode* local;
+  const char* localname;
+  Remote source;
+  std::string hostroot;
+  bool upload = false;
+  bool zip = false;
+  bool statuscall = false;
+  bool verifycall = false;
+  bool listing = false;
+  bool headed = false;
+  bool halted = false;
+  int toUpdate = 0;
+  int logChanged = 0;
+  int uploaded = 0;
+  ActivityLog activity;
+  std::unordered_map<std::string, XmlNode*> archives;  // local "archive" entries by name
+  std::vector<std::string> arrived;                    // archives downloaded
+};
+
+// One host entry as it is compared: G the local log's record, L the local
+// file, R the host's record.
+struct Entry {
+  XmlNode* host = nullptr;
+  char name[kNameMax + 1] = {};
+  char source[kNameMax + 1] = {};
+  XmlNode* logged = nullptr;
+  FileStats G, L, R;
+  bool exists = false;
+  int kind = -1;  // unknown until the content was read
+  bool rewrite = false;
+  int status = 0;
+  int hostbits = 0;
+};
+
+bool named(const XmlNode* node, const char* word, bool prefix) {
+  std::size_t n = std::strlen(word);
+  if (!node->name || node->namelen < static_cast<int32_t>(n)) return false;
+  if (!prefix && node->namelen != static_cast<int32_t>(n)) return false;
+  return strncmpi(node->name, word, n) == 0;
+}
+
+// The first direct child of the log element called `word`.
+XmlNode* firstnamed(XmlNode* root, const char* word) {
+  for (XmlNode* n = root->first; n; n = n->next) {
+    if (named(n, word, false)) return n;
+  }
+  return nullptr;
+}
+
+// The project log lookup serves "file" entries only; the archive entries of
+// the local log are indexed here once, so that they too are found, not added
+// again.
+void indexarchives(Run& r) {
+  char name[kNameMax + 1];
+  for (XmlNode* n = r.local->first; n; n = n->next) {
+    if (!named(n, "archive", false)) continue;
+    xmlgettext(n, "name", name, sizeof name);
+    if (name[0]) r.archives.emplace(name, n);
+  }
+}
+
+XmlNode* findlogged(Run& r, const char* name) {
+  if (!r.zip) return findfilenode(r.local, name);
+  auto hit = r.archives.find(name);
+  return hit == r.archives.end() ? nullptr : hit->second;
+}
+
+void writelocal(Run& r, Entry& e, int status) {
+  int flags = (status & kEntryStatusMask) | (r.zip ? kEntryArchive : 0);
+  XmlNode* node = addfilenode(r.local, e.logged, e.L, e.name, nullptr, flags);
+  if (r.zip && !e.logged) r.archives.emplace(e.name, node);
+  e.logged = node;
+}
+
+// Refuses names that would lead out of the working directory or the version
+// directory, or onto the tool's own files. Returns true when the entry may
+// be used.
+bool acceptable(const Run& r, const Entry& e) {
+  const char* why = nullptr;
+  if (int bad = checkrelpath(e.name); bad < 0) {
+    why = unsafereason(bad);
+  } else if (e.source[0] && checkrelpath(e.source) < 0) {
+    why = "unsafe source";
+  } else if (isownfile(e.name, r.entry.name, r.localname)) {
+    why = "one of Trosk's own files";
+  }
+  if (!why) return true;
+  std::string format = std::string("Host entry refused (") + why + "): %s";
+  warnmsg(format.c_str(), printable(e.name).c_str());
+  return false;
+}
+
+// G, L and the local state (step by step: quick when the log has a stamp).
+void measure(Run& r, Entry& e) {
+  e.logged = findlogged(r, e.name);
+  if (e.logged) checknode(e.logged, &e.G);
+  bool quick = e.logged && e.G.date != 0 && e.G.time != 0;
+  if (quick) {
+    e.exists = quickstats(e.name, &e.L) > 0;
+  } else {
+    e.kind = fullstats(e.name, &e.L);
+    e.exists = e.kind >= 0;
+  }
+  if (!e.exists || !e.logged) {
+    e.rewrite = true;
+    e.status = e.exists ? 0 : kStatusMissing;
+    return;
+  }
+  int bits = cmpchecks(e.G, e.L, quick ? kCompareStampOnly : 0);
+  if (quick && (bits & (kContentDiffers | kStampDiffers))) {
+    e.kind = fullstats(e.name, &e.L);
+    e.exists = e.kind >= 0;
+    if (!e.exists) {
+      e.rewrite = true;
+      e.status = kStatusMissing;
+      return;
+    }
+    bits = cmpchecks(e.G, e.L, 0);
+    e.rewrite = true;  // the stamp at least has changed
+  } else if (quick) {
+    e.L.checksum = e.G.checksum;
+    e.L.parity = e.G.parity;
+    e.L.crc = e.G.crc;
+    e.L.version = e.G.version;
+  } else {
+    e.rewrite = true;  // the log lacked a stamp: record one, so that next time is quick
+  }
+  e.status = (bits & kContentDiffers) ? kStatusModified : 0;
+}
+
+int hoststatus(int bits) {
+  if (bits & kNewer) return kStatusNewer;
+  if (bits & kOlder) return kStatusOlder;
+  return kStatusModified;
+}
+
+void list(Run& r, const Entry& e, bool content) {
+  bool all = (r.flags & CMD_LIST_ALL) != 0;
+  if (!content && e.exists && !all) return;
+  if (!r.headed) {
+    r.headed = true;
+    printmsg(outStream, "%10s  %-20s Remote: Size&Date (%s)    Local: Size&Date (if different)\n",
+             "  Status", "FileName", runSettings.dateOrder == 1 ? "D/M/Y" : "M/D/Y");
+  }
+  const char* rdate = datetext(e.R.date, e.R.time);
+  if (content) {
+    int label = (e.hostbits & kNewer) ? kLabelNewer : (e.hostbits & kOlder) ? kLabelOld
+                                                                             : kLabelModified;
+    printmsg(outStream, "%10s: %-20s %7d %s > %7d %s\n", kStatusLabels[label], e.name, e.R.size,
+             rdate, e.L.size, datetext(e.L.date, e.L.time));
+  } else {
+    int label = e.exists ? kLabelUnchanged : kLabelMissing;
+    printmsg(outStream, "%10s: %-20s %7d %s\n", kStatusLabels[label], e.name, e.R.size, rdate);
+  }
+}
+
+std::string updatequestion(const Run& r, const char* name) {
+  return std::string("Update ") + (r.upload ? "remote" : "local") + " file <" + name +
+         "> (y/n/AllYes/diff)? ";
+}
+
+// Remembers "yes to all" and "no to all" for the rest of the run.
+int remember(int answer) {
+  if (answer == 5) promptLevel |= kPromptAllYes;
+  if (answer == 6) promptLevel |= kPromptAllNo;
+  return answer;
+}
+
+// Whether the file is to be transferred; `diff` is set by a 'd' answer.
+bool decide(const Run& r, const Entry& e, bool* diff) {
+  if (promptLevel & kPromptAllYes) return true;
+  if (promptLevel & kPromptAllNo) return false;
+  bool older = (e.hostbits & (r.upload ? kOlder : kNewer)) != 0;
+  bool asking = (promptLevel & 7) != 0;
+  int answer = 1;
+  if (e.exists && asking) {
+    answer = remember(askuser(updatequestion(r, e.name).c_str(), nullptr, "ynYNAXd"));
+  }
+  if (answer == 7) {
+    *diff = true;
+    return true;
+  }
+  char question[512];
+  if (older && (answer & 1) && asking) {
+    std::snprintf(question, sizeof question,
+                  "Confirm overwrite of %s with older version  (y/n AllYes)? ", e.name);
+    answer = remember(askuser(question, nullptr, "ynYNAX"));
+  }
+  if ((answer & 1) && e.R.size > kLargeFile) {
+    std::snprintf(question, sizeof question, "Confirm update of large file %s (%d Mb) (y/n)? ",
+                  e.name, e.R.size / 1000000);
+    answer = remember(askuser(question, nullptr, "ynYNAX"));
+  }
+  return (answer & 1) != 0;
+}
+
+std::string hostfile(const Entry& e) {
+  return std::string("/") + versionPath + "/" + (e.source[0] ? e.source : e.name);
+}
+
+bool download(Run& r, Entry& e, bool diff) {
+  setcaption(std::string("Downloading: ") + e.name);
+  std::string path = hostfile(e);
+  std::string question = updatequestion(r, e.name);
+  Download job;
+  job.remote = &r.source;
+  job.hostpath = path.c_str();
+  job.name = e.name;
+  job.expected = e.R;
+  job.diff = diff;
+  job.backup = (r.flags & CMD_BACKUP) != 0;
+  job.question = question.c_str();
+  job.arrived = &e.L;
+  if (!downloadfile(job)) return false;
+  e.exists = true;
+  if (r.zip) r.arrived.emplace_back(e.name);
+  return true;
+}
+
+bool upload(Run& r, Entry& e, bool diff) {
+  int kind = fullstats(e.name, &e.L);
+  if (kind < 0) return false;
+  bool vtp = kind == kFileBinary && !(r.flags & CMD_NO_DECODE);
+  setcaption(std::string("Uploading: ") + basename(e.name));
+  if (diff) {
+    std::string path = hostfile(e);
+    if (!diffbeforeupload(r.source, path.c_str(), e.name, updatequestion(r, e.name).c_str())) {
+      return false;
+    }
+  }
+  std::string destdir = r.hostroot + "/" + versionPath;
+  std::string stored;
+  if (!uploadfile(e.name, destdir, vtp, r.entry.suffix, &stored)) return false;
+  addfilenode(r.remote, e.host, e.L, e.name, stored.c_str(), 0);
+  ++r.uploaded;
+  return true;
+}
+
+// Steps of one entry after its measurement: listing, decision, transfer
+// and the rewrite of its local log entry.
+void settle(Run& r, Entry& e) {
+  checknode(e.host, &e.R);
+  e.hostbits = e.exists ? cmpchecks(e.R, e.L, 0) : 0;
+  bool content = (e.hostbits & kContentDiffers) != 0;
+  if (r.verifycall) {
+    if (content) {
+      e.rewrite = true;
+      e.status = hoststatus(e.hostbits);
+    }
+    if (!e.rewrite) return;
+    if (r.flags & CMD_LIST_ALL) printmsg(outStream, "Updating node for: %s (%oo)\n", e.name, e.hostbits);
+    writelocal(r, e, e.status);
+    ++r.logChanged;
+    return;
+  }
+  if (r.listing) list(r, e, content);
+  if (r.statuscall) {
+    if (content || !e.exists) ++r.toUpdate;
+    return;
+  }
+  if (e.exists && !content) {
+    if (e.rewrite) {
+      writelocal(r, e, e.status);
+      ++r.logChanged;
+    }
+    return;
+  }
+  bool transfer = (r.flags & CMD_DOWNLOAD) && !(r.upload && !e.exists);
+  if (transfer && (r.halted || r.toUpdate >= kMaxFiles)) {
+    if (!r.halted) printmsg(outStream, "Too many files (>%d) -- update halted\n", kMaxFiles);
+    r.halted = true;
+    ++r.toUpdate;
+    return;  // left for the next run, its log entry as it was
+  }
+  bool diff = false;
+  bool done = false;
+  if (transfer && decide(r, e, &diff)) {
+    ++r.toUpdate;
+    if (r.flags & CMD_LIST_ALL) printmsg(outStream, "Updating file: %s (%oo)\n", e.name, e.hostbits);
+    done = r.upload ? upload(r, e, diff) : download(r, e, diff);
+    if (done) r.activity.note(r.entry.name, r.version, r.subversion, r.upload, e.name);
+  }
+  writelocal(r, e, done ? 0 : (e.exists ? kStatusModified : kStatusMissing));
+  if (done && !r.upload) {
+    char alert[kNameMax + 1];
+    xmlgettext(e.host, "alert", alert, sizeof alert);
+    if (alert[0]) alertbox(alert, 0);
+  }
+}
+
+void visit(Run& r, XmlNode* host) {
+  int32_t started = timerread();
+  Entry e;
+  e.host = host;
+  xmlgettext(host, "name", e.name, sizeof e.name);
+  if (!e.name[0]) return;
+  xmlgettext(host, "source", e.source, sizeof e.source);
+  if (!acceptable(r, e)) return;
+  measure(r, e);
+  settle(r, e);
+  timerlog(kTimeVerify1, started, "verify1");
+}
+
+void printtotals(const Run& r) {
+  if (r.toUpdate == 0) {
+    printmsg(outStream, " All files up-to-date (%s).\n", r.entry.name);
+  } else if (r.toUpdate > kMaxFiles) {
+    printmsg(outStream, " Lots of files to update (%d), only %d will be transferred at a time\n",
+             r.toUpdate, kMaxFiles);
+  } else {
+    printmsg(outStream, " Total of %d files to update.\n", r.toUpdate);
+  }
+}
+
+void writelocallog(Run& r) {
+  setchildint(r.local, "subversion", r.subversion);
+  if (xmlsave(r.localname, nullptr, r.local, 0) < 0) errormsg("error writing file: %s", r.localname);
+  printmsg(outStream, "   %s\n", r.localname);
+}
+
+}  // namespace
+
+int setchildint(XmlNode* node, const char* name, int value) {
+  for (XmlNode* n = node->first; n; n = n->next) {
+    if (named(n, name, false)) {
+      xml_val(n, std::to_string(value).c_str());
+      return 0;
+    }
+  }
+  xmlsetint(node, name, value);
+  return 0;
+}
+
+int verify(ProjectEntry& entry, int version, int subversion, XmlNode* remote, XmlNode* local,
+           int flags, const char* remotepath, const char* localname, const Remote* host) {
+  int32_t started = timerread();
+  int found = xmlgetint(remote, "subversion", 0);
+  if (subversion == 0) subversion = found;
+  if (found > 0 && found != subversion && !(flags & CMD_STATUS)) {
+    printmsg(outStream, "Subversion mismatch: want %d, found %d (%oo)\n", subversion, found, flags);
+  }
+  Run r(entry, version, subversion, flags, remote, local, localname);
+  const char* root = (entry.status & kStatusHost2) ? entry.host2 : entry.hostPath;
+  r.source = host ? *host : Remote{root, entry.port, entry.authHeader, &entry.connection};
+  r.hostroot = r.source.host ? r.source.host : "";
+  r.upload = (entry.status & 3) == 3 && (flags & CMD_UPLOAD);
+  if (r.upload) ++r.subversion;
+  r.verifycall = (flags & CMD_VERIFY) != 0;
+  r.statuscall = (flags & CMD_STATUS) && !(flags & (CMD_DOWNLOAD | CMD_VERIFY));
+  r.listing = (flags & (CMD_STATUS | CMD_REPORT_ONLY | CMD_VERIFY)) == CMD_STATUS;
+  r.uploaded = r.upload ? 1 : 0;
+  if (!(flags & CMD_REPORT_ONLY)) {
+    printmsg(outStream, "Verifying %s V=%d/%d (Entries: %d, Flag: %oo)\n", entry.name, version,
+             r.subversion, static_cast<int>(xmlnchild(remote)) - 1, flags);
+  }
+
+  XmlNode* first = nullptr;
+  if (flags & CMD_ZIP) {
+    first = firstnamed(remote, "archive");
+    std::printf("Look for ZIP archive files: %ssuccessful\n", first ? "" : "un");
+    std::fflush(stdout);
+    if (!first && (flags & CMD_INIT)) r.flags &= ~CMD_ZIP;
+  }
+  r.zip = (r.flags & CMD_ZIP) != 0;
+  const char* word = r.zip ? "archive" : "file";
+  if (!r.zip) first = firstnamed(remote, "file");
+  if (r.zip) indexarchives(r);
+
+  char caption[64];
+  std::snprintf(caption, sizeof caption, "Compare V%d/%d ", version, r.subversion);
+  setcaption(caption);
+  long long total = xmlnchild(remote), index = 0;
+  for (XmlNode* n = first; n; n = n->next, ++index) {
+    if (!named(n, word, true)) continue;
+    setprogress(index, total);
+    visit(r, n);
+  }
+  hideprogress();
+
+  if (version != entry.version) setchildint(local, "pversion", version);
+  if (r.statuscall) {
+    printtotals(r);
+    r.activity.close();
+    timerlog(kTimeVerify, started, "verify");
+    return 0;
+  }
+  if (r.toUpdate || r.logChanged) printmsg(outStream, "Updating project file:\n");
+  if (r.upload && r.uploaded > 1) writehostlogs(entry, r.hostroot.c_str(), remote, remotepath,
+                                                version, r.subversion);
+  if (r.toUpdate || r.logChanged) writelocallog(r);
+  if (!r.upload && (r.flags & CMD_DOWNLOAD) && r.zip && r.toUpdate) extracthint(r.arrived);
+  r.activity.close();
+  timerlog(kTimeVerify, started, "verify");
+  return r.verifycall ? r.logChanged : r.toUpdate;
+}
+
+}  // namespace trosk

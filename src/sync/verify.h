@@ -1,0 +1,35 @@
+// The file-by-file comparison of a host project log with the working
+// directory and its local log: refresh the local log (verify), list the
+// status, or bring files down from or up to the host, asking before it
+// overwrites; then the logs are written back.
+#pragma once
+
+#include <cstdint>
+
+#include "config/project.h"
+#include "net/fetch.h"
+#include "xml/xmlnode.h"
+
+namespace trosk {
+
+inline constexpr int kMaxFiles = 400;              // transfers in one call
+inline constexpr int32_t kLargeFile = 2000000;     // host size that asks again
+inline constexpr int kLabelModified = 0, kLabelMissing = 1, kLabelUnchanged = 2,
+                     kLabelOld = 3, kLabelNewer = 4;
+extern const char* const kStatusLabels[];           // "Modified" ... "Newer"
+
+// Compares every "file" (or, with CMD_ZIP, "archive") entry of the `remote`
+// log (its "trosk" element) with the working directory and the `local` log
+// element, for version V/S and the command `flags`. Files come from `host`
+// when given, else from the entry's host (host2 when status bit 0x20 is
+// set). Returns the number of files to update or transferred for a transfer,
+// the number of entries rewritten for a verify call, 0 for a status call.
+int verify(ProjectEntry& entry, int version, int subversion, XmlNode* remote, XmlNode* local,
+           int flags, const char* remotepath, const char* localname,
+           const Remote* host = nullptr);
+
+// Sets the value of the direct child `name` of `node` to the number, adding
+// the child when there is none. Returns 0.
+int setchildint(XmlNode* node, const char* name, int value);
+
+}  // namespace trosk
