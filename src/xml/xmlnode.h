@@ -84,6 +84,9 @@ uint32_t xmlnchild(const XmlNode* node);
 int xmlfree(XmlNode* node, int flags);
 // Frees all children of the node. Returns 0.
 int xmlfreekids(XmlNode* node);
+// A number that changes whenever any tree gains or loses a node; lookups
+// use it to know that a remembered position is still valid.
+uint64_t xmlgeneration();
 
 // The rest of the model.
 XmlNode* xmlelem(const char* name);

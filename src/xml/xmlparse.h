@@ -12,6 +12,15 @@ namespace trosk {
 inline constexpr std::size_t kMaxTextFile = std::size_t{1} << 30;  // 1 GiB
 inline constexpr int kMaxXmlDepth = 1000;
 
+// Character classes of the reader: blanks are the bytes 0 to 32 (bytes above
+// 127 are ordinary characters); name bytes are ASCII letters and digits, '.'
+// and '_'.
+inline bool xmlblank(unsigned char c) { return c <= 32; }
+inline bool xmlnamebyte(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+         c == '_';
+}
+
 // xmlload flags.
 inline constexpr int kXmlLoadAny = 1;      // parse without a leading "<?xml"
 inline constexpr int kXmlLoadKeepText = 2; // keep the text when the parse fails

@@ -1,0 +1,153 @@
+// The whole-file text reader: one buffer sized from the file, filled in
+// large blocks, with CR LF read as LF on every platform.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+
+#include "core/output.h"
+#include "xml/xmlparse.h"
+
+namespace trosk {
+
+namespace {
+
+constexpr std::size_t kBlock = std::size_t{1} << 20;
+
+struct FileCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+
+// What each byte becomes after the translation pairs, applied in order.
+std::array<unsigned char, 256> translationmap(const char* translation) {
+  std::array<unsigned char, 256> map;
+  for (int c = 0; c < 256; ++c) map[c] = static_cast<unsigned char>(c);
+  if (!translation) return map;
+  std::size_t pairs = std::strlen(translation) / 2;
+  for (int c = 0; c < 256; ++c) {
+    for (std::size_t i = 0; i < pairs; ++i) {
+      if (map[c] == static_cast<unsigned char>(translation[i]))
+        map[c] = static_cast<unsigned char>(translation[pairs + i]);
+    }
+  }
+  return map;
+}
+
+// Bytes still to come from the current position of a regular file, or -1
+// when the stream's size is unknown (a pipe).
+long long remainingsize(FILE* in) {
+  struct stat st;
+  if (fstat(fileno(in), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  long long pos = ftello(in);
+  if (pos < 0) pos = 0;
+  return st.st_size > pos ? st.st_size - pos : 0;
+}
+
+void reporttoolarge(const char* path, unsigned long long size) {
+  printmsg(diagStream, "File %s is too large to read: %llu bytes (at most %llu)\n",
+           path ? path : "(stream)", size, static_cast<unsigned long long>(kMaxTextFile));
+}
+
+struct Reader {
+  std::array<unsigned char, 256> map;
+  int terminator;
+  long lines = 0;
+  bool pendingCR = false;  // a CR ended the last block; the next byte decides
+  bool stopped = false;    // a NUL (or the terminator) ended the text
+
+  // Emits one translated byte. Returns false when it ends the text.
+  bool emit(unsigned char raw, char* out, std::size_t& w) {
+    unsigned char c = map[raw];
+    if (terminator != 0 && c == static_cast<unsigned char>(terminator)) c = 0;
+    if (c == 0) {
+      stopped = true;
+      return false;
+    }
+    lines += c == '\n';
+    out[w++] = static_cast<char>(c);
+    return true;
+  }
+
+  // Appends the block to out at w (out has room for the block and a held CR).
+  void take(const unsigned char* block, std::size_t got, char* out, std::size_t& w) {
+    std::size_t i = 0;
+    if (pendingCR) {
+      pendingCR = false;
+      if (got == 0 || block[0] != '\n') {
+        if (!emit('\r', out, w)) return;
+      }
+    }
+    for (; i < got; ++i) {
+      unsigned char raw = block[i];
+      if (raw == '\r') {
+        if (i + 1 == got) {
+          pendingCR = true;
+          return;
+        }
+        if (block[i + 1] == '\n') continue;
+      }
+      if (!emit(raw, out, w)) return;
+    }
+  }
+};
+
+}  // namespace
+
+TextBuffer txtfil(const char* path, std::size_t* length, FILE* stream, int terminator,
+                  const char* translation, long* lines) {
+  std::unique_ptr<FILE, FileCloser> owned;
+  FILE* in = stream;
+  if (path) {
+    owned.reset(std::fopen(path, "rb"));
+    in = owned.get();
+  }
+  if (!in) return nullptr;
+  long long size = remainingsize(in);
+  if (size > static_cast<long long>(kMaxTextFile)) {
+    reporttoolarge(path, static_cast<unsigned long long>(size));
+    return nullptr;
+  }
+  std::size_t cap = size >= 0 ? static_cast<std::size_t>(size) : kBlock;
+  TextBuffer text(static_cast<char*>(allocmem(cap + 1, "txtfil")));
+  auto block = std::make_unique<unsigned char[]>(kBlock);
+  if (!text || !block) return nullptr;
+
+  Reader reader{translationmap(translation), terminator};
+  std::size_t w = 0;
+  unsigned long long raw = 0;
+  while (!reader.stopped) {
+    std::size_t got = std::fread(block.get(), 1, kBlock, in);
+    if (got == 0) break;
+    raw += got;
+    if (raw > kMaxTextFile) {
+      reporttoolarge(path, raw);
+      return nullptr;
+    }
+    std::size_t need = w + got + (reader.pendingCR ? 1 : 0);
+    if (need > cap) {  // the file grew, or its size was unknown
+      std::size_t grown = std::max(std::min(cap * 2, kMaxTextFile), need);
+      char* bigger = static_cast<char*>(reallocmem(text.get(), grown + 1, "txtfil"));
+      if (!bigger) return nullptr;
+      text.release();
+      text.reset(bigger);
+      cap = grown;
+    }
+    reader.take(block.get(), got, text.get(), w);
+  }
+  if (reader.pendingCR) reader.emit('\r', text.get(), w);
+  text.get()[w] = '\0';
+  if (cap - w >= 512) {
+    char* smaller = static_cast<char*>(reallocmem(text.get(), w + 1, "txtfil2"));
+    if (smaller) {
+      text.release();
+      text.reset(smaller);
+    }
+  }
+  if (length) *length = w;
+  if (lines) *lines = reader.lines;
+  return text;
+}
+
+}  // namespace trosk

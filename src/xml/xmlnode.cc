@@ -1,0 +1,226 @@
+#include "xml/xmlnode.h"
+
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace trosk {
+
+namespace {
+
+uint64_t generation = 1;
+
+// Copies `n` bytes of `text` into a new NUL-terminated block.
+char* copytext(const char* text, std::size_t n, const char* label) {
+  char* copy = static_cast<char*>(allocmem(n + 1, label));
+  if (!copy) return nullptr;
+  std::memcpy(copy, text, n);
+  copy[n] = '\0';
+  return copy;
+}
+
+void dropvalue(XmlNode* node) {
+  if (node->flags & kXmlValueOwned) freemem(node->value);
+  node->value = nullptr;
+  node->vallen = 0;
+  node->flags &= static_cast<uint16_t>(~(kXmlValueOwned | kXmlValueInText));
+}
+
+// Stores a copy of `value`; values that would not fit a length field are
+// refused rather than cut. Returns the stored length.
+int32_t setvalue(XmlNode* node, const char* value) {
+  dropvalue(node);
+  if (!value || !*value) return 0;
+  std::size_t n = std::strlen(value);
+  if (n > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) return 0;
+  node->value = copytext(value, n, "xml_val");
+  if (!node->value) return 0;
+  node->vallen = static_cast<int32_t>(n);
+  node->flags |= kXmlValueOwned;
+  return node->vallen;
+}
+
+void setname(XmlNode* node, const char* name, const char* label) {
+  if (!name || !*name) return;
+  std::size_t n = strnlen(name, std::numeric_limits<int32_t>::max());
+  node->name = copytext(name, n, label);
+  if (!node->name) return;
+  node->namelen = static_cast<int32_t>(n);
+  node->flags |= kXmlNameOwned;
+}
+
+void freeone(XmlNode* node) {
+  freemem(node->attrs);
+  if (node->flags & kXmlNameOwned) freemem(node->name);
+  if (node->flags & kXmlValueOwned) freemem(node->value);
+  freemem(node);
+}
+
+// Frees a node and all its descendants without recursion, so that neither
+// deep nor wide trees can exhaust the stack.
+void freesubtree(XmlNode* top) {
+  if (!top->first) {
+    freeone(top);
+    return;
+  }
+  std::vector<XmlNode*> pending{top};
+  while (!pending.empty()) {
+    XmlNode* node = pending.back();
+    pending.pop_back();
+    for (XmlNode* child = node->first; child; child = child->next) pending.push_back(child);
+    freeone(node);
+  }
+}
+
+// Takes the node (and, with `tail`, every following sibling) out of its
+// parent's child list.
+void unlink(XmlNode* node, bool tail) {
+  XmlNode* parent = node->parent;
+  XmlNode* end = node;
+  uint32_t removed = 1;
+  if (tail) {
+    while (end->next) {
+      end = end->next;
+      ++removed;
+    }
+  }
+  if (node->prev) node->prev->next = end->next;
+  if (end->next) end->next->prev = node->prev;
+  if (parent) {
+    if (parent->first == node) parent->first = end->next;
+    if (parent->last == end) parent->last = node->prev;
+    parent->nchild = parent->nchild > removed ? parent->nchild - removed : 0;
+  }
+  node->prev = nullptr;
+  end->next = nullptr;
+}
+
+}  // namespace
+
+uint64_t xmlgeneration() { return generation; }
+
+XmlNode* xmlnode(XmlNode* parent, const char* name) {
+  auto* node = static_cast<XmlNode*>(alloczero(sizeof(XmlNode), "xmlnode"));
+  if (!node) return nullptr;
+  setname(node, name, "xml_nam");
+  if (parent) {
+    ++generation;
+    ++parent->nchild;
+    if (parent->last) {
+      parent->last->next = node;
+      node->prev = parent->last;
+    } else {
+      parent->first = node;
+    }
+    parent->last = node;
+    node->parent = parent;
+  }
+  return node;
+}
+
+XmlNode* xmladdval(XmlNode* parent, const char* name, const char* value, int type) {
+  XmlNode* node = xmlnode(parent, name);
+  if (!node) return nullptr;
+  setvalue(node, value);
+  node->type = static_cast<int16_t>(type);
+  return node;
+}
+
+int32_t xml_val(XmlNode* node, const char* value) { return setvalue(node, value); }
+
+const char* xmlval(const XmlNode* node) {
+  // Short values share one fixed buffer, long ones one heap block that each
+  // long value replaces: a result lives until the next call.
+  static char shortValue[64];
+  static TextBuffer longValue;
+  if (!node || node->vallen <= 0 || !node->value) return "";
+  std::size_t n = static_cast<std::size_t>(node->vallen);
+  if (n < sizeof shortValue) {
+    std::memcpy(shortValue, node->value, n);
+    shortValue[n] = '\0';
+    return shortValue;
+  }
+  longValue.reset(copytext(node->value, n, "xmlval"));
+  return longValue ? longValue.get() : "";
+}
+
+uint32_t xmlnchild(const XmlNode* node) { return node ? node->nchild : 0; }
+
+int xmlfree(XmlNode* node, int flags) {
+  if (!node) return 0;
+  ++generation;
+  bool siblings = flags & kXmlFreeSiblings;
+  if (flags & kXmlFreeUnlink) unlink(node, siblings);
+  if (!siblings) {
+    freesubtree(node);
+    return 0;
+  }
+  while (node) {
+    XmlNode* next = node->next;
+    freesubtree(node);
+    node = next;
+  }
+  return 0;
+}
+
+int xmlfreekids(XmlNode* node) {
+  if (!node) return 0;
+  xmlfree(node->first, kXmlFreeSiblings);
+  node->first = nullptr;
+  node->last = nullptr;
+  node->nchild = 0;
+  return 0;
+}
+
+XmlNode* xmlelem(const char* name) {
+  auto* node = static_cast<XmlNode*>(alloczero(sizeof(XmlNode), "xmlelem"));
+  if (!node) return nullptr;
+  node->type = kXmlElement;
+  setname(node, name, "xmlelemnam");
+  return node;
+}
+
+XmlNode* xmltxtnod(const char* text) {
+  auto* node = static_cast<XmlNode*>(alloczero(sizeof(XmlNode), "xmltxtnod"));
+  if (!node) return nullptr;
+  node->type = kXmlText;
+  static char textName[] = "TEXT";  // shared, never freed: the name flag stays clear
+  node->name = textName;
+  node->namelen = 4;
+  std::string encoded = xmlencod(text ? text : "");
+  setvalue(node, encoded.c_str());
+  return node;
+}
+
+XmlNode* xmlnthkid(XmlNode* node, int n) {
+  // Callers walk children by rising index; remembering the last answer keeps
+  // such a walk linear.
+  static struct {
+    uint64_t generation = 0;
+    const XmlNode* parent = nullptr;
+    int index = 0;
+    XmlNode* child = nullptr;
+  } last;
+  if (!node) return nullptr;
+  if (n < 1) n = 1;
+  XmlNode* child = node->first;
+  int index = 1;
+  if (last.generation == generation && last.parent == node && last.child && last.index <= n) {
+    child = last.child;
+    index = last.index;
+  }
+  while (child && index < n) {
+    child = child->next;
+    ++index;
+  }
+  if (child) last = {generation, node, index, child};
+  return child;
+}
+
+void XmlDocument::clear() {
+  root.reset();
+  text.reset();
+  filename[0] = '\0';
+}
+
+}  // namespace trosk
