@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "net/http.h"
 #include "xml/xmlnode.h"
 
 namespace trosk {
@@ -25,8 +26,6 @@ inline constexpr int kFetchToFile = 0x008;      // store into `destfile`
 inline constexpr int kFetchDecode = 0x010;      // decode VTP armour
 inline constexpr int kFetchMakeDirs = 0x200;    // make the destination's directories
 inline constexpr int kFetchDownload = 0x21c;    // what a download passes
-
-inline constexpr std::size_t kMaxMemoryBody = std::size_t{256} << 20;
 
 // Reads `path` (below the host root; a path without a leading '/' is taken
 // relative to it too) into `body` or, with kFetchToFile, into `destfile`.

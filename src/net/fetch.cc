@@ -1,0 +1,192 @@
+#include "net/fetch.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+
+#include "config/options.h"
+#include "core/memory.h"
+#include "core/output.h"
+#include "core/strutil.h"
+#include "core/timer.h"
+#include "net/webbody.h"
+#include "xml/xmlparse.h"
+
+namespace trosk {
+namespace {
+
+constexpr std::size_t kCopyBlock = std::size_t{256} << 10;
+
+struct FileCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+
+// A web host as written: name[:port] or http://name[:port][/base].
+struct WebHost {
+  std::string name;
+  int port = 0;       // 0 when the text names none
+  std::string base;   // prefixes every request path; no trailing '/'
+};
+
+bool startswith(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && strncmpi(text.data(), prefix.data(), prefix.size()) == 0;
+}
+
+// Splits the host text. Returns 0, or -1 when it names no host or a bad port.
+int parsehost(const char* text, WebHost* host) {
+  std::string_view rest(text);
+  if (startswith(rest, "https://")) errormsg("https hosts are not supported: %s", text);
+  if (startswith(rest, "http://")) rest.remove_prefix(7);
+  std::size_t slash = rest.find('/');
+  std::string_view authority = rest.substr(0, slash);
+  if (slash != std::string_view::npos) {
+    std::string_view base = rest.substr(slash);
+    while (!base.empty() && base.back() == '/') base.remove_suffix(1);
+    host->base.assign(base);
+  }
+  std::size_t colon = authority.rfind(':');
+  if (colon != std::string_view::npos) {
+    std::string_view digits = authority.substr(colon + 1);
+    int port = 0;
+    for (char c : digits) {
+      if (c < '0' || c > '9' || port > 65535) return -1;
+      port = port * 10 + (c - '0');
+    }
+    if (port <= 0 || port > 65535) return -1;
+    host->port = port;
+    authority = authority.substr(0, colon);
+  }
+  host->name.assign(authority);
+  return host->name.empty() ? -1 : 0;
+}
+
+// `path` below `root`, with exactly the separator the two leave out.
+std::string joinpath(std::string_view root, const char* path) {
+  std::string full(root);
+  if (path[0] != '/' && path[0] != '\\' && !full.empty() && full.back() != '/') full += '/';
+  full += path;
+  return full;
+}
+
+int makedirs(const char* destfile) {
+  std::filesystem::path parent = std::filesystem::path(destfile).parent_path();
+  if (parent.empty()) return 0;
+  std::error_code ec;
+  std::filesystem::create_directories(parent, ec);
+  return ec ? -2 : 0;
+}
+
+// A host that is a directory: the file is read through the same body
+// handling as a download, so decoding and the safe replacement are alike.
+long long readlocal(const char* host, const char* path, int flags, std::string* body,
+                    const char* destfile) {
+  std::string full = joinpath(host, path);
+  std::unique_ptr<FILE, FileCloser> in(std::fopen(full.c_str(), "rb"));
+  if (!in) return -1;
+  bool tofile = flags & kFetchToFile;
+  WebBody sink;
+  if (sink.open(body, tofile ? destfile : nullptr, flags & kFetchDecode) != 0) return -2;
+  auto block = std::make_unique_for_overwrite<char[]>(kCopyBlock);
+  long long total = 0;
+  for (;;) {
+    std::size_t got = std::fread(block.get(), 1, kCopyBlock, in.get());
+    if (got > 0 && !sink.take(block.get(), got)) return sink.error;
+    total += static_cast<long long>(got);
+    if (got < kCopyBlock) break;
+  }
+  if (std::ferror(in.get())) return -1;  // a directory, or a read error
+  if (int error = sink.close(); error != 0) return error;
+  return tofile ? total : static_cast<long long>(sink.stored);
+}
+
+long long readweb(const Remote& remote, const char* path, int flags, std::string* body,
+                  const char* destfile) {
+  WebHost host;
+  if (parsehost(remote.host, &host) != 0) return -1;
+  int port = remote.port > 0 ? remote.port : host.port > 0 ? host.port : 80;
+  std::string full = joinpath(host.base, path);
+  if (full.empty() || full[0] != '/') full.insert(0, 1, '/');
+  int webflags = kWebNegStatus;
+  if (flags & kFetchKeepHeader) webflags |= kWebKeepHeader;
+  if (flags & kFetchToFile) webflags |= kWebToFile;
+  if (flags & kFetchDecode) webflags |= kWebDecode;
+  if (remote.connection) webflags |= kWebKeepAlive;
+  if (progressBar) webflags |= kWebProgress;
+  return web_get(full.c_str(), host.name.c_str(), port, remote.credential, body, destfile,
+                 nullptr, webflags, remote.connection);
+}
+
+}  // namespace
+
+long long getfile(const Remote& remote, const char* path, int flags, std::string* body,
+                  const char* destfile) {
+  int32_t start = timerread();
+  std::string scratch;
+  bool tofile = flags & kFetchToFile;
+  if (!body) body = &scratch;
+  if (!tofile) destfile = nullptr;
+  long long result = -1;
+  if (!remote.host || !remote.host[0] || !path) {
+    result = -1;
+  } else if (tofile && !destfile) {
+    result = -2;
+  } else if (tofile && (flags & kFetchMakeDirs) && makedirs(destfile) != 0) {
+    result = -2;
+  } else if (islocalpath(remote.host)) {
+    result = readlocal(remote.host, path, flags, body, destfile);
+  } else {
+    result = readweb(remote, path, flags, body, destfile);
+  }
+  timerlog(kTimeWebget, start, "webget");
+  if (verboseLevel) {
+    printmsg(outStream, "getfile(%s,%s,%o) -> %lld%s%s\n", remote.host ? remote.host : "",
+             path ? path : "", static_cast<unsigned>(flags), result, tofile ? " " : "",
+             tofile ? destfile : "");
+  }
+  return result;
+}
+
+int getxml(const Remote& remote, const char* path, XmlDocument& doc) {
+  doc.clear();
+  std::string text;
+  long long got = getfile(remote, path, kFetchNegStatus, &text, nullptr);
+  if (got < 0) return static_cast<int>(got);
+  TextBuffer owned(static_cast<char*>(allocmem(text.size() + 1, "getxml")));
+  if (!owned) return -2;
+  std::memcpy(owned.get(), text.c_str(), text.size() + 1);
+  XmlNode* root = xmlparsetext(owned.get());
+  if (!root) return -2;
+  // The tree points into the text: the document keeps both.
+  doc.text = std::move(owned);
+  doc.root.reset(root);
+  copystr(path, doc.filename, static_cast<int>(sizeof doc.filename) - 1);
+  return 1;
+}
+
+int freedoc(XmlDocument& doc) {
+  doc.clear();
+  return 0;
+}
+
+const char* xmlgettext(XmlNode* node, const char* name, char* out, int size) {
+  if (!out || size <= 0) return out;
+  out[0] = '\0';
+  XmlNode* found = node && name ? xmlfind(node, name, 1, nullptr, 0, 0) : nullptr;
+  if (!found) return out;
+  const char* value = xmlval(found);
+  std::size_t n = strnlen(value, static_cast<std::size_t>(size) - 1);
+  std::memcpy(out, value, n);
+  out[n] = '\0';
+  return out;
+}
+
+int closeconnection(int32_t* connection) {
+  if (!connection) return 0;
+  if (*connection > 0) web_close(*connection);
+  *connection = 0;
+  return 0;
+}
+
+}  // namespace trosk

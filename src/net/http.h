@@ -1,0 +1,62 @@
+// HTTP GET over TCP (IPv4): one request and its reply, delivered into memory
+// or into a file that is replaced only when the body arrived whole, with VTP
+// decoding on the fly. Every wait is bounded by webTimeoutMs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace trosk {
+
+// Request flags.
+inline constexpr int kWebKeepAlive = 0x01;   // HTTP/1.1 with "Host: "; the connection is kept
+inline constexpr int kWebKeepHeader = 0x02;  // the reply header goes in front of the body
+inline constexpr int kWebNegStatus = 0x04;   // a status >= 300 is returned as its negative
+inline constexpr int kWebToFile = 0x08;      // the body goes to the named file
+inline constexpr int kWebDecode = 0x10;      // a body in VTP armour is decoded
+inline constexpr int kWebProgress = 0x40;    // progress bar for bodies over 1000 bytes
+
+inline constexpr std::size_t kMaxRequestPath = 1020;
+inline constexpr std::size_t kMaxExtraHeader = 4096;
+inline constexpr int kConnectTries = 60;
+inline constexpr std::size_t kMaxMemoryBody = std::size_t{256} << 20;
+// An error page is read and dropped, so that the connection stays usable,
+// up to this size; a larger one costs the connection.
+inline constexpr std::size_t kMaxErrorBody = std::size_t{1} << 20;
+
+// Longest wait, in milliseconds, for a connection or for the next bytes of a
+// reply; a stalled server fails the request after it.
+extern int webTimeoutMs;
+
+// Opens a connection to host:port (mode 1; the listening mode 0 is not
+// provided). Time-outs and would-block failures are tried again, up to
+// kConnectTries times one second apart and within webTimeoutMs. Returns the
+// socket, or -1 (bad port, mode or socket), -2 (name not found) or -3 (no
+// connection).
+int OpSock(const char* host, int port, int mode);
+
+// Fetches `path` from host:port. With kWebKeepAlive and a holder `kept`, a
+// socket in the holder (> 0) is used and a reusable one left there (else the
+// holder is cleared); a kept connection that the server has closed is opened
+// afresh once. Without kWebToFile the body goes to `body`, else to the file
+// `file`; `header` (may be null) receives the reply header. `extra` (may be
+// null) holds extra header lines. Returns the body length (the decoded length
+// for VTP into memory, the header included with kWebKeepHeader in memory),
+// or -1 (no connection, a malformed, cut, oversized or stalled reply, corrupt
+// armour, a cancel), -2 (path or extra text too long, file not writable), or
+// -status for a status >= 300 with kWebNegStatus or kWebToFile.
+long long web_get(const char* path, const char* host, int port, const char* extra,
+                  std::string* body, const char* file, std::string* header, int flags,
+                  int32_t* kept);
+
+// Sends the request on `sock` and reads the reply; results as web_get.
+long long read_socket(const char* path, int sock, const char* host, const char* extra,
+                      std::string* body, const char* file, std::string* header, int flags);
+
+// Closes a connection politely: stops sending, reads and drops what the
+// peer still sends (132 bytes at a time, within the time-out and
+// kMaxErrorBody) until it closes, then releases the socket. Returns 0.
+int web_close(int sock);
+
+}  // namespace trosk

@@ -1,0 +1,91 @@
+#include "net/webbody.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "net/http.h"
+
+namespace trosk {
+
+int WebBody::open(std::string* text, const char* file, bool decode) {
+  vtp = decode ? kVtpUnknown : kVtpPlain;
+  if (file) {
+    out_ = std::make_unique<AtomicFile>(file);
+    if (!out_->stream()) {
+      error = -2;
+      return -2;
+    }
+    return 0;
+  }
+  text_ = text;
+  text_->clear();
+  return 0;
+}
+
+bool WebBody::put(const char* data, std::size_t n) {
+  if (error) return false;
+  if (n == 0) return true;
+  if (out_) {
+    if (std::fwrite(data, 1, n, out_->stream()) != n) error = -2;
+  } else if (text_->size() + n > kMaxMemoryBody) {
+    error = -1;
+  } else {
+    text_->append(data, n);
+  }
+  if (error) return false;
+  stored += n;
+  return true;
+}
+
+bool WebBody::take(const char* data, std::size_t n) {
+  if (error) return false;
+  if (vtp == kVtpPlain) return put(data, n);
+  if (vtp == kVtpUnknown) {
+    std::size_t need = std::min(kVtpMagic.size() - lead_.size(), n);
+    lead_.append(data, need);
+    data += need;
+    n -= need;
+    if (lead_.size() < kVtpMagic.size()) return true;
+    vtp = isvtp(lead_) ? kVtpHeader : kVtpPlain;
+    bool ok = vtp == kVtpPlain ? put(lead_.data(), lead_.size()) : decodeinto(lead_.data(), lead_.size());
+    lead_.clear();
+    if (!ok) return false;
+    if (n == 0) return true;
+    if (vtp == kVtpPlain) return put(data, n);
+  }
+  return decodeinto(data, n);
+}
+
+bool WebBody::decodeinto(const char* data, std::size_t n) {
+  if (decoder_.feed(data, n, [this](const char* d, std::size_t k) { return put(d, k); }) < 0) {
+    if (!error) error = -1;
+    return false;
+  }
+  if (error) return false;
+  int64_t announced = decoder_.decodedsize();
+  if (announced < 0) return true;
+  vtp = kVtpDecoding;
+  if (text_ && !reserved_) {
+    // The announced size is outside input: it must pass the cap before it is trusted.
+    if (static_cast<uint64_t>(announced) > kMaxMemoryBody) {
+      error = -1;
+      return false;
+    }
+    text_->reserve(text_->size() + static_cast<std::size_t>(announced) + 1);
+    reserved_ = true;
+  }
+  return true;
+}
+
+int WebBody::close() {
+  if (!error && vtp == kVtpUnknown) {
+    // Shorter than the armour's mark: plain text.
+    vtp = kVtpPlain;
+    put(lead_.data(), lead_.size());
+  }
+  if (!error && vtp >= kVtpHeader && decoder_.finish() != 0) error = -1;
+  if (!error && out_ && out_->commit() != 0) error = -2;
+  return error;
+}
+
+}  // namespace trosk

@@ -1,0 +1,54 @@
+// Where a fetched body goes: into memory, bounded by kMaxMemoryBody, or into
+// a file written beside its destination and renamed into place only when the
+// body is complete; VTP armour is recognised and decoded on the way.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/atomicfile.h"
+#include "repo/vtp.h"
+
+namespace trosk {
+
+// VTP states, as the transfer reports show them.
+inline constexpr int kVtpUnknown = 0;   // too few bytes seen to tell
+inline constexpr int kVtpPlain = 1;     // not armoured
+inline constexpr int kVtpHeader = 2;    // reading the armour's header
+inline constexpr int kVtpDecoding = 3;  // decoding
+
+struct WebBody {
+  // Starts a body into `text` (cleared) or, when `file` is not null, into a
+  // temporary file beside it. `decode` looks for VTP armour. Returns 0, or
+  // -2 when the file cannot be created.
+  int open(std::string* text, const char* file, bool decode);
+  // Takes bytes of the body as they arrive. Returns false once the body is
+  // failed: too large for memory, corrupt armour, or a write error.
+  bool take(const char* data, std::size_t n);
+  // Stores bytes as they are, past the armour check (a kept reply header).
+  // Returns false as take does.
+  bool put(const char* data, std::size_t n);
+  // Completes the body: checks the armour and puts the file in place.
+  // Returns 0, -1 (corrupt or cut armour, an earlier failure) or -2 (the
+  // file could not be written).
+  int close();
+
+  bool tofile() const { return out_ != nullptr; }
+  // Bytes stored: in memory, the text's size; in a file, the bytes written.
+  uint64_t stored = 0;
+  int vtp = kVtpPlain;
+  int error = 0;  // -1 or -2 once failed
+
+ private:
+  bool decodeinto(const char* data, std::size_t n);
+
+  std::string* text_ = nullptr;
+  std::unique_ptr<AtomicFile> out_;
+  std::string lead_;  // the first bytes, until they tell whether armour follows
+  VtpDecoder decoder_;
+  bool reserved_ = false;
+};
+
+}  // namespace trosk

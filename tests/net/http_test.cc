@@ -1,0 +1,511 @@
+#include "net/http.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+#include "core/frontend.h"
+#include "net/fetch.h"
+#include "net/scripted_server.h"
+#include "repo/vtp.h"
+#include "testing/testing.h"
+
+namespace trosk {
+namespace {
+
+using testing::Conn;
+using testing::FakeFrontend;
+using testing::ScratchDir;
+using testing::ScriptedServer;
+using testing::readfile;
+using testing::writefile;
+namespace fs = std::filesystem;
+
+std::string ok(std::string_view body, std::string_view extra = "") {
+  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" +
+         std::string(extra) + "\r\n" + std::string(body);
+}
+
+// Serves `reply` to every request of every connection.
+ScriptedServer::Script serving(std::string reply) {
+  return [reply](Conn& c) {
+    while (c.readrequest()) c.send(reply);
+  };
+}
+
+// Answers one request with `reply`, then closes.
+ScriptedServer::Script once(std::string reply) {
+  return [reply](Conn& c) {
+    if (c.readrequest()) c.send(reply);
+  };
+}
+
+long long get(const ScriptedServer& server, const char* path, std::string* body, int flags,
+              int32_t* kept = nullptr, const char* extra = nullptr) {
+  return web_get(path, "127.0.0.1", server.port, extra, body, nullptr, nullptr, flags, kept);
+}
+
+long long getinto(const ScriptedServer& server, const char* path, const char* file, int flags) {
+  return web_get(path, "127.0.0.1", server.port, nullptr, nullptr, file, nullptr,
+                 flags | kWebToFile, nullptr);
+}
+
+// Shortens the time-out for one test.
+struct ShortTimeout {
+  explicit ShortTimeout(int ms) : saved(webTimeoutMs) { webTimeoutMs = ms; }
+  ~ShortTimeout() { webTimeoutMs = saved; }
+  int saved;
+};
+
+double secondssince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// --- The request bytes -------------------------------------------------------
+
+TEST(WebRequestTest, PlainRequestIsGetPathVersionAndBlankLine) {
+  ScriptedServer server([](Conn& c) {
+    if (!c.readrequest()) return;
+    c.send(ok("hi"));
+    c.readrest();  // anything the client sends after its request
+  });
+  std::string body;
+  EXPECT_EQ(get(server, "/a/b.txt", &body, 0), 2);
+  EXPECT_EQ(body, "hi");
+  ASSERT_EQ(server.requests().size(), 1u);
+  // CR LF line ends and no trailing NUL byte.
+  EXPECT_EQ(server.requests()[0], "GET /a/b.txt HTTP/1.0\r\n\r\n");
+}
+
+TEST(WebRequestTest, KeepAliveRequestNamesHostAndCarriesTheExtraLine) {
+  ScriptedServer server(serving(ok("x")));
+  int32_t kept = 0;
+  std::string body;
+  EXPECT_EQ(get(server, "/p/current.xml", &body, kWebKeepAlive, &kept,
+                "Authorization: Basic dXNlcjpwdw=="),
+            1);
+  closeconnection(&kept);
+  auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0],
+            "GET /p/current.xml HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+            "Authorization: Basic dXNlcjpwdw==\r\n\r\n");
+}
+
+TEST(WebRequestTest, ExtraTextAloneAddsHostToAnOldStyleRequest) {
+  ScriptedServer server(once(ok("")));
+  std::string body;
+  EXPECT_EQ(get(server, "/x", &body, 0, nullptr, "X-One: 1"), 0);
+  EXPECT_EQ(server.requests().at(0), "GET /x HTTP/1.0\r\nHost: 127.0.0.1\r\nX-One: 1\r\n\r\n");
+}
+
+TEST(WebRequestTest, TabBecomesBlankAndOtherControlBytesCutThePath) {
+  ScriptedServer server(once(ok("")));
+  std::string body;
+  EXPECT_EQ(get(server, "/a\tb", &body, 0), 0);
+  EXPECT_EQ(get(server, "/c\nd HTTP/1.1", &body, 0), 0);
+  EXPECT_EQ(get(server, "/e\rf", &body, 0), 0);
+  auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[0], "GET /a b HTTP/1.0\r\n\r\n");
+  EXPECT_EQ(requests[1], "GET /c HTTP/1.0\r\n\r\n");
+  EXPECT_EQ(requests[2], "GET /e HTTP/1.0\r\n\r\n");
+}
+
+TEST(WebRequestTest, ExtraTextCannotEndTheHeaderEarly) {
+  ScriptedServer server(once(ok("")));
+  std::string body;
+  get(server, "/x", &body, 0, nullptr, "A: 1\r\n\r\nB: 2\n\nC:\x01 3\r");
+  EXPECT_EQ(server.requests().at(0),
+            "GET /x HTTP/1.0\r\nHost: 127.0.0.1\r\nA: 1\r\nB: 2\r\nC: 3\r\n\r\n");
+}
+
+TEST(WebRequestTest, OverlongPathOrExtraTextIsRefusedUnsent) {
+  ScriptedServer server(once(ok("")));
+  std::string body = "old";
+  std::string path = "/" + std::string(kMaxRequestPath, 'p');
+  EXPECT_EQ(get(server, path.c_str(), &body, 0), -2);
+  EXPECT_EQ(body, "");
+  std::string extra(kMaxExtraHeader + 1, 'e');
+  EXPECT_EQ(get(server, "/x", &body, 0, nullptr, extra.c_str()), -2);
+  path.pop_back();  // exactly the longest path
+  EXPECT_EQ(get(server, path.c_str(), &body, 0), 0);
+  auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0], "GET " + path + " HTTP/1.0\r\n\r\n");
+}
+
+// --- Status and header -------------------------------------------------------
+
+TEST(WebStatusTest, ErrorStatusIsNegativeOnlyWhenAsked) {
+  ScriptedServer server(serving("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found"));
+  std::string body;
+  EXPECT_EQ(get(server, "/missing", &body, kWebNegStatus), -404);
+  EXPECT_EQ(body, "");
+  EXPECT_EQ(get(server, "/missing", &body, 0), 9);
+  EXPECT_EQ(body, "not found");
+}
+
+TEST(WebStatusTest, KeptHeaderLeadsTheBodyAndCounts) {
+  std::string reply = ok("body");
+  ScriptedServer server(serving(reply));
+  std::string body, header;
+  EXPECT_EQ(get(server, "/x", &body, kWebKeepHeader), static_cast<long long>(reply.size()));
+  EXPECT_EQ(body, reply);
+  EXPECT_EQ(web_get("/x", "127.0.0.1", server.port, nullptr, &body, nullptr, &header, 0, nullptr),
+            4);
+  EXPECT_EQ(header, reply.substr(0, reply.size() - 4));
+  EXPECT_EQ(body, "body");
+}
+
+TEST(WebStatusTest, LowerCaseLengthEndsTheBodyWithoutWaitingForClose) {
+  ScriptedServer server(serving("HTTP/1.1 200 OK\r\ncontent-length: 5\r\n\r\nhello"));
+  ShortTimeout quick(2000);
+  int32_t kept = 0;
+  std::string body;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(get(server, "/x", &body, kWebKeepAlive, &kept), 5);
+  EXPECT_LT(secondssince(start), 1.0);
+  EXPECT_GT(kept, 0);
+  closeconnection(&kept);
+}
+
+TEST(WebStatusTest, RepliesWithoutStatusFail) {
+  for (const char* reply : {"HTTP/1.1 2\r\n\r\n", "SSH-2.0-nothing here\r\n\r\n", ""}) {
+    ScriptedServer server(once(reply));
+    std::string body;
+    EXPECT_EQ(get(server, "/x", &body, 0), -1) << reply;
+  }
+}
+
+// --- Framing -----------------------------------------------------------------
+
+TEST(WebFramingTest, HeaderSplitAcrossWritesIsReadWhole) {
+  std::string reply = ok("split body");
+  ScriptedServer server([reply](Conn& c) {
+    if (c.readrequest()) c.sendsplit(reply, {3, 10, 17, 30, reply.size() - 2});
+  });
+  std::string body;
+  EXPECT_EQ(get(server, "/x", &body, 0), 10);
+  EXPECT_EQ(body, "split body");
+}
+
+TEST(WebFramingTest, HeaderEndedByBareLineFeeds) {
+  ScriptedServer server(once("HTTP/1.1 200 OK\nContent-Length: 3\n\nabc"));
+  std::string body;
+  EXPECT_EQ(get(server, "/x", &body, 0), 3);
+  EXPECT_EQ(body, "abc");
+}
+
+TEST(WebFramingTest, UnframedBodyRunsToTheCloseAndCostsTheConnection) {
+  std::string big(100000, 'z');
+  ScriptedServer server([big](Conn& c) {
+    if (!c.readrequest()) return;
+    c.send("HTTP/1.1 200 OK\r\n\r\n");
+    c.pause(20);
+    c.send(big);
+  });
+  int32_t kept = 0;
+  std::string body;
+  EXPECT_EQ(get(server, "/x", &body, kWebKeepAlive, &kept), 100000);
+  EXPECT_EQ(body, big);
+  EXPECT_EQ(kept, 0);
+}
+
+TEST(WebFramingTest, ChunkedBodyIsDecoded) {
+  ScriptedServer server([](Conn& c) {
+    while (c.readrequest()) {
+      c.sendsplit("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                  "5;x=y\r\nhello\r\n6\r\n world\r\n0\r\nX-Sum: 1\r\n\r\n",
+                  {50, 60});
+    }
+  });
+  int32_t kept = 0;
+  std::string body;
+  EXPECT_EQ(get(server, "/x", &body, kWebKeepAlive, &kept), 11);
+  EXPECT_EQ(body, "hello world");
+  int32_t first = kept;
+  EXPECT_GT(first, 0);
+  EXPECT_EQ(get(server, "/y", &body, kWebKeepAlive, &kept), 11);
+  EXPECT_EQ(kept, first);
+  closeconnection(&kept);
+  EXPECT_EQ(server.connections(), 1);
+}
+
+TEST(WebFramingTest, MalformedOrOverflowingChunksFail) {
+  const char* head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  for (const char* chunks : {"zz\r\nhello\r\n0\r\n\r\n", "5\r\nhelloXX0\r\n\r\n",
+                             "FFFFFFFFFFFFFFFFF\r\nabc", "5\r\nhel"}) {
+    ScriptedServer server(once(std::string(head) + chunks));
+    ScratchDir dir;
+    std::string body;
+    EXPECT_EQ(get(server, "/x", &body, 0), -1) << chunks;
+    EXPECT_EQ(getinto(server, "/x", "out.bin", 0), -1) << chunks;
+    EXPECT_FALSE(fs::exists("out.bin"));
+  }
+}
+
+TEST(WebFramingTest, ShortBodyFailsAndLeavesTheOldFile) {
+  ScriptedServer server(once("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly fifty"));
+  ScratchDir dir;
+  writefile("keep.txt", "old content");
+  std::string body;
+  EXPECT_EQ(get(server, "/x", &body, 0), -1);
+  EXPECT_EQ(getinto(server, "/x", "keep.txt", 0), -1);
+  EXPECT_EQ(readfile("keep.txt"), "old content");
+  EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
+}
+
+TEST(WebFramingTest, ConnectionResetMidBodyFails) {
+  ScriptedServer server([](Conn& c) {
+    if (!c.readrequest()) return;
+    c.send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(300, 'r'));
+    c.pause(30);
+    c.reset();
+  });
+  ScratchDir dir;
+  std::string body;
+  EXPECT_EQ(get(server, "/x", &body, 0), -1);
+  EXPECT_EQ(getinto(server, "/x", "new.bin", 0), -1);
+  EXPECT_FALSE(fs::exists("new.bin"));
+}
+
+TEST(WebFramingTest, StalledServerTimesOut) {
+  ShortTimeout quick(300);
+  for (bool header : {false, true}) {
+    ScriptedServer server([header](Conn& c) {
+      if (!c.readrequest()) return;
+      if (header) c.send("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc");
+      c.stall();
+    });
+    std::string body;
+    int32_t kept = 0;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(get(server, "/x", &body, kWebKeepAlive, &kept), -1);
+    EXPECT_LT(secondssince(start), 3.0);
+    EXPECT_EQ(kept, 0);
+  }
+}
+
+TEST(WebFramingTest, OversizedMemoryBodyIsRefusedAtTheHeader) {
+  ScriptedServer server([](Conn& c) {
+    if (!c.readrequest()) return;
+    c.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kMaxMemoryBody + 1) +
+           "\r\n\r\nabc");
+    c.stall();
+  });
+  ShortTimeout quick(5000);
+  std::string body;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(get(server, "/x", &body, 0), -1);
+  EXPECT_LT(secondssince(start), 2.0);
+}
+
+// --- Connections -------------------------------------------------------------
+
+TEST(WebConnectionTest, RefusedConnectionIsNotRetried) {
+  int port;
+  {
+    ScriptedServer gone(once(""));
+    port = gone.port;
+  }
+  std::string body;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(web_get("/x", "127.0.0.1", port, nullptr, &body, nullptr, nullptr, 0, nullptr), -1);
+  EXPECT_LT(secondssince(start), 0.5);
+  EXPECT_EQ(OpSock("127.0.0.1", port, 1), -3);
+  EXPECT_EQ(OpSock("127.0.0.1", 0, 1), -1);
+  EXPECT_EQ(OpSock("127.0.0.1", port, 0), -1);
+  EXPECT_EQ(OpSock("no-such-host.invalid", port, 1), -2);
+}
+
+TEST(WebConnectionTest, ManyRequestsShareOneKeptConnection) {
+  ScriptedServer server(serving(ok("same")));
+  int32_t kept = 0;
+  std::string body;
+  EXPECT_EQ(get(server, "/0", &body, kWebKeepAlive, &kept), 4);
+  int32_t first = kept;
+  for (int i = 1; i < 50; ++i) {
+    std::string path = "/" + std::to_string(i);
+    ASSERT_EQ(get(server, path.c_str(), &body, kWebKeepAlive, &kept), 4);
+    ASSERT_EQ(kept, first);
+  }
+  closeconnection(&kept);
+  EXPECT_EQ(kept, 0);
+  EXPECT_EQ(server.connections(), 1);
+  EXPECT_EQ(server.requests().size(), 50u);
+}
+
+TEST(WebConnectionTest, ErrorPageIsDrainedSoTheConnectionStaysUsable) {
+  ScriptedServer server([](Conn& c) {
+    if (c.readrequest()) c.send("HTTP/1.1 404 Not Found\r\nContent-Length: 5\r\n\r\nnope!");
+    if (c.readrequest()) c.send(ok("found"));
+    c.readrequest();
+  });
+  ScratchDir dir;
+  int32_t kept = 0;
+  std::string body;
+  EXPECT_EQ(web_get("/a", "127.0.0.1", server.port, nullptr, nullptr, "a.txt", nullptr,
+                    kWebKeepAlive | kWebToFile, &kept),
+            -404);
+  EXPECT_FALSE(fs::exists("a.txt"));  // an error page is never stored
+  EXPECT_EQ(get(server, "/b", &body, kWebKeepAlive, &kept), 5);
+  EXPECT_EQ(body, "found");
+  closeconnection(&kept);
+  EXPECT_EQ(server.connections(), 1);
+}
+
+TEST(WebConnectionTest, ClosedKeptConnectionIsReopenedOnce) {
+  // Every connection answers one request and is then closed by the server.
+  ScriptedServer server(once(ok("fresh")));
+  int32_t kept = 0;
+  std::string body;
+  EXPECT_EQ(get(server, "/1", &body, kWebKeepAlive, &kept), 5);
+  EXPECT_GT(kept, 0);
+  for (int i = 0; i < 3; ++i) {
+    if (i == 1) std::this_thread::sleep_for(std::chrono::milliseconds(50));  // closed for sure
+    EXPECT_EQ(get(server, "/2", &body, kWebKeepAlive, &kept), 5);
+    EXPECT_EQ(body, "fresh");
+  }
+  closeconnection(&kept);
+  EXPECT_EQ(server.connections(), 4);
+}
+
+TEST(WebConnectionTest, ReopenedConnectionIsNotRetriedAgain) {
+  std::atomic<int> count{0};
+  ScriptedServer server([&count](Conn& c) {
+    if (count++ == 0 && c.readrequest()) c.send(ok("first"));
+  });
+  int32_t kept = 0;
+  std::string body;
+  EXPECT_EQ(get(server, "/1", &body, kWebKeepAlive, &kept), 5);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(get(server, "/2", &body, kWebKeepAlive, &kept), -1);
+  EXPECT_EQ(kept, 0);
+  EXPECT_EQ(server.connections(), 2);
+}
+
+TEST(WebConnectionTest, CloseRequestedByServerClearsTheHolder) {
+  ScriptedServer server(serving(ok("bye", "Connection: close\r\n")));
+  int32_t kept = 0;
+  std::string body;
+  EXPECT_EQ(get(server, "/x", &body, kWebKeepAlive, &kept), 3);
+  EXPECT_EQ(kept, 0);
+}
+
+// --- Files, progress and VTP -------------------------------------------------
+
+TEST(WebFileTest, BodyIsStoredAndOnlyThen) {
+  ScriptedServer server(serving(ok("file content")));
+  ScratchDir dir;
+  writefile("target.txt", "old");
+  EXPECT_EQ(getinto(server, "/x", "target.txt", kWebKeepHeader), 12);
+  EXPECT_EQ(readfile("target.txt"), ok("file content"));
+  EXPECT_EQ(getinto(server, "/x", "target.txt", 0), 12);
+  EXPECT_EQ(readfile("target.txt"), "file content");
+  EXPECT_EQ(getinto(server, "/x", "no/such/dir/f.txt", 0), -2);
+  EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
+}
+
+TEST(WebFileTest, ErrorStatusIsNeverStoredEvenWhenNotAskedNegative) {
+  ScriptedServer server(serving("HTTP/1.1 500 Oops\r\nContent-Length: 4\r\n\r\noops"));
+  ScratchDir dir;
+  writefile("target.txt", "old");
+  EXPECT_EQ(getinto(server, "/x", "target.txt", 0), -500);
+  EXPECT_EQ(readfile("target.txt"), "old");
+}
+
+// Answers progress questions with a cancel.
+struct CancellingFrontend final : Frontend {
+  CancellingFrontend() : previous(setfrontend(this)) {}
+  ~CancellingFrontend() override { setfrontend(previous); }
+  void ask(std::string_view, char* answer, std::size_t, bool) override { answer[0] = '\0'; }
+  void alert(std::string_view) override {}
+  [[noreturn]] void quit(int code) override { throw testing::QuitCalled{code}; }
+  int progress(int percent) override {
+    seen.push_back(percent);
+    return percent >= 0 ? -1 : 0;
+  }
+  void caption(std::string_view) override {}
+  Frontend* previous;
+  std::vector<int> seen;
+};
+
+TEST(WebProgressTest, LongBodiesReportProgressAndCloseTheBar) {
+  std::string big(5000, 'p');
+  ScriptedServer server([big](Conn& c) {
+    while (c.readrequest()) c.sendsplit(ok(big), {2000, 4000});
+  });
+  FakeFrontend ui;
+  std::string body;
+  EXPECT_EQ(get(server, "/x", &body, kWebProgress), 5000);
+  ASSERT_GE(ui.progressSeen.size(), 2u);
+  EXPECT_EQ(ui.progressSeen.back(), -1);
+  EXPECT_EQ(ui.progressSeen[ui.progressSeen.size() - 2], 100);
+  ui.progressSeen.clear();
+  ScriptedServer small(serving(ok("tiny")));
+  EXPECT_EQ(get(small, "/x", &body, kWebProgress), 4);
+  EXPECT_TRUE(ui.progressSeen.empty());
+}
+
+TEST(WebProgressTest, CancelStopsTheDownloadWithoutAFile) {
+  std::string big(5000, 'p');
+  ScriptedServer server([big](Conn& c) {
+    if (c.readrequest()) c.sendsplit(ok(big), {2000});
+  });
+  ScratchDir dir;
+  CancellingFrontend ui;
+  EXPECT_EQ(getinto(server, "/x", "big.bin", kWebProgress), -1);
+  EXPECT_FALSE(fs::exists("big.bin"));
+  EXPECT_EQ(ui.seen.back(), -1);
+}
+
+TEST(WebVtpTest, ArmouredBodyIsDecodedOnTheFly) {
+  std::string data;
+  for (int i = 0; i < 70000; ++i) data += static_cast<char>((i * 7) & 0xFF);
+  std::string armour = vtpencodestring(data);
+  ScriptedServer server([armour](Conn& c) {
+    while (c.readrequest()) c.sendsplit(ok(armour), {40, 42, 1000, 50000});
+  });
+  ScratchDir dir;
+  std::string body;
+  EXPECT_EQ(get(server, "/x", &body, kWebDecode), static_cast<long long>(data.size()));
+  EXPECT_EQ(body, data);
+  EXPECT_EQ(get(server, "/x", &body, 0), static_cast<long long>(armour.size()));
+  EXPECT_EQ(body, armour);
+  EXPECT_EQ(getinto(server, "/x", "decoded.bin", kWebDecode),
+            static_cast<long long>(armour.size()));
+  EXPECT_EQ(readfile("decoded.bin"), data);
+}
+
+TEST(WebVtpTest, ShortOrPlainBodiesPassUntouched) {
+  for (std::string text : {"", "[VT", "[VTX something", "plain text"}) {
+    ScriptedServer server(serving(ok(text)));
+    std::string body;
+    EXPECT_EQ(get(server, "/x", &body, kWebDecode), static_cast<long long>(text.size()));
+    EXPECT_EQ(body, text);
+  }
+}
+
+TEST(WebVtpTest, CorruptArmourFailsAndStoresNothing) {
+  std::string armour = vtpencodestring(std::string(5000, 'q'));
+  std::size_t at = armour.find(']') + 100;
+  armour[at] = armour[at] == 'A' ? 'B' : 'A';
+  std::string cut = vtpencodestring(std::string(5000, 'q'));
+  cut.resize(cut.size() / 2);
+  for (const std::string& bad : {armour, cut}) {
+    ScriptedServer server(serving(ok(bad)));
+    ScratchDir dir;
+    writefile("old.bin", "old");
+    std::string body;
+    EXPECT_EQ(get(server, "/x", &body, kWebDecode), -1);
+    EXPECT_EQ(getinto(server, "/x", "old.bin", kWebDecode), -1);
+    EXPECT_EQ(readfile("old.bin"), "old");
+  }
+}
+
+}  // namespace
+}  // namespace trosk
