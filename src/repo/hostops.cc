@@ -172,7 +172,10 @@ XmlNode* openlog(XmlDocument& doc, XmlTree& made, HostRun& run) {
     xmlsetint(root, "pversion", run.version);
     run.flags |= CMD_INIT;
   }
-  if (found < 0) xmlsetint(root, "subversion", run.subversion);
+  // The log names the subversion it was last written as; a subversion asked
+  // above the log's own is recorded, not only used for the snapshot's name.
+  if (found >= 0 && found < run.subversion) xmldelchild(root, "subversion");
+  if (found < run.subversion) xmlsetint(root, "subversion", run.subversion);
   return root;
 }
 

@@ -1,0 +1,295 @@
+#include "repo/projectlog.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/output.h"
+#include "testing/testing.h"
+#include "xml/xmlparse.h"
+#include "xml/xmlwrite.h"
+
+namespace trosk {
+namespace {
+
+using testing::ScratchDir;
+
+// A log tree built in memory that forgets its index when it goes.
+struct Log {
+  XmlTree tree{xmlnode(nullptr, "trosk")};
+  XmlNode* root() const { return tree.get(); }
+  ~Log() { forgetlogindex(tree.get()); }
+};
+
+XmlNode* addnamed(XmlNode* root, const char* element, const char* name) {
+  XmlNode* e = xmlnode(root, element);
+  xmladdval(e, "name", name, kXmlText);
+  return e;
+}
+
+FileStats somestats() {
+  FileStats s;
+  s.size = 120;
+  s.checksum = 9876;
+  s.parity = 17;
+  s.crc = 201;
+  s.date = 20240229;
+  s.time = 235901;
+  s.version = 1.5f;
+  return s;
+}
+
+std::string childnames(const XmlNode* e) {
+  std::string out;
+  for (const XmlNode* c = e->first; c; c = c->next) {
+    out += c->name;
+    out += ' ';
+  }
+  return out;
+}
+
+TEST(FindFileNode, WholeNameOnlyNeverAPrefix) {
+  Log log;
+  XmlNode* bak = addnamed(log.root(), "file", "a.txt.bak");
+  EXPECT_EQ(findfilenode(log.root(), "a.txt"), nullptr);
+  XmlNode* a = addnamed(log.root(), "file", "a.txt");
+  forgetlogindex(log.root());  // built outside addfilenode
+  EXPECT_EQ(findfilenode(log.root(), "a.txt"), a);
+  EXPECT_EQ(findfilenode(log.root(), "a.txt.bak"), bak);
+  EXPECT_EQ(findfilenode(log.root(), "a.tx"), nullptr);
+  EXPECT_EQ(findfilenode(log.root(), "a.txt.bak.old"), nullptr);
+}
+
+TEST(FindFileNode, TrailingBlanksOfStoredNamesAreIgnored) {
+  Log log;
+  XmlNode* a = addnamed(log.root(), "file", "dir/a.c   ");
+  EXPECT_EQ(findfilenode(log.root(), "dir/a.c"), a);
+  EXPECT_EQ(findfilenode(log.root(), "dir/a.c "), a);
+  EXPECT_EQ(findfilenode(log.root(), " dir/a.c"), nullptr);
+}
+
+TEST(FindFileNode, CaseOfElementNameButNeverArchives) {
+  Log log;
+  xmlsetint(log.root(), "pversion", 1);
+  addnamed(log.root(), "archive", "z.zip");
+  XmlNode* upper = addnamed(log.root(), "FILE", "x.c");
+  EXPECT_EQ(findfilenode(log.root(), "x.c"), upper);
+  EXPECT_EQ(findfilenode(log.root(), "z.zip"), nullptr);
+}
+
+TEST(FindFileNode, FirstEntryOfANameInDocumentOrder) {
+  Log log;
+  XmlNode* first = addnamed(log.root(), "file", "dup");
+  addnamed(log.root(), "file", "dup");
+  EXPECT_EQ(findfilenode(log.root(), "dup"), first);
+}
+
+TEST(FindFileNode, EntriesWithoutNameAndAnEmptyLog) {
+  Log log;
+  EXPECT_EQ(findfilenode(log.root(), "a"), nullptr);
+  xmlnode(log.root(), "file");
+  forgetlogindex(log.root());
+  EXPECT_EQ(findfilenode(log.root(), "a"), nullptr);
+  EXPECT_EQ(findfilenode(nullptr, "a"), nullptr);
+}
+
+TEST(FindFileNode, SearchStartsAtTheFirstFileFoundDepthFirst) {
+  // The list that is searched is the one holding the first "file" element,
+  // even when it is nested; entries elsewhere are not seen.
+  Log log;
+  XmlNode* group = xmlnode(log.root(), "group");
+  XmlNode* inner = addnamed(group, "file", "inner");
+  addnamed(log.root(), "file", "outer");
+  forgetlogindex(log.root());
+  EXPECT_EQ(findfilenode(log.root(), "inner"), inner);
+  EXPECT_EQ(findfilenode(log.root(), "outer"), nullptr);
+}
+
+TEST(LogIndex, StaysRightAcrossAddfilenode) {
+  Log log;
+  xmlsetint(log.root(), "pversion", 1);
+  FileStats st = somestats();
+  EXPECT_EQ(findfilenode(log.root(), "n0"), nullptr);  // index made while empty
+  for (int i = 0; i < 200; ++i) {
+    std::string name = "n" + std::to_string(i);
+    XmlNode* e = addfilenode(log.root(), nullptr, st, name.c_str(), nullptr, 0);
+    ASSERT_EQ(findfilenode(log.root(), name.c_str()), e) << i;
+    ASSERT_EQ(findfilenode(log.root(), "n0"), log.root()->first->next);
+  }
+  // Rewriting in place under the same name keeps the entry found.
+  XmlNode* n5 = findfilenode(log.root(), "n5");
+  EXPECT_EQ(addfilenode(log.root(), n5, st, "n5", "n5_v2", 0), n5);
+  EXPECT_EQ(findfilenode(log.root(), "n5"), n5);
+  // Rewriting under another name moves the name with it.
+  addfilenode(log.root(), n5, st, "renamed", nullptr, 0);
+  EXPECT_EQ(findfilenode(log.root(), "n5"), nullptr);
+  EXPECT_EQ(findfilenode(log.root(), "renamed"), n5);
+  // Renaming an entry to a name held further on makes it the first one.
+  XmlNode* n9 = findfilenode(log.root(), "n9");
+  XmlNode* n150 = findfilenode(log.root(), "n150");
+  addfilenode(log.root(), n150, st, "n9", nullptr, 0);
+  EXPECT_EQ(findfilenode(log.root(), "n9"), n9);
+  addfilenode(log.root(), n9, st, "other", nullptr, 0);
+  EXPECT_EQ(findfilenode(log.root(), "n9"), n150);
+}
+
+TEST(LogIndex, ChangesMadeBehindItsBackAreNoticed) {
+  Log log;
+  XmlNode* a = addnamed(log.root(), "file", "a");
+  EXPECT_EQ(findfilenode(log.root(), "a"), a);
+  XmlNode* b = addnamed(log.root(), "file", "b");  // appended without addfilenode
+  EXPECT_EQ(findfilenode(log.root(), "b"), b);
+  xmlfree(a, kXmlFreeUnlink);  // removed without addfilenode
+  EXPECT_EQ(findfilenode(log.root(), "a"), nullptr);
+  XmlNode* name = b->first;
+  xml_val(name, "c");  // renamed in place: the stale hit is not returned
+  EXPECT_EQ(findfilenode(log.root(), "b"), nullptr);
+  EXPECT_EQ(findfilenode(log.root(), "c"), b);
+}
+
+TEST(LogIndex, ArchiveAppendedByAddfilenodeIsNotFound) {
+  Log log;
+  FileStats st;
+  addfilenode(log.root(), nullptr, st, "a.zip", nullptr, kEntryArchive);
+  EXPECT_EQ(findfilenode(log.root(), "a.zip"), nullptr);
+  XmlNode* f = addfilenode(log.root(), nullptr, st, "a.zip", nullptr, 0);
+  EXPECT_EQ(findfilenode(log.root(), "a.zip"), f);
+  EXPECT_STREQ(log.root()->first->name, "archive");
+}
+
+TEST(AddFileNode, ChildrenInOrderAndNoZeroValues) {
+  Log log;
+  FileStats st = somestats();
+  XmlNode* e = addfilenode(log.root(), nullptr, st, "src/a.c", "a.c_v1", 4);
+  EXPECT_STREQ(e->name, "file");
+  EXPECT_EQ(childnames(e), "name source version checksum size parity crc date time status ");
+  EXPECT_STREQ(xmlpathval(e, "version"), "1.500000");
+  EXPECT_STREQ(xmlpathval(e, "status"), "older");
+  FileStats empty;
+  XmlNode* z = addfilenode(log.root(), nullptr, empty, "zero", nullptr, 0);
+  EXPECT_EQ(childnames(z), "name ");
+  FileStats back = somestats();
+  checknode(z, &back);
+  EXPECT_EQ(back.size, 0);
+  EXPECT_EQ(back.version, 0.0f);
+  EXPECT_EQ(back.parity, 0);
+}
+
+TEST(AddFileNode, StatusWithoutStatistics) {
+  Log log;
+  FileStats st = somestats();
+  XmlNode* missing = addfilenode(log.root(), nullptr, st, "m", nullptr, 2);
+  EXPECT_EQ(childnames(missing), "name status ");
+  EXPECT_STREQ(xmlpathval(missing, "status"), "missing");
+  XmlNode* source = addfilenode(log.root(), nullptr, st, "s", "s_v1", 3);
+  EXPECT_EQ(childnames(source), "name source status ");
+  XmlNode* modified = addfilenode(log.root(), nullptr, st, "x", nullptr, 1);
+  EXPECT_STREQ(xmlpathval(modified, "status"), "modified");
+  XmlNode* newer = addfilenode(log.root(), nullptr, st, "y", nullptr, 5);
+  EXPECT_STREQ(xmlpathval(newer, "status"), "newer");
+  XmlNode* archive = addfilenode(log.root(), nullptr, st, "z", nullptr, kEntryArchive | 2);
+  EXPECT_STREQ(archive->name, "archive");
+}
+
+TEST(AddFileNode, RewriteKeepsThePlaceAmongSiblings) {
+  Log log;
+  FileStats st = somestats();
+  addfilenode(log.root(), nullptr, st, "a", nullptr, 0);
+  XmlNode* b = addfilenode(log.root(), nullptr, st, "b", nullptr, 0);
+  addfilenode(log.root(), nullptr, st, "c", nullptr, 0);
+  FileStats changed = st;
+  changed.size = 999;
+  EXPECT_EQ(addfilenode(log.root(), b, changed, "b", "b_v2", 0), b);
+  EXPECT_EQ(log.root()->nchild, 3u);
+  EXPECT_EQ(log.root()->first->next, b);
+  FileStats back;
+  checknode(b, &back);
+  EXPECT_EQ(back.size, 999);
+  EXPECT_STREQ(xmlpathval(b, "source"), "b_v2");
+}
+
+TEST(AddFileNode, TraceLineAboveVerbosityOne) {
+  ScratchDir dir;
+  Log log;
+  FileStats st = somestats();
+  verboseLevel = 1;
+  addfilenode(log.root(), nullptr, st, "quiet", nullptr, 0);
+  verboseLevel = 2;
+  addfilenode(log.root(), nullptr, st, "loud", nullptr, 0);
+  verboseLevel = 0;
+  std::string out = testing::readfile("trosk_tmp.txt");
+  EXPECT_EQ(out.find("quiet"), std::string::npos);
+  EXPECT_EQ(out.rfind("AFN  5/trosk 1 <", 0), 0u) << out;
+  EXPECT_NE(out.find(" 0 0/ loud  2/29/24 23:59:01\n"), std::string::npos) << out;
+}
+
+TEST(CheckNode, ReadsBackWhatAddfilenodeWrote) {
+  ScratchDir dir;
+  Log log;
+  FileStats st = somestats();
+  st.checksum = -5;  // sums past 2^31 are kept as negative numbers
+  addfilenode(log.root(), nullptr, st, "a", nullptr, 0);
+  ASSERT_EQ(xmlsave("log.xml", nullptr, log.root(), 0), 0);
+  XmlDocument doc;
+  ASSERT_EQ(xmlload("log.xml", doc, kXmlLoadAny | kXmlLoadKeepText), 1);
+  XmlNode* e = findfilenode(doc.root.get(), "a");
+  ASSERT_NE(e, nullptr);
+  FileStats back;
+  EXPECT_EQ(checknode(e, &back), 0);
+  EXPECT_EQ(back.size, st.size);
+  EXPECT_EQ(back.checksum, -5);
+  EXPECT_EQ(back.parity, st.parity);
+  EXPECT_EQ(back.crc, st.crc);
+  EXPECT_EQ(back.date, st.date);
+  EXPECT_EQ(back.time, st.time);
+  EXPECT_FLOAT_EQ(back.version, 1.5f);
+  forgetlogindex(doc.root.get());
+}
+
+TEST(CheckNode, LongNamesSurviveTheWriterAndReader) {
+  ScratchDir dir;
+  Log log;
+  std::string name = "deep/" + std::string(120, 'd') + "/file.txt";
+  addfilenode(log.root(), nullptr, somestats(), name.c_str(), nullptr, 0);
+  ASSERT_EQ(xmlsave("log.xml", nullptr, log.root(), 0), 0);
+  XmlDocument doc;
+  ASSERT_EQ(xmlload("log.xml", doc, kXmlLoadAny | kXmlLoadKeepText), 1);
+  EXPECT_NE(findfilenode(doc.root.get(), name.c_str()), nullptr);
+  forgetlogindex(doc.root.get());
+}
+
+TEST(ValueSetters, AppendNeverReplace) {
+  Log log;
+  xmlsetint(log.root(), "pversion", 3);
+  xmlsetint(log.root(), "pversion", -4);
+  xmlsetfloat(log.root(), "v", 2);
+  EXPECT_EQ(log.root()->nchild, 3u);
+  EXPECT_STREQ(xmlval(log.root()->first), "3");
+  EXPECT_STREQ(xmlval(log.root()->first->next), "-4");
+  EXPECT_STREQ(xmlval(log.root()->last), "2.000000");
+}
+
+TEST(PlatformProject, FirstServingProjectOrTheRoot) {
+  Log cat;
+  EXPECT_EQ(platformproject(cat.root(), "linux"), cat.root());
+  XmlNode* win = xmlnode(cat.root(), "project");
+  xmladdval(win, "platform", "win32", kXmlText);
+  XmlNode* lin = xmlnode(cat.root(), "project");
+  xmladdval(lin, "platform", "linux", kXmlText);
+  XmlNode* any = xmlnode(cat.root(), "project");
+  EXPECT_EQ(platformproject(cat.root(), ""), win);
+  EXPECT_EQ(platformproject(cat.root(), nullptr), win);
+  EXPECT_EQ(platformproject(cat.root(), "linux"), lin);
+  EXPECT_EQ(platformproject(cat.root(), "Linux"), any);  // exact match only
+  xmlfree(any, kXmlFreeUnlink);
+  EXPECT_EQ(platformproject(cat.root(), "mac"), cat.root());
+}
+
+TEST(StatusWords, InOrderAndEnded) {
+  EXPECT_STREQ(kStatusWords[0], "modified");
+  EXPECT_STREQ(kStatusWords[4], "newer");
+  EXPECT_EQ(kStatusWords[5], nullptr);
+}
+
+}  // namespace
+}  // namespace trosk
