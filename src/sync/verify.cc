@@ -354,7 +354,9 @@ void printtotals(const Run& r) {
 }
 
 void writelocallog(Run& r) {
-  setchildint(r.local, "subversion", r.subversion);
+  // An upload that stored nothing made no new subversion on the host.
+  bool published = !r.upload || r.uploaded > 1;
+  setchildint(r.local, "subversion", published ? r.subversion : r.subversion - 1);
   if (xmlsave(r.localname, nullptr, r.local, 0) < 0) errormsg("error writing file: %s", r.localname);
   printmsg(outStream, "   %s\n", r.localname);
 }

@@ -118,6 +118,9 @@ struct SyncTest : ::testing::Test {
               "<?xml version=\"1.0\"?>\n<trosk>\n <project>\n" + inner + " </project>\n</trosk>\n");
   }
 
+  std::string firstalert() { return front.alerts.empty() ? "" : front.alerts.front(); }
+  std::string lastalert() { return front.alerts.empty() ? "" : front.alerts.back(); }
+
   std::string output() { return readfile(work / kOutputFileName); }
 
   int run(int flags, int version = 0, int subversion = 0) {

@@ -78,7 +78,7 @@ TEST_F(SyncProject, UnreadableLocalLogIsFatal) {
     EXPECT_EQ(quit.code, -1);
   }
   ASSERT_FALSE(front.alerts.empty());
-  EXPECT_EQ(front.alerts.back(), "TROSK error -- error reading file: trosk_proj.xml");
+  EXPECT_EQ(lastalert(), "TROSK error -- error reading file: trosk_proj.xml");
 }
 
 TEST_F(SyncProject, FirstDownloadPrefersArchives) {
@@ -339,7 +339,7 @@ TEST_F(SyncProject, MissingReleaseNumberIsFatal) {
   catalogue("  <stable>1</stable>\n");
   settings.release = kReleaseAlpha;
   EXPECT_THROW(run(CMD_STATUS | CMD_INIT), QuitCalled);
-  EXPECT_EQ(front.alerts.back(), "TROSK error -- can't identify requested version in remote file: "
+  EXPECT_EQ(lastalert(), "TROSK error -- can't identify requested version in remote file: "
                                  "/trosk/proj/current.xml");
 }
 
@@ -359,7 +359,7 @@ TEST_F(SyncProject, UserOutsideTheListIsRefused) {
   settings.userName = "bob";
   EXPECT_EQ(run(CMD_DOWNLOAD | CMD_INIT), 0);
   ASSERT_EQ(front.alerts.size(), 1u);
-  EXPECT_EQ(front.alerts[0], "TROSK Warning -- Unauthorized user for project proj -- Access denied");
+  EXPECT_EQ(firstalert(), "TROSK Warning -- Unauthorized user for project proj -- Access denied");
   EXPECT_FALSE(fs::exists(work / "a.txt"));
   settings.userName = "alice";
   EXPECT_EQ(run(CMD_DOWNLOAD | CMD_INIT), 1);
@@ -371,7 +371,7 @@ TEST_F(SyncProject, ProjectNeedingANewerProgramIsSkipped) {
   catalogue("  <stable>1</stable>\n  <troskversion>1.25</troskversion>\n");
   EXPECT_EQ(run(CMD_DOWNLOAD | CMD_INIT), 0);
   ASSERT_EQ(front.alerts.size(), 1u);
-  EXPECT_EQ(front.alerts[0], "TROSK Warning -- This project requires Trosk version 1.25");
+  EXPECT_EQ(firstalert(), "TROSK Warning -- This project requires Trosk version 1.25");
   catalogue("  <stable>1</stable>\n  <troskversion>1.19</troskversion>\n");
   EXPECT_EQ(run(CMD_DOWNLOAD | CMD_INIT), 1);
   EXPECT_TRUE(fs::exists(work / "a.txt"));
@@ -381,12 +381,12 @@ TEST_F(SyncProject, SubversionWithUploadIsFatal) {
   hostversion(1, 1, {{.name = "a.txt", .content = "one\n"}});
   entry.status = kStatusSource;
   EXPECT_THROW(run(CMD_UPLOAD | CMD_DOWNLOAD | CMD_INIT, 0, 1), QuitCalled);
-  EXPECT_EQ(front.alerts.back(), "TROSK error -- can't specify subversion on upload");
+  EXPECT_EQ(lastalert(), "TROSK error -- can't specify subversion on upload");
 }
 
 TEST_F(SyncProject, MissingHostLogIsFatal) {
   EXPECT_THROW(run(CMD_STATUS | CMD_INIT), QuitCalled);
-  EXPECT_EQ(front.alerts.back(),
+  EXPECT_EQ(lastalert(),
             "TROSK error -- Error reading remote log file: /trosk/proj/proj_1/trosk_proj.xml");
 }
 
@@ -442,7 +442,7 @@ TEST_F(Downloaded, ShowVersionsPrintsTheVersionLog) {
   EXPECT_NE(out.find("\nRemote Log:\n1/1  Created new version\n"), std::string::npos);
   fs::remove(hostroot / "trosk/proj/versionlog.txt");
   EXPECT_THROW(run(CMD_DISPLAY), QuitCalled);
-  EXPECT_EQ(front.alerts.back(), "TROSK error -- Error reading file: /trosk/proj/versionlog.txt");
+  EXPECT_EQ(lastalert(), "TROSK error -- Error reading file: /trosk/proj/versionlog.txt");
 }
 
 TEST_F(Downloaded, ShowLogPrintsTheActivityLog) {
