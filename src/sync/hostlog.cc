@@ -41,7 +41,9 @@ int writehostlogs(const ProjectEntry& entry, const char* hostroot, XmlNode* log,
   std::snprintf(frozen, sizeof frozen, "%s/%s/trosk_%s_%d.xml", hostroot, versionPath, entry.name,
                 subversion);
   publish(frozen);
-  versionlog(hostroot, "Upload new subversion", entry, version, subversion);
+  if (versionlog(hostroot, "Upload new subversion", entry, version, subversion) < 0) {
+    warnmsg("Version log not written for project %s", entry.name);
+  }
   return 0;
 }
 

@@ -1,0 +1,165 @@
+// The checks that stand between names from the host and the file system,
+// the backup naming, and the hints and differences shown to the user.
+#include "sync/pathsafety.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "config/projects.h"
+#include "core/output.h"
+#include "core/strutil.h"
+#include "sync/backup.h"
+#include "sync/showdiff.h"
+#include "testing/testing.h"
+
+namespace trosk::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(CheckRelPath, PlainRelativeNamesPass) {
+  for (const char* name : {"a.txt", "src/b.c", "./a.txt", "src\\win.c", "dir/..x/y", "...", "a..b"}) {
+    EXPECT_EQ(checkrelpath(name), 0) << name;
+  }
+}
+
+TEST(CheckRelPath, NamesLeadingOutAreRefused) {
+  for (const char* name : {"", ".", "./", "/etc/passwd", "\\share\\x", "C:x", "c:\\x", "..",
+                           "../x", "a/../../x", "a/..", "..\\x", "a\\..\\..\\x", "a/b\\..\\..\\..\\x"}) {
+    EXPECT_LT(checkrelpath(name), 0) << name;
+  }
+  EXPECT_STREQ(unsafereason(checkrelpath("../x")), "parent directory step");
+  EXPECT_STREQ(unsafereason(checkrelpath("/x")), "absolute path");
+  EXPECT_STREQ(unsafereason(checkrelpath("D:x")), "drive letter");
+}
+
+TEST(CheckRelPath, ControlBytesAreRefused) {
+  EXPECT_LT(checkrelpath(std::string("a\nb")), 0);
+  EXPECT_LT(checkrelpath(std::string("a\x7f")), 0);
+  EXPECT_LT(checkrelpath(std::string("a\x1b[2Jb")), 0);
+  EXPECT_EQ(printable(std::string("a\x01z\n")), "a?z?");
+}
+
+TEST(IsOwnFile, TheToolsFilesInTheWorkingDirectory) {
+  for (const char* name : {"trosk_tmp.txt", "TROSK_TMP.TXT", "./trosk_p.xml", ".trosk_p.xml",
+                           "trosk_project.xml", ".trosk_project.xml", "trosk_p_log.txt",
+                           "troskversion.txt", "stagefile.xml", "troskdiff.tmp", "trosk_p_dump.xml",
+                           "Trosk_bkup", "trosk_bkup/x/y", "mylog.xml"}) {
+    EXPECT_EQ(isownfile(name, "p", "mylog.xml"), 1) << name;
+  }
+  for (const char* name : {"sub/trosk_tmp.txt", "trosk_q.xml", "a.txt", "x/Trosk_bkup"}) {
+    EXPECT_EQ(isownfile(name, "p", "mylog.xml"), 0) << name;
+  }
+}
+
+struct InScratch : ::testing::Test {
+  ScratchDir scratch;
+  FakeFrontend front;
+};
+
+using LinkFree = InScratch;
+
+TEST_F(LinkFree, AnyLinkOnTheWayIsFound) {
+  fs::create_directories("real/sub");
+  fs::create_directory_symlink("real", "alias");
+  fs::create_symlink("real/sub", "real/link");
+  writefile("real/file", "x");
+  EXPECT_EQ(linkfree("real/sub/new/file"), 1);
+  EXPECT_EQ(linkfree("real/file"), 1);
+  EXPECT_EQ(linkfree("missing/file"), 1);
+  EXPECT_EQ(linkfree("alias/file"), 0);
+  EXPECT_EQ(linkfree("real/link/file"), 0);
+  EXPECT_EQ(linkfree("real/link"), 0);
+}
+
+using DumpName = InScratch;
+
+TEST_F(DumpName, NeverAnotherProjectsLogOrAPath) {
+  projectTable.clear();
+  EXPECT_EQ(dumpname("p", "trosk_p.xml"), "trosk_p_dump.xml");
+  EXPECT_EQ(dumpname("../up", "x"), "trosk_.._up_dump.xml");
+  EXPECT_EQ(dumpname("p", "trosk_p_dump.xml"), "trosk_p_dump.xml.dump");
+  projectTable.emplace_back();
+  copystr("p_dump", projectTable.back().name, kNameSize - 1);
+  EXPECT_EQ(dumpname("p", "trosk_p.xml"), "trosk_p_dump.xml.dump");
+  projectTable.clear();
+}
+
+using Backup = InScratch;
+
+TEST_F(Backup, NamesAreClaimedInTurnAndNeverReused) {
+  writefile("dir/f.txt", "one");
+  std::string stored;
+  EXPECT_EQ(backupfile("dir/f.txt", &stored), 0);
+  EXPECT_EQ(stored, "Trosk_bkup/dir/f.txt");
+  writefile("dir/f.txt", "two");
+  EXPECT_EQ(backupfile("dir/f.txt", &stored), 0);
+  EXPECT_EQ(stored, "Trosk_bkup/dir/f.txt.1");
+  EXPECT_EQ(readfile("Trosk_bkup/dir/f.txt"), "one");
+  EXPECT_EQ(readfile("Trosk_bkup/dir/f.txt.1"), "two");
+  EXPECT_EQ(backupfile("dir/none.txt", &stored), -1);
+  int entries = 0;
+  for (const auto& e : fs::directory_iterator("Trosk_bkup/dir")) entries += e.is_regular_file();
+  EXPECT_EQ(entries, 2);  // no temporary file is left behind
+}
+
+TEST_F(Backup, ALinkedBackupDirectoryIsRefused) {
+  fs::create_directories("elsewhere");
+  fs::create_directories("Trosk_bkup");
+  fs::create_directory_symlink("../elsewhere", "Trosk_bkup/dir");
+  writefile("dir/f.txt", "one");
+  EXPECT_EQ(backupfile("dir/f.txt", nullptr), -2);
+  EXPECT_TRUE(fs::is_empty("elsewhere"));
+}
+
+using Differences = InScratch;
+
+TEST_F(Differences, TextIsShownAsAUnifiedDiff) {
+  writefile("l", "same\nold\n");
+  writefile("h", "same\nnew\n");
+  EXPECT_EQ(printdiff("l", "h", "f", false), 1);
+  std::string out = readfile(kOutputFileName);
+  EXPECT_NE(out.find("--- f (local)\n+++ f (host)\n"), std::string::npos);
+  EXPECT_NE(out.find(" same\n-old\n+new\n"), std::string::npos);
+}
+
+TEST_F(Differences, EqualBinaryAndMissingCopies) {
+  writefile("l", "same\n");
+  writefile("h", "same\n");
+  writefile("b", std::string("\x00\x01", 2));
+  EXPECT_EQ(printdiff("l", "h", "f", false), 0);
+  EXPECT_EQ(printdiff("l", "b", "g", false), -1);
+  EXPECT_EQ(printdiff("l", "none", "k", false), -1);
+  std::string out = readfile(kOutputFileName);
+  EXPECT_NE(out.find("No line differences in f\n"), std::string::npos);
+  EXPECT_NE(out.find("Binary files g (local) and g (host) differ\n"), std::string::npos);
+  EXPECT_NE(out.find("Cannot compare k: a copy is unreadable\n"), std::string::npos);
+}
+
+TEST_F(Differences, AnswersAfterTheDifferences) {
+  writefile("l", "a\n");
+  writefile("h", "b\n");
+  front.answers = {"d", "A"};
+  promptLevel = 1;
+  EXPECT_EQ(showdiff("l", "h", "f", false, "Update?"), 1);
+  EXPECT_EQ(front.questions.size(), 2u);
+  EXPECT_TRUE(promptLevel & kPromptAllYes);
+  promptLevel = 1;
+  front.answers = {""};
+  EXPECT_EQ(showdiff("l", "h", "f", false, "Update?"), 0);
+}
+
+TEST(ExtractHint, CommandsByExtension) {
+  EXPECT_EQ(unpackcommand("a.zip"), "unzip -o 'a.zip'");
+  EXPECT_EQ(unpackcommand("A.ZIP"), "unzip -o 'A.ZIP'");
+  EXPECT_EQ(unpackcommand("b.tar"), "tar xf 'b.tar'");
+  EXPECT_EQ(unpackcommand("c.tar.gz"), "tar xzf 'c.tar.gz'");
+  EXPECT_EQ(unpackcommand("d.tgz"), "tar xzf 'd.tgz'");
+  EXPECT_EQ(unpackcommand("e.tar.xz"), "tar xJf 'e.tar.xz'");
+  EXPECT_EQ(unpackcommand("it's.zip"), "unzip -o 'it'\\''s.zip'");
+  EXPECT_EQ(unpackcommand("notes.txt"), "");
+}
+
+}  // namespace
+}  // namespace trosk::testing
