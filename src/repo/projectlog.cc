@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "core/output.h"
 #include "core/strutil.h"
@@ -47,8 +48,76 @@ bool entryname(const XmlNode* entry, std::string_view* name) {
   return false;
 }
 
+// A table of entries by name: open addressing over (hash, entry) slots.
+// Names are not copied; a slot's name is read from its entry, so a hit is
+// always checked against the tree as it is now.
+struct NameTable {
+  struct Slot {
+    uint64_t hash;
+    XmlNode* entry;  // null: free slot
+  };
+  std::vector<Slot> slots;
+  std::size_t used = 0;
+
+  static uint64_t hashof(std::string_view name) { return std::hash<std::string_view>{}(name); }
+
+  // Result of a probe: the entry carrying the name, none, or a slot whose
+  // entry no longer carries the name it was filed under.
+  enum Probe { kHit, kMiss, kStale };
+
+  // With `fresh` (a table just filed) a differing name is a mere hash
+  // collision and the probe goes on.
+  Probe find(std::string_view name, uint64_t h, const XmlNode* parent, XmlNode** found,
+             bool fresh) const {
+    if (slots.empty()) return kMiss;
+    std::size_t mask = slots.size() - 1;
+    for (std::size_t i = h & mask; slots[i].entry; i = (i + 1) & mask) {
+      if (slots[i].hash != h) continue;
+      XmlNode* e = slots[i].entry;
+      std::string_view stored;
+      if (e->parent == parent && named(e, "file") && entryname(e, &stored) && stored == name) {
+        *found = e;
+        return kHit;
+      }
+      if (!fresh) return kStale;
+    }
+    return kMiss;
+  }
+
+  void put(uint64_t h, XmlNode* entry) {
+    std::size_t mask = slots.size() - 1;
+    std::size_t i = h & mask;
+    while (slots[i].entry) i = (i + 1) & mask;
+    slots[i] = {h, entry};
+    ++used;
+  }
+
+  void grow(std::size_t atleast) {
+    std::size_t size = 16;
+    while (size < 2 * atleast) size *= 2;
+    if (size <= slots.size()) return;
+    std::vector<Slot> old(size, Slot{0, nullptr});
+    old.swap(slots);
+    used = 0;
+    for (const Slot& s : old) {
+      if (s.entry) put(s.hash, s.entry);
+    }
+  }
+
+  // Files the entry under its name unless an earlier entry holds the name.
+  void add(XmlNode* entry, const XmlNode* parent) {
+    std::string_view name;
+    if (!named(entry, "file") || !entryname(entry, &name)) return;
+    uint64_t h = hashof(name);
+    XmlNode* earlier;
+    if (find(name, h, parent, &earlier, true) == kHit) return;
+    grow(used + 1);
+    put(h, entry);
+  }
+};
+
 // The entries of a log that lookups see: the list that holds the first
-// "file" element of the tree, indexed by name (the first entry of each name
+// "file" element of the tree, filed by name (the first entry of each name
 // in document order). A snapshot of the list's ends tells when the tree was
 // changed behind the index's back; it is then rebuilt.
 struct LogIndex {
@@ -59,7 +128,7 @@ struct LogIndex {
   XmlNode* rootlast = nullptr;
   uint32_t parentcount = 0;   // the same for the holder, when it is not the root
   XmlNode* parentlast = nullptr;
-  std::unordered_map<std::string, XmlNode*> names;
+  NameTable names;
 };
 
 std::unordered_map<const XmlNode*, LogIndex> indexes;
@@ -85,10 +154,7 @@ bool current(XmlNode* root, const LogIndex& index) {
   return true;
 }
 
-void addname(LogIndex& index, XmlNode* entry) {
-  std::string_view name;
-  if (named(entry, "file") && entryname(entry, &name)) index.names.emplace(name, entry);
-}
+void addname(LogIndex& index, XmlNode* entry) { index.names.add(entry, index.parent); }
 
 LogIndex& build(XmlNode* root) {
   LogIndex& index = indexes[root];
@@ -96,7 +162,7 @@ LogIndex& build(XmlNode* root) {
   index.first = xmlfind(root, "file", 1, nullptr, 0, 0);
   if (index.first) {
     index.parent = index.first->parent;
-    index.names.reserve(index.parent ? index.parent->nchild : 1);
+    index.names.grow(index.parent ? index.parent->nchild : 1);
     for (XmlNode* e = index.first; e; e = e->next) addname(index, e);
   }
   snapshot(root, index);
@@ -107,13 +173,6 @@ LogIndex& indexof(XmlNode* root) {
   auto it = indexes.find(root);
   if (it != indexes.end() && current(root, it->second)) return it->second;
   return build(root);
-}
-
-// True when `entry` is what the ordered search would return for `name`.
-bool stillvalid(const LogIndex& index, XmlNode* entry, std::string_view name) {
-  std::string_view stored;
-  return entry->parent == index.parent && named(entry, "file") && entryname(entry, &stored) &&
-         stored == name;
 }
 
 // Takes a newly appended entry into `index`, which was current just before.
@@ -165,17 +224,16 @@ int noderef(const XmlNode* node) {
 XmlNode* findfilenode(XmlNode* root, const char* name) {
   if (!root || !name) return nullptr;
   int32_t start = timerread();
-  std::string sought(trimmed(name));
+  std::string_view sought = trimmed(name);
+  uint64_t h = NameTable::hashof(sought);
   LogIndex* index = &indexof(root);
   XmlNode* found = nullptr;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    auto it = index->names.find(sought);
-    if (it == index->names.end()) break;
-    if (stillvalid(*index, it->second, sought)) {
-      found = it->second;
-      break;
-    }
+  if (index->names.find(sought, h, index->parent, &found, false) == NameTable::kStale) {
+    // The tree was changed in place: file its entries afresh and ask again.
     index = &build(root);
+    if (index->names.find(sought, h, index->parent, &found, true) != NameTable::kHit) {
+      found = nullptr;
+    }
   }
   timerlog(kTimeFindfilenode, start, "findfilenode");
   return found;
