@@ -126,7 +126,7 @@ void savetree(FILE* stream, XmlNode* node, int level) {
           return true;
         }
         if (n->vallen <= 0)
-          out.put("/>\n");
+          out.put(n->namelen > 0 ? "/>\n" : " />\n");  // "</>" would read as an end tag
         else
           putvalue(out, n);
         return false;
