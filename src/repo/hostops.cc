@@ -98,8 +98,17 @@ struct Catalogue {
   int stable = 0, beta = 0, alpha = 0;
 };
 
+// Loads a host file that may be absent. One that is there but cannot be read
+// is fatal: starting afresh would overwrite what it holds (the users of the
+// project, the files of a version).
+int loadhostfile(const std::string& path, XmlDocument& doc) {
+  int loaded = xmlload(path.c_str(), doc, kXmlLoadAny | kXmlLoadKeepText);
+  if (loaded <= 0 && exists(path.c_str()) != 0) errormsg("Error reading file: %s", path.c_str());
+  return loaded;
+}
+
 void readcatalogue(Catalogue& cat, const std::string& path, const ProjectEntry& entry) {
-  cat.loaded = xmlload(path.c_str(), cat.doc, kXmlLoadAny | kXmlLoadKeepText);
+  cat.loaded = loadhostfile(path, cat.doc);
   if (cat.loaded > 0) {
     cat.root = cat.doc.root.get();
     cat.project = findplatform(cat.root, entry);
@@ -157,7 +166,7 @@ void writecatalogue(Catalogue& cat, const std::string& path, const ProjectEntry&
 // Opens the version's log, or begins a new one (the run then makes a new
 // version). Fixes the subversion the run works on.
 XmlNode* openlog(XmlDocument& doc, XmlTree& made, HostRun& run) {
-  int loaded = xmlload(run.logpath.c_str(), doc, kXmlLoadAny | kXmlLoadKeepText);
+  int loaded = loadhostfile(run.logpath, doc);
   if (run.subversion < 1) run.subversion = 1;
   XmlNode* root;
   int found = -1;

@@ -291,6 +291,21 @@ TEST_F(HostTest, VersionPathThatIsAFileIsFatal) {
   EXPECT_EQ(addfatal({"a.txt"}), "TROSK error -- Mkdir <host/trosk/proj/proj_1> failed");
 }
 
+TEST_F(HostTest, UnreadableCatalogueOrLogIsNotReplaced) {
+  fs::create_directories(kVersion1);
+  std::string cat = std::string(kProjectDir) + "/current.xml";
+  writefile(cat, "garbage without any element");
+  writefile("a.txt", "a");
+  EXPECT_EQ(addfatal({"a.txt"}), "TROSK error -- Error reading file: " + cat);
+  EXPECT_EQ(readfile(cat), "garbage without any element");
+  fs::remove(cat);
+  std::string log = std::string(kVersion1) + "/trosk_proj.xml";
+  writefile(log, "");
+  EXPECT_EQ(addfatal({"a.txt"}), "TROSK error -- Error reading file: " + log);
+  EXPECT_EQ(readfile(log), "");
+  EXPECT_FALSE(fs::exists(std::string(kVersion1) + "/a.txt_v1"));
+}
+
 TEST_F(HostTest, MissingLogForALaterSubversionIsFatal) {
   writefile("a.txt", "a");
   EXPECT_EQ(addfatal({"a.txt"}, CMD_UPLOAD, 1, 2),
