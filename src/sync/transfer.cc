@@ -1,6 +1,5 @@
 #include "sync/transfer.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,18 +24,17 @@ struct TempFile {
   void release() { path.clear(); }
 };
 
-// Claims a fresh temporary name beside `name` (its directories made).
-// Returns the name, or "" on failure.
+// A temporary name beside `name` (its directories made), or "" on failure.
+// The name is not created here: the fetch writes beside it and renames onto
+// it, which replaces whatever stands there (a stale temporary file, even a
+// link) without following it; one file creation per download is enough.
 std::string tempbeside(const char* name) {
+  static unsigned long long serial = 0;
   if (makeparents(name, 0775) != 0) return "";
   std::string dir(name);
   std::size_t slash = dir.rfind('/');
   dir.resize(slash == std::string::npos ? 0 : slash + 1);
-  std::string temp = dir + ".trosk_dl_XXXXXX";
-  int fd = mkstemp(temp.data());
-  if (fd < 0) return "";
-  close(fd);
-  return temp;
+  return dir + ".trosk_dl_" + std::to_string(getpid()) + "_" + std::to_string(++serial);
 }
 
 // Moves the complete download over the target. Returns 0 when renamed, 1
