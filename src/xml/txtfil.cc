@@ -53,6 +53,8 @@ void reporttoolarge(const char* path, unsigned long long size) {
 struct Reader {
   std::array<unsigned char, 256> map;
   int terminator;
+  bool plain;       // no translation
+  bool countLines;
   long lines = 0;
   bool pendingCR = false;  // a CR ended the last block; the next byte decides
   bool stopped = false;    // a NUL (or the terminator) ended the text
@@ -72,14 +74,46 @@ struct Reader {
 
   // Appends the block to out at w (out has room for the block and a held CR).
   void take(const unsigned char* block, std::size_t got, char* out, std::size_t& w) {
-    std::size_t i = 0;
     if (pendingCR) {
       pendingCR = false;
       if (got == 0 || block[0] != '\n') {
         if (!emit('\r', out, w)) return;
       }
     }
-    for (; i < got; ++i) {
+    if (plain)
+      takeplain(block, got, out, w);
+    else
+      takemapped(block, got, out, w);
+  }
+
+  // Without translation only CR, NUL and the terminator need a look, so the
+  // runs between them are copied whole.
+  void takeplain(const unsigned char* block, std::size_t got, char* out, std::size_t& w) {
+    auto offset = [&](const void* at, std::size_t none) {
+      return at ? static_cast<std::size_t>(static_cast<const unsigned char*>(at) - block) : none;
+    };
+    std::size_t end = offset(std::memchr(block, 0, got), got);
+    if (terminator != 0) end = offset(std::memchr(block, terminator, end), end);
+    std::size_t i = 0;
+    while (i < end) {
+      std::size_t run = offset(std::memchr(block + i, '\r', end - i), end) - i;
+      std::memcpy(out + w, block + i, run);
+      if (countLines) lines += static_cast<long>(std::count(block + i, block + i + run, '\n'));
+      w += run;
+      i += run;
+      if (i == end) break;
+      if (i + 1 == got) {  // a CR that ends the block waits for the next byte
+        pendingCR = true;
+        return;
+      }
+      if (block[i + 1] != '\n') out[w++] = '\r';
+      ++i;
+    }
+    if (end < got) stopped = true;
+  }
+
+  void takemapped(const unsigned char* block, std::size_t got, char* out, std::size_t& w) {
+    for (std::size_t i = 0; i < got; ++i) {
       unsigned char raw = block[i];
       if (raw == '\r') {
         if (i + 1 == got) {
@@ -114,7 +148,8 @@ TextBuffer txtfil(const char* path, std::size_t* length, FILE* stream, int termi
   auto block = std::make_unique<unsigned char[]>(kBlock);
   if (!text || !block) return nullptr;
 
-  Reader reader{translationmap(translation), terminator};
+  Reader reader{translationmap(translation), terminator & 0xFF,
+                !translation || !*translation, lines != nullptr};
   std::size_t w = 0;
   unsigned long long raw = 0;
   while (!reader.stopped) {

@@ -16,16 +16,30 @@ constexpr int kMaxIndent = 20;
 constexpr int32_t kLongValue = 80;  // values this long start on a line of their own
 constexpr std::size_t kPiece = 256;
 
-// Where writing goes: a stream, or the end of a string.
-struct Out {
-  FILE* stream = nullptr;
-  std::string* text = nullptr;
-  void put(std::string_view s) const {
-    if (stream)
-      std::fwrite(s.data(), 1, s.size(), stream);
-    else
-      text->append(s);
+// Where writing goes: the end of a string, or a stream, which gets the text
+// in large blocks rather than one small write per piece.
+class Out {
+ public:
+  explicit Out(std::string* text) : text_(text) {}
+  explicit Out(FILE* stream) : stream_(stream), text_(&pending_) {}
+  ~Out() { flush(); }
+  Out(const Out&) = delete;
+  Out& operator=(const Out&) = delete;
+
+  void put(std::string_view s) {
+    text_->append(s);
+    if (stream_ && pending_.size() >= kBlock) flush();
   }
+  void flush() {
+    if (stream_ && !pending_.empty()) std::fwrite(pending_.data(), 1, pending_.size(), stream_);
+    pending_.clear();
+  }
+
+ private:
+  static constexpr std::size_t kBlock = 64 * 1024;
+  FILE* stream_ = nullptr;
+  std::string pending_;
+  std::string* text_;
 };
 
 std::string_view nameof(const XmlNode* node) {
@@ -64,7 +78,7 @@ void walktree(XmlNode* node, int level, Open open, Close close) {
 
 // A CDATA section cannot hold "]]>": such a value is split into adjacent
 // sections ("]]" ends one, ">" begins the next), which the reader joins.
-void putcdata(const Out& out, std::string_view value) {
+void putcdata(Out& out, std::string_view value) {
   out.put("<![CDATA[");
   std::size_t p = 0;
   for (std::size_t k; (k = value.find("]]>", p)) != std::string_view::npos; p = k + 3) {
@@ -83,7 +97,7 @@ bool needscdata(std::string_view value) {
          value.find("</") != std::string_view::npos;
 }
 
-void putvalue(const Out& out, const XmlNode* node) {
+void putvalue(Out& out, const XmlNode* node) {
   std::string_view value = valueof(node);
   if (needscdata(value)) {
     out.put(">");
@@ -112,7 +126,7 @@ void tracenode(const XmlNode* node, int level, std::string_view indent) {
 
 void savetree(FILE* stream, XmlNode* node, int level) {
   static const std::string spaces(kMaxIndent, ' ');
-  Out out{stream};
+  Out out(stream);
   auto indent = [&](int lv) { return std::string_view(spaces).substr(0, lv < kMaxIndent ? lv : kMaxIndent); };
   walktree(
       node, level,
@@ -139,7 +153,7 @@ void savetree(FILE* stream, XmlNode* node, int level) {
       });
 }
 
-void compact(const Out& out, XmlNode* node) {
+void compact(Out& out, XmlNode* node) {
   walktree(
       node, 0,
       [&](XmlNode* n, int) {
@@ -211,12 +225,16 @@ int xmlsavenum(const char* filename, XmlNode* node, int a, int b) {
 
 int xmlwrite(FILE* stream, XmlNode* node) {
   if (!stream) return -2;
-  compact(Out{stream}, node);
+  {
+    Out out(stream);
+    compact(out, node);
+  }
   return std::ferror(stream) ? -2 : 0;
 }
 
 int xmlwritestr(std::string& out, XmlNode* node) {
-  compact(Out{nullptr, &out}, node);
+  Out to(&out);
+  compact(to, node);
   return 0;
 }
 

@@ -198,6 +198,17 @@ TEST(XmlParseTest, UnendedMarkupIsSteppedOver) {
   EXPECT_EQ(p.root->nchild, 2u);  // the "<?" and "<!" are passed over, b and c stay
 }
 
+TEST(XmlParseTest, TracesStartAboveLevelTwo) {
+  ScratchDir dir;
+  verboseLevel = 2;
+  EXPECT_TRUE(Parsed("<a><b/></a>").root);
+  EXPECT_EQ(output(), "");
+  verboseLevel = 3;
+  EXPECT_TRUE(Parsed("<a><b/></a>").root);
+  verboseLevel = 0;
+  EXPECT_EQ(output(), "xml_parse 0  nch=11 < <a><b/></a>>\nxml_parse 1  nch=8 <    <b/></a>>\n");
+}
+
 TEST(XmlLoadTest, FlagsAndResults) {
   ScratchDir dir;
   writefile("plain.xml", "<trosk><name>x</name></trosk>");
@@ -217,6 +228,15 @@ TEST(XmlLoadTest, FlagsAndResults) {
   EXPECT_STREQ(doc.filename, "");
   doc.clear();
   EXPECT_FALSE(doc.text);
+}
+
+TEST(XmlLoadTest, WindowsLineEndsReadTheSame) {
+  ScratchDir dir;
+  writefile("w.xml", "<trosk>\r\n <v>a\r\nb</v>\r\n <e/>\r\n</trosk>\r\n");
+  XmlDocument doc;
+  ASSERT_EQ(xmlload("w.xml", doc, 3), 1);
+  EXPECT_STREQ(xmlpathval(doc.root.get(), "v"), "a\nb");
+  EXPECT_EQ(doc.root->nchild, 2u);
 }
 
 TEST(XmlLoadTest, CtrlZEndsTheText) {

@@ -96,6 +96,14 @@ TEST(XmlSaveTest, AwkwardValuesReadBackUnchanged) {
   EXPECT_EQ(saved(r.get()), "<r>\n <v><![CDATA[p]]]]><![CDATA[>q</]]></v>\n</r>\n");
 }
 
+TEST(XmlSaveTest, NamelessEmptyElementReadsBack) {
+  ScratchDir dir;
+  XmlTree root(xmlnode(nullptr, nullptr));
+  EXPECT_EQ(saved(root.get()), "< />\n");  // not "</>", which reads as an end tag
+  XmlDocument doc;
+  EXPECT_EQ(xmlload("out.xml", doc, 3), 1);
+}
+
 TEST(XmlSaveTest, ParsedCdataIsWrittenAsItsValue) {
   ScratchDir dir;
   std::string text = "<r><v><![CDATA[plain]]></v></r>";
