@@ -33,7 +33,8 @@ double plainread(const char* path, std::size_t* total) {
   if (fd < 0) return -1;
   ssize_t got;
   *total = 0;
-  while ((got = ::read(fd, block.data(), block.size())) > 0) *total += static_cast<std::size_t>(got);
+  while ((got = ::read(fd, block.data(), block.size())) > 0)
+    *total += static_cast<std::size_t>(got);
   ::close(fd);
   return seconds(start);
 }
@@ -89,7 +90,8 @@ void lookupbench(int entries) {
   st.checksum = 12345;
   std::vector<std::string> names;
   names.reserve(entries);
-  for (int i = 0; i < entries; ++i) names.push_back("src/dir" + std::to_string(i % 97) + "/file" + std::to_string(i) + ".c");
+  for (int i = 0; i < entries; ++i)
+    names.push_back("src/dir" + std::to_string(i % 97) + "/file" + std::to_string(i) + ".c");
   auto start = Clock::now();
   for (int i = 0; i < entries; ++i) {
     trosk::XmlNode* e = trosk::findfilenode(log.get(), names[i].c_str());
@@ -98,10 +100,13 @@ void lookupbench(int entries) {
   double build = seconds(start);
   start = Clock::now();
   int found = 0;
-  for (int i = 0; i < entries; ++i) found += trosk::findfilenode(log.get(), names[i].c_str()) != nullptr;
+  for (int i = 0; i < entries; ++i)
+    found += trosk::findfilenode(log.get(), names[i].c_str()) != nullptr;
   double lookup = seconds(start);
-  std::printf("  %7d entries: build (lookup+add each) %7.3f s, lookup all %7.3f s  (%.0f ns each, %d found)\n",
-              entries, build, lookup, lookup / entries * 1e9, found);
+  std::printf(
+      "  %7d entries: build (lookup+add each) %7.3f s, lookup all %7.3f s  (%.0f ns each, %d "
+      "found)\n",
+      entries, build, lookup, lookup / entries * 1e9, found);
   trosk::forgetlogindex(log.get());
 }
 

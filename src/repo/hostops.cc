@@ -154,8 +154,8 @@ void writecatalogue(Catalogue& cat, const std::string& path, const ProjectEntry&
   if (cat.beta) xmlsetint(cat.project, "beta", cat.beta);
   if (cat.alpha) xmlsetint(cat.project, "alpha", cat.alpha);
   if (flags & CMD_LIST_ALL) {
-    printmsg(outStream, "Create new CURRENT.XML file V=%d, Beta=%d, Alpha=%d <%s> %d\n",
-             cat.stable, cat.beta, cat.alpha, path.c_str(), cat.loaded);
+    printmsg(outStream, "Create new CURRENT.XML file V=%d, Beta=%d, Alpha=%d <%s> %d\n", cat.stable,
+             cat.beta, cat.alpha, path.c_str(), cat.loaded);
   }
   if (makeparents(path.c_str(), kCatalogueDirMode) < 0 ||
       xmlsave(path.c_str(), nullptr, cat.root, 0) < 0) {
@@ -216,8 +216,8 @@ void addone(const char* name, XmlNode* log, const HostRun& run, const ProjectEnt
   }
   if (!(bits & kContentDiffers)) return;
   std::string stored;
-  long long r = copyfile(name, dest.c_str(), kCopyUnique | (encode ? kCopyVtp : 0), entry.suffix,
-                         &stored);
+  long long r =
+      copyfile(name, dest.c_str(), kCopyUnique | (encode ? kCopyVtp : 0), entry.suffix, &stored);
   if (r == -1) errormsg("copying file: %s\n", name);
   if (r < 0) errormsg("copying file: %s\n", dest.c_str());
   addfilenode(log, node, st, name, basename(stored.c_str()), archive);
@@ -283,7 +283,8 @@ int addfiles(RunSettings& settings, ProjectEntry& entry, int version, int subver
   run.version = version ? version : entry.version;
 
   std::string rootdir = run.hostroot + "/" + hostTroskDir;
-  if (exists(rootdir.c_str()) != -1) errormsg("Trosk root directory <%s> not found", rootdir.c_str());
+  if (exists(rootdir.c_str()) != -1)
+    errormsg("Trosk root directory <%s> not found", rootdir.c_str());
   run.projectdir = rootdir + "/" + entry.name;
   int kind = exists(run.projectdir.c_str());
   if (kind == 1) errormsg("<%s> not valid directory", run.projectdir.c_str());

@@ -125,7 +125,7 @@ struct LogIndex {
   uint32_t count = 0;         // root's child count when the index was made
   XmlNode* rootfirst = nullptr;
   XmlNode* rootlast = nullptr;
-  uint32_t parentcount = 0;   // the same for the holder, when it is not the root
+  uint32_t parentcount = 0;  // the same for the holder, when it is not the root
   XmlNode* parentlast = nullptr;
   NameTable names;
 };

@@ -68,8 +68,7 @@ void encodelines(const unsigned char* p, std::size_t n, std::string& out) {
       out.append(quad, 4);
     } else if (take - i == 2) {
       uint32_t v = (uint32_t{p[i]} << 16) | (uint32_t{p[i + 1]} << 8);
-      char quad[4] = {kAlphabet[v >> 18], kAlphabet[(v >> 12) & 63], kAlphabet[(v >> 6) & 63],
-                      '='};
+      char quad[4] = {kAlphabet[v >> 18], kAlphabet[(v >> 12) & 63], kAlphabet[(v >> 6) & 63], '='};
       out.append(quad, 4);
     }
     out.push_back('\n');
@@ -279,13 +278,13 @@ int VtpDecoder::feed(const char* data, std::size_t n, const VtpSink& sink) {
         }
         std::string_view text = header;
         if (text.substr(0, kEndMagic.size()) != kEndMagic) return fail();
-        bool parsed = fields(text.substr(kEndMagic.size()), [&](std::string_view key,
-                                                                 std::string_view value) {
-          if (key != "CRC32") return true;
-          if (expected >= 0 || value.size() != 8) return false;
-          expected = fieldnumber(value, 16);
-          return expected >= 0;
-        });
+        bool parsed = fields(text.substr(kEndMagic.size()),
+                             [&](std::string_view key, std::string_view value) {
+                               if (key != "CRC32") return true;
+                               if (expected >= 0 || value.size() != 8) return false;
+                               expected = fieldnumber(value, 16);
+                               return expected >= 0;
+                             });
         if (!parsed || expected < 0) return fail();
         header.clear();
         state = kDone;

@@ -36,14 +36,14 @@ struct VtpDecoder {
 
   int64_t announced = -1;
   // Implementation state.
-  int state = 0;        // where in the armour the next byte falls
-  std::string header;   // header or trailer text read so far (capped)
-  uint32_t bits = 0;    // undecoded bits of the current quantum
+  int state = 0;          // where in the armour the next byte falls
+  std::string header;     // header or trailer text read so far (capped)
+  uint32_t bits = 0;      // undecoded bits of the current group
   int nbits = 0;
-  int quantum = 0;      // characters of the current 4-character group
-  int pads = 0;         // '=' still expected to close the last group
+  int quantum = 0;        // characters of the current 4-character group
+  int pads = 0;           // 0, padding begun (> 0), or the last group closed (-1)
   uint64_t produced = 0;
-  uint32_t check = 0;   // CRC-32 of the bytes produced so far
+  uint32_t check = 0;     // CRC-32 of the bytes produced so far
   int64_t expected = -1;  // check value announced by the trailer
 };
 

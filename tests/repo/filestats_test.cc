@@ -79,8 +79,8 @@ TEST(FileStatsSums, FastPassEqualsByteByByteOnRandomData) {
   ScratchDir dir;
   std::mt19937 rng(12345);
   // Sizes around the word and block boundaries, and a few larger ones.
-  std::vector<std::size_t> sizes = {1, 7, 8, 9, 15, 16, 17, 63, 64, 1023, 1024, 1025,
-                                    131071, 131072, 131073, 300001, 1 << 20};
+  std::vector<std::size_t> sizes = {1,    7,    8,    9,      15,     16,     17,     63,     64,
+                                    1023, 1024, 1025, 131071, 131072, 131073, 300001, 1 << 20};
   for (std::size_t size : sizes) {
     for (int textlike = 0; textlike < 2; ++textlike) {
       std::string data(size, '\0');
@@ -241,8 +241,8 @@ FileStats stats(int size, int checksum, int parity, int crc, int date, int time,
 
 TEST(CmpChecks, EqualStatsSetEverySameBit) {
   FileStats a = stats(10, 100, 5, 9, 20240101, 120000, 1.5f);
-  EXPECT_EQ(cmpchecks(a, a, 0), kSameSize | kSameChecksum | kSameCrc | kSameDate | kSameTime |
-                                     kSameVersion);
+  EXPECT_EQ(cmpchecks(a, a, 0),
+            kSameSize | kSameChecksum | kSameCrc | kSameDate | kSameTime | kSameVersion);
 }
 
 TEST(CmpChecks, DifferencesCountOnlyWhenRecorded) {
@@ -253,8 +253,8 @@ TEST(CmpChecks, DifferencesCountOnlyWhenRecorded) {
   EXPECT_EQ(bits & (kNewer | kOlder), 0);
   FileStats other = stats(11, 101, 4, 8, 20240102, 120001, 2.0f);
   bits = cmpchecks(other, actual, 0);
-  EXPECT_EQ(bits, kDiffSize | kDiffChecksum | kDiffCrc | kDiffDate | kDiffTime | kDiffVersion |
-                      kOlder);
+  EXPECT_EQ(bits,
+            kDiffSize | kDiffChecksum | kDiffCrc | kDiffDate | kDiffTime | kDiffVersion | kOlder);
 }
 
 TEST(CmpChecks, ParityDecidesWhenACrcIsMissing) {
@@ -273,9 +273,9 @@ TEST(CmpChecks, ParityDecidesWhenACrcIsMissing) {
 TEST(CmpChecks, StampOnlyModeSkipsSums) {
   FileStats l = stats(1, 1, 1, 1, 0, 0, 0);
   FileStats r = stats(1, 2, 2, 2, 0, 0, 0);
-  EXPECT_EQ(cmpchecks(l, r, kCompareStampOnly) & (kSameChecksum | kDiffChecksum | kSameCrc |
-                                                  kDiffCrc),
-            0);
+  EXPECT_EQ(
+      cmpchecks(l, r, kCompareStampOnly) & (kSameChecksum | kDiffChecksum | kSameCrc | kDiffCrc),
+      0);
 }
 
 TEST(CmpChecks, NewerAndOlderNeedFullStamps) {

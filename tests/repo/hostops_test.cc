@@ -147,8 +147,8 @@ TEST_F(HostTest, EmptyMissingAndOutsideNamesAreSkipped) {
   std::string out = output();
   EXPECT_NE(out.find("Skipping empty/missing file: empty.txt\n"), std::string::npos);
   EXPECT_NE(out.find("Skipping empty/missing file: gone.txt\n"), std::string::npos);
-  for (const char* name : {"../outside.txt", "/etc/hostname", "inner/../../x", "..\\outside.txt",
-                           "C:x"}) {
+  for (const char* name :
+       {"../outside.txt", "/etc/hostname", "inner/../../x", "..\\outside.txt", "C:x"}) {
     EXPECT_NE(out.find(std::string("Refusing file outside the working directory: ") + name + "\n"),
               std::string::npos)
         << name;
@@ -216,8 +216,9 @@ TEST_F(HostTest, VersionComesFromTheCatalogueByReleaseLevel) {
 TEST_F(HostTest, CurrentSetsTheNumbersOrRewritesThePresentOnes) {
   fs::create_directories(kProjectDir);
   std::string cat = std::string(kProjectDir) + "/current.xml";
-  writefile(cat, "<trosk>\n <project>\n  <user>bob</user>\n  <stable>2</stable>\n"
-                 " </project>\n</trosk>\n");
+  writefile(cat,
+            "<trosk>\n <project>\n  <user>bob</user>\n  <stable>2</stable>\n"
+            " </project>\n</trosk>\n");
   settings.userName = "bob";
   EXPECT_EQ(add({}, CMD_UPLOAD | CMD_CURRENT), 0);
   EXPECT_EQ(readint(cat, "pversion"), 2);
@@ -240,7 +241,8 @@ TEST_F(HostTest, CurrentSetsTheNumbersOrRewritesThePresentOnes) {
 TEST_F(HostTest, UsersOfATopLevelCatalogueMoveIntoAProject) {
   fs::create_directories(kProjectDir);
   std::string cat = std::string(kProjectDir) + "/current.xml";
-  writefile(cat, "<trosk>\n <user>ann</user>\n <pversion>1</pversion>\n <user>bob</user>\n</trosk>\n");
+  writefile(cat,
+            "<trosk>\n <user>ann</user>\n <pversion>1</pversion>\n <user>bob</user>\n</trosk>\n");
   std::snprintf(entry.platform, sizeof entry.platform, "linux");
   settings.userName = "bob";
   EXPECT_EQ(add({}, CMD_UPLOAD | CMD_CURRENT), 0);

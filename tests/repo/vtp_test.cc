@@ -167,7 +167,7 @@ TEST(VtpCorruption, WrongSizeOrCheckIsRefused) {
   std::string bad = armour;
   bad[at] = bad[at] == '0' ? '1' : '0';
   EXPECT_EQ(vtpdecodestring(bad, &out), -1);
-  EXPECT_EQ(vtpdecodestring(edit("CRC32=", "CRC=") , &out), -1);
+  EXPECT_EQ(vtpdecodestring(edit("CRC32=", "CRC="), &out), -1);
   // Unknown header fields are passed over.
   EXPECT_EQ(vtpdecodestring(edit("ENC=B64", "ENC=B64 NAME=x.bin"), &out), 0);
   EXPECT_EQ(out, "hello world");
