@@ -118,7 +118,8 @@ int main(int argc, char** argv) {
   std::size_t tags = 0;
   double scan = best([&] {
     tags = 0;
-    for (std::size_t p = bytes.find('<'); p != std::string::npos; p = bytes.find('<', p + 1)) ++tags;
+    for (std::size_t p = bytes.find('<'); p != std::string::npos; p = bytes.find('<', p + 1))
+      ++tags;
   });
   line("parse  xmlparsetext", parse - copy, mb, "peer: string::find '<'", scan);
 

@@ -51,8 +51,7 @@ void walk(XmlNode* root) {
 void samedocument(const XmlNode* a, const XmlNode* b) {
   if (a->nchild != b->nchild) std::abort();
   if (!a->first && valueof(a) != valueof(b)) std::abort();
-  for (const XmlNode *x = a->first, *y = b->first; x; x = x->next, y = y->next)
-    samedocument(x, y);
+  for (const XmlNode *x = a->first, *y = b->first; x; x = x->next, y = y->next) samedocument(x, y);
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ void reporttoolarge(const char* path, unsigned long long size) {
 struct Reader {
   std::array<unsigned char, 256> map;
   int terminator;
-  bool plain;       // no translation
+  bool plain;  // no translation
   bool countLines;
   long lines = 0;
   bool pendingCR = false;  // a CR ended the last block; the next byte decides
@@ -148,8 +148,8 @@ TextBuffer txtfil(const char* path, std::size_t* length, FILE* stream, int termi
   auto block = std::make_unique<unsigned char[]>(kBlock);
   if (!text || !block) return nullptr;
 
-  Reader reader{translationmap(translation), terminator & 0xFF,
-                !translation || !*translation, lines != nullptr};
+  Reader reader{translationmap(translation), terminator & 0xFF, !translation || !*translation,
+                lines != nullptr};
   std::size_t w = 0;
   unsigned long long raw = 0;
   while (!reader.stopped) {

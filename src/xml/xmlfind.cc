@@ -60,8 +60,7 @@ bool namematches(const XmlNode* node, std::string_view comp) {
 // Moves to the next node of the walk. Returns false when the walk is over.
 bool advance(Walk& w, int flags) {
   XmlNode* node = w.stack[w.level];
-  bool enter = node->first && w.level < kDeepest &&
-               !((flags & kXmlFindChildren) && w.level > 0);
+  bool enter = node->first && w.level < kDeepest && !((flags & kXmlFindChildren) && w.level > 0);
   if (enter) {
     ++w.level;
     w.stack[w.level] = node->first;
@@ -112,8 +111,7 @@ Search& searchfor(XmlNode* start, std::string_view path, int flags, int n) {
   Search* match = nullptr;
   Search* oldest = &kept[0];
   for (Search& s : kept) {
-    if (s.generation == xmlgeneration() && s.start == start && s.flags == flags &&
-        s.path == path) {
+    if (s.generation == xmlgeneration() && s.start == start && s.flags == flags && s.path == path) {
       match = &s;
       break;
     }

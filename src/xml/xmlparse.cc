@@ -37,8 +37,8 @@ ParseState state;
 const char* show(const char* text) { return text ? text : ""; }
 
 int report(const XmlNode* node, int code) {
-  std::string name = node->name ? std::string(node->name, static_cast<std::size_t>(node->namelen))
-                                : std::string();
+  std::string name =
+      node->name ? std::string(node->name, static_cast<std::size_t>(node->namelen)) : std::string();
   printmsg(diagStream, "XML error %d in node <%s>\n", code, name.c_str());
   return code;
 }

@@ -22,8 +22,8 @@ inline bool xmlnamebyte(unsigned char c) {
 }
 
 // xmlload flags.
-inline constexpr int kXmlLoadAny = 1;      // parse without a leading "<?xml"
-inline constexpr int kXmlLoadKeepText = 2; // keep the text when the parse fails
+inline constexpr int kXmlLoadAny = 1;       // parse without a leading "<?xml"
+inline constexpr int kXmlLoadKeepText = 2;  // keep the text when the parse fails
 
 // Reads a whole text file (by path, or the open `stream` when path is null)
 // into a NUL-terminated buffer; CR LF is read as LF. `terminator` (non-zero)

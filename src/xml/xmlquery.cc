@@ -55,10 +55,20 @@ std::string xmldecod(std::string_view text) {
             skip = 5;
           }
           break;
-        case 'g': c = '>'; skip = 3; break;
-        case 'l': c = '<'; skip = 3; break;
-        case 'q': c = '"'; skip = 5; break;
-        default: break;
+        case 'g':
+          c = '>';
+          skip = 3;
+          break;
+        case 'l':
+          c = '<';
+          skip = 3;
+          break;
+        case 'q':
+          c = '"';
+          skip = 5;
+          break;
+        default:
+          break;
       }
     }
     out += c;
@@ -106,7 +116,8 @@ int Q_tmpstr(const char* text, const char** out) {
     ++end;
   int k = 0;
   if (text[end] == '?') {
-    for (std::size_t i = end; text[i] != '\0' && !xmlblank(static_cast<unsigned char>(text[i])); ++i)
+    for (std::size_t i = end; text[i] != '\0' && !xmlblank(static_cast<unsigned char>(text[i]));
+         ++i)
       k += text[i] == '=';
   }
   if (k == 0) {

@@ -127,7 +127,9 @@ void tracenode(const XmlNode* node, int level, std::string_view indent) {
 void savetree(FILE* stream, XmlNode* node, int level) {
   static const std::string spaces(kMaxIndent, ' ');
   Out out(stream);
-  auto indent = [&](int lv) { return std::string_view(spaces).substr(0, lv < kMaxIndent ? lv : kMaxIndent); };
+  auto indent = [&](int lv) {
+    return std::string_view(spaces).substr(0, lv < kMaxIndent ? lv : kMaxIndent);
+  };
   walktree(
       node, level,
       [&](XmlNode* n, int lv) {
@@ -249,8 +251,8 @@ int xmldump(XmlNode* node, int siblings) {
     printmsg(outStream, " value=%s\n", xmlval(cur));
     for (int32_t i = 0; i < cur->nattr && cur->attrs; ++i) {
       const XmlAttr& a = cur->attrs[i];
-      printmsg(outStream, "    attrib (%d/%d) %s=\"%s\"\n", i + 1, cur->nattr,
-               a.name ? a.name : "", a.value ? a.value : "");
+      printmsg(outStream, "    attrib (%d/%d) %s=\"%s\"\n", i + 1, cur->nattr, a.name ? a.name : "",
+               a.value ? a.value : "");
     }
     if (cur->first && level < kXmlMaxLevels - 1) {
       cur = stack[++level] = cur->first;

@@ -218,7 +218,13 @@ TEST(XmlAttrTest, LookupFromTheLastEntryByPrefix) {
 }
 
 TEST(XmlAttrTest, PackedAttributeNames) {
-  const char packed[] = "a\0" "1\0" "bb\0" "22\0" "c\0" "3";
+  const char packed[] =
+      "a\0"
+      "1\0"
+      "bb\0"
+      "22\0"
+      "c\0"
+      "3";
   const char* const* names = xmlgetatt(packed, sizeof packed, 10);
   ASSERT_TRUE(names);
   EXPECT_STREQ(names[0], "a");

@@ -12,8 +12,8 @@
 namespace trosk {
 namespace {
 
-using testing::ScratchDir;
 using testing::readfile;
+using testing::ScratchDir;
 using testing::writefile;
 
 // A text parsed in place; the text lives as long as the tree.
@@ -33,8 +33,9 @@ std::string output() {
 }
 
 TEST(XmlParseTest, ElementsChildrenAndValues) {
-  Parsed p("<?xml version=\"1.0\"?>\n<!-- made by hand -->\n<trosk>\n <pversion>3</pversion>\n"
-           " <file><name>a.txt</name><size>12</size></file>\n</trosk>\n");
+  Parsed p(
+      "<?xml version=\"1.0\"?>\n<!-- made by hand -->\n<trosk>\n <pversion>3</pversion>\n"
+      " <file><name>a.txt</name><size>12</size></file>\n</trosk>\n");
   ASSERT_TRUE(p.root);
   XmlNode* root = p.root.get();
   EXPECT_EQ(root->type, kXmlDocument);
@@ -322,7 +323,8 @@ TEST(TxtfilTest, RefusesFilesAboveTheLimit) {
   std::fclose(f);
   std::size_t n = 0;
   EXPECT_FALSE(txtfil("huge.txt", &n, nullptr, 0, nullptr, nullptr));
-  EXPECT_EQ(output(), "File huge.txt is too large to read: 1073741825 bytes (at most 1073741824)\n");
+  EXPECT_EQ(output(),
+            "File huge.txt is too large to read: 1073741825 bytes (at most 1073741824)\n");
 }
 
 }  // namespace

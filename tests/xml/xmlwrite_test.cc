@@ -14,8 +14,8 @@
 namespace trosk {
 namespace {
 
-using testing::ScratchDir;
 using testing::readfile;
+using testing::ScratchDir;
 using testing::writefile;
 
 std::string saved(XmlNode* node, int level = 0) {
@@ -60,9 +60,9 @@ TEST(XmlSaveTest, SiblingsAndDeepIndentation) {
   first->next = parent;  // a top-level sibling, as a parsed list of nodes has
   parent->prev = first.get();
   xmladdval(parent, "c", "1", kXmlText);
-  EXPECT_EQ(saved(first.get(), 22),
-            std::string(20, ' ') + "<a/>\n" + std::string(20, ' ') + "<b>\n" +
-                std::string(20, ' ') + "<c>1</c>\n" + std::string(20, ' ') + "</b>\n");
+  EXPECT_EQ(saved(first.get(), 22), std::string(20, ' ') + "<a/>\n" + std::string(20, ' ') +
+                                        "<b>\n" + std::string(20, ' ') + "<c>1</c>\n" +
+                                        std::string(20, ' ') + "</b>\n");
 }
 
 TEST(XmlSaveTest, LongValuesStartOnTheirOwnLineAndReadBackUnchanged) {
@@ -84,9 +84,10 @@ TEST(XmlSaveTest, LongValuesStartOnTheirOwnLineAndReadBackUnchanged) {
 TEST(XmlSaveTest, AwkwardValuesReadBackUnchanged) {
   ScratchDir dir;
   EXPECT_EQ(saved(xmladdval(XmlTree(xmlnode(nullptr, "r")).get(), "v", "x", 3)), "<v>x</v>\n");
-  for (const std::string& v : std::initializer_list<std::string>{"a</b>c", "</v>", "  leading blanks", "\ttab", "<b/>", "<![CDATA[x]]>",
-                        "x]]>y", "]]>", "a]]></v>b]]]>", " ]]>", std::string(300, '<') + "</",
-                        std::string("\xe9t\xe9 \"q\" & <x")}) {
+  for (const std::string& v : std::initializer_list<std::string>{
+           "a</b>c", "</v>", "  leading blanks", "\ttab", "<b/>", "<![CDATA[x]]>", "x]]>y", "]]>",
+           "a]]></v>b]]]>", " ]]>", std::string(300, '<') + "</",
+           std::string("\xe9t\xe9 \"q\" & <x")}) {
     EXPECT_EQ(roundtrip(v), v);
   }
   XmlTree r(xmlnode(nullptr, "r"));
@@ -187,8 +188,9 @@ TEST(XmlSaveTest, VerboseTracesEachNode) {
   saved(root.get());
   verboseLevel = 0;
   closeoutput();
-  EXPECT_EQ(readfile(kOutputFileName), " 0: 0 1 0 <trosk>  :                    \n"
-                                       " 1: 0 0 5  <name>  :               a.txt\n");
+  EXPECT_EQ(readfile(kOutputFileName),
+            " 0: 0 1 0 <trosk>  :                    \n"
+            " 1: 0 0 5  <name>  :               a.txt\n");
 }
 
 TEST(XmlWriteTest, CompactWithAttributesAndCdata) {
