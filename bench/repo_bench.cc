@@ -83,6 +83,40 @@ void checksumbench(std::size_t mib, bool sparse) {
   std::filesystem::remove(path);
 }
 
+// Per-file cost: filecheck over many small files, against opening and
+// reading each of them whole (the peer).
+void smallfilebench(int files) {
+  std::filesystem::path dir = std::filesystem::temp_directory_path() / "repo_bench_small";
+  std::filesystem::create_directories(dir);
+  std::vector<std::string> paths;
+  std::string text(2000, 'x');
+  for (int i = 0; i < files; ++i) {
+    paths.push_back((dir / ("f" + std::to_string(i) + ".txt")).string());
+    FILE* f = std::fopen(paths.back().c_str(), "wb");
+    if (!f) return;
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  }
+  std::vector<char> buf(4096);
+  auto start = Clock::now();
+  for (const auto& p : paths) {
+    int fd = ::open(p.c_str(), O_RDONLY);
+    while (::read(fd, buf.data(), buf.size()) > 0) {
+    }
+    ::close(fd);
+  }
+  double peer = seconds(start);
+  start = Clock::now();
+  trosk::FileStats st;
+  for (const auto& p : paths) trosk::filecheck(p.c_str(), &st, 0);
+  double mine = seconds(start);
+  std::printf("small files: %d files of 2000 bytes\n", files);
+  std::printf("  open+read (peer) %7.3f s (%.1f us each)\n", peer, peer / files * 1e6);
+  std::printf("  filecheck        %7.3f s (%.1f us each), ratio %.2f\n", mine, mine / files * 1e6,
+              mine / peer);
+  std::filesystem::remove_all(dir);
+}
+
 void lookupbench(int entries) {
   trosk::XmlTree log(trosk::xmlnode(nullptr, "trosk"));
   trosk::FileStats st;
@@ -117,6 +151,7 @@ int main(int argc, char** argv) {
   int entries = argc > 2 ? std::atoi(argv[2]) : 100000;
   checksumbench(mib, true);
   checksumbench(mib, false);
+  smallfilebench(10000);
   std::printf("file-entry lookups:\n");
   lookupbench(entries / 10);
   lookupbench(entries);
