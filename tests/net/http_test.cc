@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/frontend.h"
+#include "core/output.h"
 #include "net/fetch.h"
 #include "net/scripted_server.h"
 #include "repo/vtp.h"
@@ -322,6 +323,31 @@ TEST(WebConnectionTest, RefusedConnectionIsNotRetried) {
   EXPECT_EQ(OpSock("no-such-host.invalid", port, 1), -2);
 }
 
+TEST(WebConnectionTest, ConnectionThatIsNeverAcceptedTimesOut) {
+  // A listener whose queue is full drops further connection attempts unanswered.
+  int listener = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at);
+  listen(listener, 0);
+  socklen_t size = sizeof at;
+  getsockname(listener, reinterpret_cast<sockaddr*>(&at), &size);
+  std::vector<int> fillers;
+  for (int i = 0; i < 4; ++i) {
+    int s = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+    connect(s, reinterpret_cast<sockaddr*>(&at), sizeof at);
+    fillers.push_back(s);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ShortTimeout quick(400);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(OpSock("127.0.0.1", ntohs(at.sin_port), 1), -3);
+  EXPECT_LT(secondssince(start), 2.0);
+  for (int s : fillers) close(s);
+  close(listener);
+}
+
 TEST(WebConnectionTest, ManyRequestsShareOneKeptConnection) {
   ScriptedServer server(serving(ok("same")));
   int32_t kept = 0;
@@ -394,6 +420,31 @@ TEST(WebConnectionTest, CloseRequestedByServerClearsTheHolder) {
   std::string body;
   EXPECT_EQ(get(server, "/x", &body, kWebKeepAlive, &kept), 3);
   EXPECT_EQ(kept, 0);
+}
+
+TEST(WebReportTest, VerboseRunReportsEachStep) {
+  ScriptedServer server(serving(ok("hello")));
+  ScratchDir dir;
+  int16_t saved = verboseLevel;
+  verboseLevel = 1;
+  int32_t kept = 0;
+  std::string body;
+  get(server, "/r.txt", &body, kWebKeepAlive, &kept);
+  std::string reuse = "web_get(/r.txt,1o," + std::to_string(kept) + ") " + std::to_string(kept);
+  get(server, "/r.txt", &body, kWebKeepAlive, &kept);
+  verboseLevel = saved;
+  closeconnection(&kept);
+  closeoutput();
+  std::string report = readfile(kOutputFileName);
+  std::string port = std::to_string(server.port);
+  EXPECT_NE(report.find("OpSock(127.0.0.1," + port + ",1) -> "), std::string::npos) << report;
+  EXPECT_NE(report.find("web_get(/r.txt,1o,0) "), std::string::npos) << report;
+  EXPECT_NE(report.find(reuse), std::string::npos) << report;
+  EXPECT_NE(report.find(": -> 40 [GET /r.txt HTTP/1.1\r\nHost: 127]\n"), std::string::npos);
+  EXPECT_NE(report.find(" read("), std::string::npos);
+  EXPECT_NE(report.find("\nread_socket("), std::string::npos);
+  EXPECT_NE(report.find(": 200 -> 5/5/"), std::string::npos) << report;
+  EXPECT_EQ(report.find(" Reply: "), std::string::npos);  // only for unannounced lengths
 }
 
 // --- Files, progress and VTP -------------------------------------------------
