@@ -65,6 +65,11 @@ std::string request(const char* path, const char* host, const char* extra, int f
   return text;
 }
 
+// False when the path or the extra text is too long to send.
+bool sendable(const char* path, const char* extra) {
+  return std::strlen(path) <= kMaxRequestPath && (!extra || std::strlen(extra) <= kMaxExtraHeader);
+}
+
 // What one request on one connection came to.
 struct Outcome {
   long long result = -1;
@@ -130,7 +135,7 @@ bool Transfer::onheader() {
     failure = -2;
     return false;
   }
-  if (!tofile && reply.length > 0) {
+  if (!tofile && !(flags & kWebDecode) && reply.length > 0) {
     text->reserve(reply.header.size() + static_cast<std::size_t>(reply.length));
   }
   if ((flags & kWebKeepHeader) && !sink.put(reply.header.data(), reply.header.size())) {
@@ -200,6 +205,8 @@ Outcome Transfer::finish() {
     outcome.result = sink.tofile() ? static_cast<long long>(reply.received)
                                    : static_cast<long long>(sink.stored);
   }
+  // A failed body is no body: nothing half-arrived is handed over.
+  if (outcome.result < 0 && body && !(flags & kWebToFile)) body->clear();
   if (verboseLevel) {
     if (reply.length < 0 && !sink.tofile()) {
       const std::string& text = body ? *body : scratch;
@@ -219,7 +226,7 @@ Outcome exchange(const char* path, int sock, const char* host, const char* extra
   if (!(flags & kWebToFile) && body) body->clear();
   if (header) header->clear();
   Outcome outcome;
-  if (std::strlen(path) > kMaxRequestPath || (extra && std::strlen(extra) > kMaxExtraHeader)) {
+  if (!sendable(path, extra)) {
     outcome.result = -2;
     outcome.reusable = outcome.clean = true;  // nothing was sent
     return outcome;
@@ -285,6 +292,11 @@ long long read_socket(const char* path, int sock, const char* host, const char* 
 long long web_get(const char* path, const char* host, int port, const char* extra,
                   std::string* body, const char* file, std::string* header, int flags,
                   int32_t* kept) {
+  if (!sendable(path, extra)) {
+    // Refused before a connection is spent on it.
+    if (!(flags & kWebToFile) && body) body->clear();
+    return -2;
+  }
   bool keep = (flags & kWebKeepAlive) && kept;
   bool reused = keep && *kept > 0;
   int sock = reused ? *kept : OpSock(host, port, 1);

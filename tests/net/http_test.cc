@@ -137,6 +137,7 @@ TEST(WebRequestTest, OverlongPathOrExtraTextIsRefusedUnsent) {
   auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests[0], "GET " + path + " HTTP/1.0\r\n\r\n");
+  EXPECT_EQ(server.connections(), 1);  // none spent on the refused ones
 }
 
 // --- Status and header -------------------------------------------------------
@@ -255,6 +256,7 @@ TEST(WebFramingTest, ShortBodyFailsAndLeavesTheOldFile) {
   writefile("keep.txt", "old content");
   std::string body;
   EXPECT_EQ(get(server, "/x", &body, 0), -1);
+  EXPECT_EQ(body, "");  // nothing half-arrived is handed over
   EXPECT_EQ(getinto(server, "/x", "keep.txt", 0), -1);
   EXPECT_EQ(readfile("keep.txt"), "old content");
   EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
