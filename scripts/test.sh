@@ -19,12 +19,13 @@ if command -v clang++ >/dev/null && [ -d fuzz ] && ls fuzz/*_fuzz.cc >/dev/null 
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTROSK_FUZZ=ON \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   cmake --build build-fuzz -j "$jobs"
-  for target in build-fuzz/fuzz/*_fuzz; do
+  for target in "$PWD"/build-fuzz/fuzz/*_fuzz; do
     name=$(basename "$target")
-    corpus=$(mktemp -d)
-    cp fuzz/corpus/"${name%_fuzz}"/* "$corpus"/ 2>/dev/null || true
-    "$target" -runs=20000 -max_len=65536 "$corpus"
-    rm -rf "$corpus"
+    work=$(mktemp -d)  # the targets write their messages into the working directory
+    mkdir "$work/corpus"
+    cp fuzz/corpus/"${name%_fuzz}"/* "$work/corpus"/ 2>/dev/null || true
+    (cd "$work" && "$target" -runs=20000 -max_len=65536 corpus)
+    rm -rf "$work"
   done
 fi
 echo "All tests passed."
