@@ -53,8 +53,9 @@ void writetext(const fs::path& path, const std::string& text) {
 void makehost(const fs::path& root, int files) {
   fs::path dir = root / "trosk" / "bench" / "bench_1";
   fs::create_directories(dir);
-  std::string log = "<?xml version=\"1.0\"?>\n<trosk>\n <pversion>1</pversion>\n"
-                    " <subversion>1</subversion>\n";
+  std::string log =
+      "<?xml version=\"1.0\"?>\n<trosk>\n <pversion>1</pversion>\n"
+      " <subversion>1</subversion>\n";
   for (int i = 0; i < files; ++i) {
     std::string source = "f" + std::to_string(i) + ".txt_v1";
     writetext(dir / source, "line one of file " + std::to_string(i) + "\nand a second line\n");
@@ -132,7 +133,9 @@ void benchmark(int files) {
   fs::create_directories(copy);
   std::string list;
   for (int i = 0; i < moved; ++i) {
-    list += "'" + (b.host / "trosk/bench/bench_1" / ("f" + std::to_string(i) + ".txt_v1")).string() + "' ";
+    list += "'" +
+            (b.host / "trosk/bench/bench_1" / ("f" + std::to_string(i) + ".txt_v1")).string() +
+            "' ";
   }
   char what[96];
   std::snprintf(what, sizeof what, "first download call (%d moved)", moved);

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <string>
-#include <vector>
 
 #include "config/projects.h"
 #include "core/output.h"
@@ -22,22 +21,42 @@ bool isslash(char c) { return c == '/' || c == '\\'; }
 
 bool isletter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
-// The components of a path, '/' and '\\' both separating; empty and "."
-// components say nothing about where the path leads and are dropped.
-std::vector<std::string_view> components(std::string_view name) {
-  std::vector<std::string_view> parts;
+// Calls `each` with every component of a path, '/' and '\\' both
+// separating; empty and "." components say nothing about where the path
+// leads and are passed over. Stops early when `each` returns false.
+template <class Each>
+void components(std::string_view name, Each each) {
   std::size_t start = 0;
   for (std::size_t i = 0; i <= name.size(); ++i) {
     if (i < name.size() && !isslash(name[i])) continue;
     std::string_view part = name.substr(start, i - start);
-    if (!part.empty() && part != ".") parts.push_back(part);
     start = i + 1;
+    if (!part.empty() && part != "." && !each(part)) return;
   }
-  return parts;
 }
 
 bool sameword(std::string_view a, std::string_view b) {
   return a.size() == b.size() && strncmpi(a.data(), b.data(), a.size()) == 0;
+}
+
+// Cuts `head` (case ignored) from the front of `text`; false when absent.
+bool cuthead(std::string_view* text, std::string_view head) {
+  if (text->size() < head.size() || strncmpi(text->data(), head.data(), head.size()) != 0) {
+    return false;
+  }
+  text->remove_prefix(head.size());
+  return true;
+}
+
+// "trosk_<project>" or ".trosk_<project>" followed by one of the endings of
+// the project's own files.
+bool projectfile(std::string_view leaf, std::string_view project) {
+  if (!cuthead(&leaf, "trosk_") && !cuthead(&leaf, ".trosk_")) return false;
+  if (!cuthead(&leaf, project)) return false;
+  for (std::string_view ending : {".xml", "_log.txt", "_dump.xml"}) {
+    if (sameword(leaf, ending)) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -50,44 +69,56 @@ int checkrelpath(std::string_view name) {
   if (name.empty()) return kEmptyName;
   if (isslash(name[0])) return kAbsolute;
   if (name.size() >= 2 && isletter(name[0]) && name[1] == ':') return kDriveLetter;
-  std::vector<std::string_view> parts = components(name);
-  if (parts.empty()) return kEmptyName;
-  for (std::string_view part : parts) {
-    if (part == "..") return kParentStep;
-  }
-  return 0;
+  int count = 0;
+  bool up = false;
+  components(name, [&](std::string_view part) {
+    ++count;
+    up = part == "..";
+    return !up;
+  });
+  if (up) return kParentStep;
+  return count == 0 ? kEmptyName : 0;
 }
 
 const char* unsafereason(int code) {
   switch (code) {
-    case kEmptyName: return "empty name";
-    case kAbsolute: return "absolute path";
-    case kDriveLetter: return "drive letter";
-    case kParentStep: return "parent directory step";
-    case kControlByte: return "control character";
-    default: return "unsafe name";
+    case kEmptyName:
+      return "empty name";
+    case kAbsolute:
+      return "absolute path";
+    case kDriveLetter:
+      return "drive letter";
+    case kParentStep:
+      return "parent directory step";
+    case kControlByte:
+      return "control character";
+    default:
+      return "unsafe name";
   }
 }
 
 int isownfile(std::string_view name, const char* project, const char* localname) {
-  std::vector<std::string_view> parts = components(name);
-  if (parts.empty()) return 0;
-  if (sameword(parts[0], kBackupDir)) return 1;
-  if (parts.size() > 1) return 0;
-  std::string_view leaf = parts[0];
-  std::string p(project ? project : "");
-  const std::string own[] = {
-      kProjectListName,      kProjectListName + 1,   kOutputFileName,
-      kVersionStamp,         kStageFile,             kDiffTemp,
-      "trosk_" + p + ".xml", ".trosk_" + p + ".xml", "trosk_" + p + "_log.txt",
-      "trosk_" + p + "_dump.xml",
-  };
-  for (const std::string& o : own) {
-    if (sameword(leaf, o)) return 1;
+  std::string_view first, leaf;
+  int count = 0;
+  components(name, [&](std::string_view part) {
+    if (count++ == 0) first = part;
+    leaf = part;
+    return true;
+  });
+  if (count == 0) return 0;
+  if (sameword(first, kBackupDir)) return 1;
+  if (count > 1) return 0;
+  for (std::string_view own :
+       {std::string_view(kProjectListName), std::string_view(kProjectListName + 1),
+        std::string_view(kOutputFileName), std::string_view(kVersionStamp),
+        std::string_view(kStageFile), std::string_view(kDiffTemp)}) {
+    if (sameword(leaf, own)) return 1;
   }
+  if (projectfile(leaf, project ? project : "")) return 1;
   if (localname) {
-    std::vector<std::string_view> local = components(localname);
-    if (local.size() == 1 && sameword(leaf, local[0])) return 1;
+    std::string_view local(localname);
+    while (local.size() >= 2 && local[0] == '.' && isslash(local[1])) local.remove_prefix(2);
+    if (sameword(leaf, local)) return 1;
   }
   return 0;
 }
@@ -129,7 +160,6 @@ std::string dumpname(const char* project, const char* localname) {
   // must never replace a project's log.
   bool taken = findproject((base + "_dump").c_str()) >= 0;
   if (localname && sameword(name, localname)) taken = true;
-  if (components(name).size() != 1 || components(name)[0] != name) taken = true;
   if (taken) name += ".dump";
   return name;
 }

@@ -111,10 +111,10 @@ std::string unpackcommand(const std::string& name) {
     const char* command;
   };
   static constexpr Rule kRules[] = {
-      {".zip", "unzip -o "},       {".tar.gz", "tar xzf "}, {".tgz", "tar xzf "},
-      {".tar.bz2", "tar xjf "},    {".tbz2", "tar xjf "},   {".tar.xz", "tar xJf "},
-      {".txz", "tar xJf "},        {".tar", "tar xf "},     {".gz", "gunzip -k "},
-      {".7z", "7z x "},            {".rar", "unrar x "},
+      {".zip", "unzip -o "},    {".tar.gz", "tar xzf "}, {".tgz", "tar xzf "},
+      {".tar.bz2", "tar xjf "}, {".tbz2", "tar xjf "},   {".tar.xz", "tar xJf "},
+      {".txz", "tar xJf "},     {".tar", "tar xf "},     {".gz", "gunzip -k "},
+      {".7z", "7z x "},         {".rar", "unrar x "},
   };
   for (const Rule& rule : kRules) {
     if (endswith(name, rule.tail)) return rule.command + shellquote(name);

@@ -37,7 +37,9 @@ struct Choice {
   int haveV = 0, haveS = 0;
   int wantV = 0, wantS = 0;
   std::string catalogue;
-  Remote remote(ProjectEntry& entry) const { return Remote{host, port, credential, &entry.connection}; }
+  Remote remote(ProjectEntry& entry) const {
+    return Remote{host, port, credential, &entry.connection};
+  }
 };
 
 void sethost(Choice& c, const char* host) {

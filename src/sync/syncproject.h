@@ -18,7 +18,6 @@ extern char authLine[kPathSize];
 // Runs a status, download, upload, verify or display command for the
 // entry's project. Returns 1 after a comparison or verification ran, 0 when
 // the project was skipped or a display finished, -1 after a dump.
-int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int version,
-                int subversion);
+int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int version, int subversion);
 
 }  // namespace trosk

@@ -19,7 +19,7 @@ struct Download {
   bool diff = false;               // show the differences and ask `question` again
   bool backup = false;             // back up the file that is replaced
   const char* question = nullptr;
-  FileStats* arrived = nullptr;    // receives the new file's measurement
+  FileStats* arrived = nullptr;  // receives the new file's measurement
 };
 
 // Fetches the file. Returns 1 when the local file was replaced, 0 when it was

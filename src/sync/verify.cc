@@ -14,17 +14,17 @@
 #include "repo/hostops.h"
 #include "repo/projectlog.h"
 #include "sync/activitylog.h"
+#include "sync/askupdate.h"
 #include "sync/caption.h"
 #include "sync/hostlog.h"
 #include "sync/localstat.h"
 #include "sync/pathsafety.h"
 #include "sync/showdiff.h"
+#include "sync/statuslist.h"
 #include "sync/transfer.h"
 #include "xml/xmlwrite.h"
 
 namespace trosk {
-
-const char* const kStatusLabels[] = {"Modified", "Missing", "Unchanged", "Old", "Newer", nullptr};
 
 namespace {
 
@@ -48,7 +48,7 @@ struct Run {
   bool statuscall = false;
   bool verifycall = false;
   bool listing = false;
-  bool headed = false;
+  StatusList statuslist;
   bool halted = false;
   int toUpdate = 0;
   int logChanged = 0;
@@ -67,7 +67,6 @@ struct Entry {
   XmlNode* logged = nullptr;
   FileStats G, L, R;
   bool exists = false;
-  int kind = -1;  // unknown until the content was read
   bool rewrite = false;
   int status = 0;
   int hostbits = 0;
@@ -139,8 +138,7 @@ void measure(Run& r, Entry& e) {
   if (quick) {
     e.exists = quickstats(e.name, &e.L) > 0;
   } else {
-    e.kind = fullstats(e.name, &e.L);
-    e.exists = e.kind >= 0;
+    e.exists = fullstats(e.name, &e.L) >= 0;
   }
   if (!e.exists || !e.logged) {
     e.rewrite = true;
@@ -149,8 +147,7 @@ void measure(Run& r, Entry& e) {
   }
   int bits = cmpchecks(e.G, e.L, quick ? kCompareStampOnly : 0);
   if (quick && (bits & (kContentDiffers | kStampDiffers))) {
-    e.kind = fullstats(e.name, &e.L);
-    e.exists = e.kind >= 0;
+    e.exists = fullstats(e.name, &e.L) >= 0;
     if (!e.exists) {
       e.rewrite = true;
       e.status = kStatusMissing;
@@ -175,66 +172,6 @@ int hoststatus(int bits) {
   return kStatusModified;
 }
 
-void list(Run& r, const Entry& e, bool content) {
-  bool all = (r.flags & CMD_LIST_ALL) != 0;
-  if (!content && e.exists && !all) return;
-  if (!r.headed) {
-    r.headed = true;
-    printmsg(outStream, "%10s  %-20s Remote: Size&Date (%s)    Local: Size&Date (if different)\n",
-             "  Status", "FileName", runSettings.dateOrder == 1 ? "D/M/Y" : "M/D/Y");
-  }
-  const char* rdate = datetext(e.R.date, e.R.time);
-  if (content) {
-    int label = (e.hostbits & kNewer) ? kLabelNewer : (e.hostbits & kOlder) ? kLabelOld
-                                                                             : kLabelModified;
-    printmsg(outStream, "%10s: %-20s %7d %s > %7d %s\n", kStatusLabels[label], e.name, e.R.size,
-             rdate, e.L.size, datetext(e.L.date, e.L.time));
-  } else {
-    int label = e.exists ? kLabelUnchanged : kLabelMissing;
-    printmsg(outStream, "%10s: %-20s %7d %s\n", kStatusLabels[label], e.name, e.R.size, rdate);
-  }
-}
-
-std::string updatequestion(const Run& r, const char* name) {
-  return std::string("Update ") + (r.upload ? "remote" : "local") + " file <" + name +
-         "> (y/n/AllYes/diff)? ";
-}
-
-// Remembers "yes to all" and "no to all" for the rest of the run.
-int remember(int answer) {
-  if (answer == 5) promptLevel |= kPromptAllYes;
-  if (answer == 6) promptLevel |= kPromptAllNo;
-  return answer;
-}
-
-// Whether the file is to be transferred; `diff` is set by a 'd' answer.
-bool decide(const Run& r, const Entry& e, bool* diff) {
-  if (promptLevel & kPromptAllYes) return true;
-  if (promptLevel & kPromptAllNo) return false;
-  bool older = (e.hostbits & (r.upload ? kOlder : kNewer)) != 0;
-  bool asking = (promptLevel & 7) != 0;
-  int answer = 1;
-  if (e.exists && asking) {
-    answer = remember(askuser(updatequestion(r, e.name).c_str(), nullptr, "ynYNAXd"));
-  }
-  if (answer == 7) {
-    *diff = true;
-    return true;
-  }
-  char question[512];
-  if (older && (answer & 1) && asking) {
-    std::snprintf(question, sizeof question,
-                  "Confirm overwrite of %s with older version  (y/n AllYes)? ", e.name);
-    answer = remember(askuser(question, nullptr, "ynYNAX"));
-  }
-  if ((answer & 1) && e.R.size > kLargeFile) {
-    std::snprintf(question, sizeof question, "Confirm update of large file %s (%d Mb) (y/n)? ",
-                  e.name, e.R.size / 1000000);
-    answer = remember(askuser(question, nullptr, "ynYNAX"));
-  }
-  return (answer & 1) != 0;
-}
-
 std::string hostfile(const Entry& e) {
   return std::string("/") + versionPath + "/" + (e.source[0] ? e.source : e.name);
 }
@@ -242,7 +179,7 @@ std::string hostfile(const Entry& e) {
 bool download(Run& r, Entry& e, bool diff) {
   setcaption(std::string("Downloading: ") + e.name);
   std::string path = hostfile(e);
-  std::string question = updatequestion(r, e.name);
+  std::string question = updatequestion(e.name, r.upload);
   Download job;
   job.remote = &r.source;
   job.hostpath = path.c_str();
@@ -265,7 +202,8 @@ bool upload(Run& r, Entry& e, bool diff) {
   setcaption(std::string("Uploading: ") + basename(e.name));
   if (diff) {
     std::string path = hostfile(e);
-    if (!diffbeforeupload(r.source, path.c_str(), e.name, updatequestion(r, e.name).c_str())) {
+    if (!diffbeforeupload(r.source, path.c_str(), e.name,
+                          updatequestion(e.name, r.upload).c_str())) {
       return false;
     }
   }
@@ -289,12 +227,15 @@ void settle(Run& r, Entry& e) {
       e.status = hoststatus(e.hostbits);
     }
     if (!e.rewrite) return;
-    if (r.flags & CMD_LIST_ALL) printmsg(outStream, "Updating node for: %s (%oo)\n", e.name, e.hostbits);
+    if (r.flags & CMD_LIST_ALL)
+      printmsg(outStream, "Updating node for: %s (%oo)\n", e.name, e.hostbits);
     writelocal(r, e, e.status);
     ++r.logChanged;
     return;
   }
-  if (r.listing) list(r, e, content);
+  if (r.listing) {
+    r.statuslist.add(e.name, e.R, e.L, e.exists, e.hostbits, (r.flags & CMD_LIST_ALL) != 0);
+  }
   if (r.statuscall) {
     if (content || !e.exists) ++r.toUpdate;
     return;
@@ -315,9 +256,10 @@ void settle(Run& r, Entry& e) {
   }
   bool diff = false;
   bool done = false;
-  if (transfer && decide(r, e, &diff)) {
+  if (transfer && askupdate({e.name, r.upload, e.exists, e.hostbits, e.R.size}, &diff)) {
     ++r.toUpdate;
-    if (r.flags & CMD_LIST_ALL) printmsg(outStream, "Updating file: %s (%oo)\n", e.name, e.hostbits);
+    if (r.flags & CMD_LIST_ALL)
+      printmsg(outStream, "Updating file: %s (%oo)\n", e.name, e.hostbits);
     done = r.upload ? upload(r, e, diff) : download(r, e, diff);
     if (done) r.activity.note(r.entry.name, r.version, r.subversion, r.upload, e.name);
   }
@@ -342,22 +284,12 @@ void visit(Run& r, XmlNode* host) {
   timerlog(kTimeVerify1, started, "verify1");
 }
 
-void printtotals(const Run& r) {
-  if (r.toUpdate == 0) {
-    printmsg(outStream, " All files up-to-date (%s).\n", r.entry.name);
-  } else if (r.toUpdate > kMaxFiles) {
-    printmsg(outStream, " Lots of files to update (%d), only %d will be transferred at a time\n",
-             r.toUpdate, kMaxFiles);
-  } else {
-    printmsg(outStream, " Total of %d files to update.\n", r.toUpdate);
-  }
-}
-
 void writelocallog(Run& r) {
   // An upload that stored nothing made no new subversion on the host.
   bool published = !r.upload || r.uploaded > 1;
   setchildint(r.local, "subversion", published ? r.subversion : r.subversion - 1);
-  if (xmlsave(r.localname, nullptr, r.local, 0) < 0) errormsg("error writing file: %s", r.localname);
+  if (xmlsave(r.localname, nullptr, r.local, 0) < 0)
+    errormsg("error writing file: %s", r.localname);
   printmsg(outStream, "   %s\n", r.localname);
 }
 
@@ -422,14 +354,14 @@ int verify(ProjectEntry& entry, int version, int subversion, XmlNode* remote, Xm
 
   if (version != entry.version) setchildint(local, "pversion", version);
   if (r.statuscall) {
-    printtotals(r);
+    printtotals(entry.name, r.toUpdate);
     r.activity.close();
     timerlog(kTimeVerify, started, "verify");
     return 0;
   }
   if (r.toUpdate || r.logChanged) printmsg(outStream, "Updating project file:\n");
-  if (r.upload && r.uploaded > 1) writehostlogs(entry, r.hostroot.c_str(), remote, remotepath,
-                                                version, r.subversion);
+  if (r.upload && r.uploaded > 1)
+    writehostlogs(entry, r.hostroot.c_str(), remote, remotepath, version, r.subversion);
   if (r.toUpdate || r.logChanged) writelocallog(r);
   if (!r.upload && (r.flags & CMD_DOWNLOAD) && r.zip && r.toUpdate) extracthint(r.arrived);
   r.activity.close();

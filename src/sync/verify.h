@@ -12,11 +12,7 @@
 
 namespace trosk {
 
-inline constexpr int kMaxFiles = 400;              // transfers in one call
-inline constexpr int32_t kLargeFile = 2000000;     // host size that asks again
-inline constexpr int kLabelModified = 0, kLabelMissing = 1, kLabelUnchanged = 2,
-                     kLabelOld = 3, kLabelNewer = 4;
-extern const char* const kStatusLabels[];           // "Modified" ... "Newer"
+inline constexpr int kMaxFiles = 400;  // transfers in one call
 
 // Compares every "file" (or, with CMD_ZIP, "archive") entry of the `remote`
 // log (its "trosk" element) with the working directory and the `local` log
@@ -25,8 +21,7 @@ extern const char* const kStatusLabels[];           // "Modified" ... "Newer"
 // set). Returns the number of files to update or transferred for a transfer,
 // the number of entries rewritten for a verify call, 0 for a status call.
 int verify(ProjectEntry& entry, int version, int subversion, XmlNode* remote, XmlNode* local,
-           int flags, const char* remotepath, const char* localname,
-           const Remote* host = nullptr);
+           int flags, const char* remotepath, const char* localname, const Remote* host = nullptr);
 
 // Sets the value of the direct child `name` of `node` to the number, adding
 // the child when there is none. Returns 0.

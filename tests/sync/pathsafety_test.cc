@@ -19,14 +19,15 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(CheckRelPath, PlainRelativeNamesPass) {
-  for (const char* name : {"a.txt", "src/b.c", "./a.txt", "src\\win.c", "dir/..x/y", "...", "a..b"}) {
+  for (const char* name :
+       {"a.txt", "src/b.c", "./a.txt", "src\\win.c", "dir/..x/y", "...", "a..b"}) {
     EXPECT_EQ(checkrelpath(name), 0) << name;
   }
 }
 
 TEST(CheckRelPath, NamesLeadingOutAreRefused) {
-  for (const char* name : {"", ".", "./", "/etc/passwd", "\\share\\x", "C:x", "c:\\x", "..",
-                           "../x", "a/../../x", "a/..", "..\\x", "a\\..\\..\\x", "a/b\\..\\..\\..\\x"}) {
+  for (const char* name : {"", ".", "./", "/etc/passwd", "\\share\\x", "C:x", "c:\\x", "..", "../x",
+                           "a/../../x", "a/..", "..\\x", "a\\..\\..\\x", "a/b\\..\\..\\..\\x"}) {
     EXPECT_LT(checkrelpath(name), 0) << name;
   }
   EXPECT_STREQ(unsafereason(checkrelpath("../x")), "parent directory step");
@@ -42,10 +43,10 @@ TEST(CheckRelPath, ControlBytesAreRefused) {
 }
 
 TEST(IsOwnFile, TheToolsFilesInTheWorkingDirectory) {
-  for (const char* name : {"trosk_tmp.txt", "TROSK_TMP.TXT", "./trosk_p.xml", ".trosk_p.xml",
-                           "trosk_project.xml", ".trosk_project.xml", "trosk_p_log.txt",
-                           "troskversion.txt", "stagefile.xml", "troskdiff.tmp", "trosk_p_dump.xml",
-                           "Trosk_bkup", "trosk_bkup/x/y", "mylog.xml"}) {
+  for (const char* name :
+       {"trosk_tmp.txt", "TROSK_TMP.TXT", "./trosk_p.xml", ".trosk_p.xml", "trosk_project.xml",
+        ".trosk_project.xml", "trosk_p_log.txt", "troskversion.txt", "stagefile.xml",
+        "troskdiff.tmp", "trosk_p_dump.xml", "Trosk_bkup", "trosk_bkup/x/y", "mylog.xml"}) {
     EXPECT_EQ(isownfile(name, "p", "mylog.xml"), 1) << name;
   }
   for (const char* name : {"sub/trosk_tmp.txt", "trosk_q.xml", "a.txt", "x/Trosk_bkup"}) {

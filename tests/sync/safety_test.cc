@@ -20,7 +20,8 @@ struct Hostile : SyncTest {
   }
   std::vector<std::string> outsidefiles() {
     std::vector<std::string> names;
-    for (const auto& e : fs::recursive_directory_iterator(outside)) names.push_back(e.path().string());
+    for (const auto& e : fs::recursive_directory_iterator(outside))
+      names.push_back(e.path().string());
     return names;
   }
   int refusals() {
@@ -49,9 +50,10 @@ TEST_F(Hostile, NamesLeadingOutAreRefusedAndTheRestArrives) {
   EXPECT_EQ(outsidefiles(), std::vector<std::string>{(outside / "secret").string()});
   EXPECT_EQ(readfile(outside / "secret"), "secret\n");
   EXPECT_EQ(refusals(), 8);
-  EXPECT_NE(std::find(front.alerts.begin(), front.alerts.end(),
-                      "TROSK Warning -- Host entry refused (parent directory step): ../outside/dotdot"),
-            front.alerts.end());
+  EXPECT_NE(
+      std::find(front.alerts.begin(), front.alerts.end(),
+                "TROSK Warning -- Host entry refused (parent directory step): ../outside/dotdot"),
+      front.alerts.end());
   EXPECT_NE(std::find(front.alerts.begin(), front.alerts.end(),
                       "TROSK Warning -- Host entry refused (control character): ctl?name"),
             front.alerts.end());
@@ -75,15 +77,17 @@ TEST_F(Hostile, NoDownloadWritesThroughASymbolicLink) {
   EXPECT_TRUE(fs::is_symlink(work / "leaf"));
   EXPECT_EQ(readfile(work / "sub/good"), "good\n");
   ASSERT_EQ(refusals(), 3);
-  EXPECT_EQ(firstalert(), "TROSK Warning -- Symbolic link in the way, file not updated: sub/link/evil");
+  EXPECT_EQ(firstalert(),
+            "TROSK Warning -- Symbolic link in the way, file not updated: sub/link/evil");
 }
 
 TEST_F(Hostile, TheToolsOwnFilesAreNeverTargets) {
   writefile(work / "trosk_project.xml", "list\n");
   std::vector<HostEntry> entries;
-  for (const char* name : {"trosk_tmp.txt", "trosk_proj.xml", ".trosk_proj.xml", "trosk_project.xml",
-                           ".trosk_project.xml", "./troskversion.txt", "TROSK_PROJ_LOG.TXT",
-                           "stagefile.xml", "troskdiff.tmp", "Trosk_bkup/a.txt", "trosk_proj_dump.xml"}) {
+  for (const char* name :
+       {"trosk_tmp.txt", "trosk_proj.xml", ".trosk_proj.xml", "trosk_project.xml",
+        ".trosk_project.xml", "./troskversion.txt", "TROSK_PROJ_LOG.TXT", "stagefile.xml",
+        "troskdiff.tmp", "Trosk_bkup/a.txt", "trosk_proj_dump.xml"}) {
     entries.push_back({.name = name, .content = "hostile\n"});
   }
   entries.push_back({.name = "good.txt", .content = "good\n"});
@@ -105,7 +109,8 @@ std::vector<std::string> leftovers(const fs::path& dir) {
   std::vector<std::string> names;
   for (const auto& e : fs::recursive_directory_iterator(dir)) {
     std::string name = e.path().filename().string();
-    if (name.find(".trosk_dl_") != std::string::npos || name == "troskdiff.tmp") names.push_back(name);
+    if (name.find(".trosk_dl_") != std::string::npos || name == "troskdiff.tmp")
+      names.push_back(name);
   }
   return names;
 }
@@ -121,7 +126,8 @@ TEST_F(Hostile, OtherBytesThanLoggedKeepTheOldFile) {
   EXPECT_FALSE(fs::exists(work / "new.txt"));  // same size, other checksum
   EXPECT_EQ(readfile(work / "ok.txt"), "ok\n");
   ASSERT_EQ(refusals(), 2);
-  EXPECT_EQ(firstalert(), "TROSK Warning -- Download does not match the host log, local file kept: a.txt");
+  EXPECT_EQ(firstalert(),
+            "TROSK Warning -- Download does not match the host log, local file kept: a.txt");
   EXPECT_TRUE(leftovers(work).empty());
   std::string log = readfile(work / "trosk_proj.xml");
   EXPECT_NE(log.find("<status>modified</status>"), std::string::npos);
@@ -159,7 +165,8 @@ struct Backups : SyncTest {
     SyncTest::SetUp();
     promptLevel = 0;
     entry.backup = 1;
-    hostversion(1, 1, {{.name = "a.txt", .content = "host\n"}, {.name = "src/b.c", .content = "host\n"}});
+    hostversion(1, 1,
+                {{.name = "a.txt", .content = "host\n"}, {.name = "src/b.c", .content = "host\n"}});
   }
 };
 

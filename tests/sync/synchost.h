@@ -79,8 +79,7 @@ struct SyncTest : ::testing::Test {
     fs::path dir = versiondir(version);
     fs::create_directories(dir);
     std::string log = "<?xml version=\"1.0\"?>\n<trosk>\n <pversion>" + std::to_string(version) +
-                      "</pversion>\n <subversion>" + std::to_string(subversion) +
-                      "</subversion>\n";
+                      "</pversion>\n <subversion>" + std::to_string(subversion) + "</subversion>\n";
     for (HostEntry& e : entries) {
       if (e.source.empty()) e.source = e.name + (e.vtp ? ".vtp" : "") + "_v1";
       std::string bytes = e.served.empty() ? e.content : e.served;

@@ -30,7 +30,7 @@ TEST_F(SyncProject, FirstDownloadFetchesEveryFileByteForByte) {
   EXPECT_EQ(front.questions[0], "Local project log not found. Create new? (y/n): ");
   EXPECT_EQ(readfile(work / "a.txt"), "alpha\nbeta\n");
   EXPECT_EQ(readfile(work / "src/b.c"), "int main() { return 0; }\n");
-  EXPECT_EQ(readfile(work / "img.bin"), kBinary);  // decoded from its armour
+  EXPECT_EQ(readfile(work / "img.bin"), kBinary);    // decoded from its armour
   EXPECT_TRUE(fs::exists(work / "trosk_proj.xml"));  // a new log drops the leading dot
   EXPECT_FALSE(fs::exists(work / ".trosk_proj.xml"));
   EXPECT_EQ(readfile(work / "troskversion.txt"), "1/1\n");
@@ -116,8 +116,8 @@ struct Downloaded : SyncTest {
 };
 
 TEST_F(Downloaded, StatusListsEachChangeAndTheTotal) {
-  writefile(work / "a.txt", "alpha changed\n");  // newer than the host's stamp
-  writefile(work / "b.txt", "bravo changed\n");  // older than the host's stamp
+  writefile(work / "a.txt", "alpha changed\n");    // newer than the host's stamp
+  writefile(work / "b.txt", "bravo changed\n");    // older than the host's stamp
   writefile(work / "c.txt", "charlie changed\n");  // host records no stamp
   fs::remove(work / "d.txt");
   std::string before = readfile(work / "trosk_proj.xml");
@@ -148,8 +148,9 @@ TEST_F(Downloaded, StatusOfUnchangedProject) {
   std::string out = output();
   EXPECT_NE(out.find(" Unchanged: e.txt                      5 "), std::string::npos);
   EXPECT_NE(out.find(" All files up-to-date (proj).\n"), std::string::npos);
-  EXPECT_NE(out.find(" Local: Host=" + hostroot.string() + " Port=80 User=<> Vf=<trosk_proj.xml>\n"),
-            std::string::npos);
+  EXPECT_NE(
+      out.find(" Local: Host=" + hostroot.string() + " Port=80 User=<> Vf=<trosk_proj.xml>\n"),
+      std::string::npos);
 }
 
 TEST_F(Downloaded, ReportOnlyStatusCountsWithoutListing) {
@@ -339,8 +340,9 @@ TEST_F(SyncProject, MissingReleaseNumberIsFatal) {
   catalogue("  <stable>1</stable>\n");
   settings.release = kReleaseAlpha;
   EXPECT_THROW(run(CMD_STATUS | CMD_INIT), QuitCalled);
-  EXPECT_EQ(lastalert(), "TROSK error -- can't identify requested version in remote file: "
-                                 "/trosk/proj/current.xml");
+  EXPECT_EQ(lastalert(),
+            "TROSK error -- can't identify requested version in remote file: "
+            "/trosk/proj/current.xml");
 }
 
 TEST_F(SyncProject, CatalogueFallsBackToTheDirectHost) {
@@ -392,8 +394,8 @@ TEST_F(SyncProject, MissingHostLogIsFatal) {
 
 TEST_F(SyncProject, HostInTheLocalLogIsUsedUnlessOverridden) {
   hostversion(1, 1, {{.name = "a.txt", .content = "one\n"}});
-  writefile(work / "trosk_proj.xml",
-            "<trosk>\n <pversion>1</pversion>\n <host>" + hostroot.string() + "</host>\n</trosk>\n");
+  writefile(work / "trosk_proj.xml", "<trosk>\n <pversion>1</pversion>\n <host>" +
+                                         hostroot.string() + "</host>\n</trosk>\n");
   copystr("/no/such/host", entry.host, kPathSize - 1);
   EXPECT_EQ(run(CMD_DOWNLOAD), 1);
   EXPECT_EQ(readfile(work / "a.txt"), "one\n");

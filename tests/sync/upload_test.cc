@@ -43,14 +43,19 @@ TEST_F(Upload, ChangedFileMakesSubversionTwo) {
   EXPECT_EQ(readfile(versiondir(1) / "trosk_proj_2.xml"), log);
   EXPECT_EQ(readfile(versiondir(1) / "trosk_proj_1.xml"), frozen1);
   std::string versions = readfile(hostroot / "trosk/proj/versionlog.txt");
-  EXPECT_NE(versions.find("    1/2     Upload new subversion -- from the tests\n"), std::string::npos);
-  EXPECT_NE(readfile(work / "trosk_proj.xml").find("<subversion>2</subversion>"), std::string::npos);
+  EXPECT_NE(versions.find("    1/2     Upload new subversion -- from the tests\n"),
+            std::string::npos);
+  EXPECT_NE(readfile(work / "trosk_proj.xml").find("<subversion>2</subversion>"),
+            std::string::npos);
   EXPECT_FALSE(fs::exists(work / kStageFile));
   std::string out = output();
   EXPECT_NE(out.find("Verifying proj V=1/2 "), std::string::npos);
-  EXPECT_NE(out.find("   " + (versiondir(1) / "trosk_proj.xml").string() + " ...\n"), std::string::npos);
-  EXPECT_NE(out.find("   " + (versiondir(1) / "trosk_proj_2.xml").string() + " ...\n"), std::string::npos);
-  EXPECT_NE(readfile(work / "trosk_proj_log.txt").find("Update upload:\n  a.txt\n"), std::string::npos);
+  EXPECT_NE(out.find("   " + (versiondir(1) / "trosk_proj.xml").string() + " ...\n"),
+            std::string::npos);
+  EXPECT_NE(out.find("   " + (versiondir(1) / "trosk_proj_2.xml").string() + " ...\n"),
+            std::string::npos);
+  EXPECT_NE(readfile(work / "trosk_proj_log.txt").find("Update upload:\n  a.txt\n"),
+            std::string::npos);
 }
 
 TEST_F(Upload, BinaryFileIsStoredAsArmour) {
@@ -79,7 +84,8 @@ TEST_F(Upload, RefusedFileStoresNothingAndKeepsTheLocalSubversion) {
   EXPECT_EQ(upload(), 1);
   EXPECT_FALSE(fs::exists(versiondir(1) / "a.txt_v2"));
   EXPECT_FALSE(fs::exists(versiondir(1) / "trosk_proj_2.xml"));
-  EXPECT_EQ(readfile(work / "trosk_proj.xml").find("<subversion>2</subversion>"), std::string::npos);
+  EXPECT_EQ(readfile(work / "trosk_proj.xml").find("<subversion>2</subversion>"),
+            std::string::npos);
 }
 
 TEST_F(Upload, DiffComparesWithTheHostCopy) {
@@ -101,7 +107,8 @@ TEST_F(Upload, HostLogThatCannotBeWrittenEndsTheRun) {
   EXPECT_EQ(lastalert(), "TROSK error -- error writing host file: " +
                              (versiondir(1) / "trosk_proj_2.xml").string());
   EXPECT_FALSE(fs::exists(work / kStageFile));
-  EXPECT_EQ(readfile(work / "trosk_proj.xml").find("<subversion>2</subversion>"), std::string::npos);
+  EXPECT_EQ(readfile(work / "trosk_proj.xml").find("<subversion>2</subversion>"),
+            std::string::npos);
 }
 
 TEST_F(Upload, LaterDownloadsBringTheNewSubversion) {
@@ -119,7 +126,8 @@ TEST_F(Upload, LaterDownloadsBringTheNewSubversion) {
   entry.status = 0;
   EXPECT_EQ(run(CMD_DOWNLOAD | CMD_INIT), 1);
   EXPECT_EQ(readfile(fresh / "a.txt"), "alpha, edited\n");
-  EXPECT_NE(readfile(fresh / "trosk_proj.xml").find("<subversion>2</subversion>"), std::string::npos);
+  EXPECT_NE(readfile(fresh / "trosk_proj.xml").find("<subversion>2</subversion>"),
+            std::string::npos);
 
   // One that has 1/1 is verified against 1/1 first, then brought to 1/2.
   fs::current_path(older);
@@ -130,7 +138,8 @@ TEST_F(Upload, LaterDownloadsBringTheNewSubversion) {
   std::string out = readfile(older / kOutputFileName);
   EXPECT_NE(out.find("Verifying proj V=1/1 "), std::string::npos);
   EXPECT_NE(out.find("Verifying proj V=1/2 "), std::string::npos);
-  EXPECT_NE(readfile(older / "trosk_proj.xml").find("<subversion>2</subversion>"), std::string::npos);
+  EXPECT_NE(readfile(older / "trosk_proj.xml").find("<subversion>2</subversion>"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,58 @@
+#include "sync/askupdate.h"
+
+#include <cstdio>
+
+#include "config/options.h"
+#include "core/output.h"
+#include "repo/filestats.h"
+
+namespace trosk {
+namespace {
+
+constexpr int kAnswerAllYes = 5;
+constexpr int kAnswerAllNo = 6;
+constexpr int kAnswerDiff = 7;
+
+// Remembers "yes to all" and "no to all" as soon as they are given.
+int remember(int answer) {
+  if (answer == kAnswerAllYes) promptLevel |= kPromptAllYes;
+  if (answer == kAnswerAllNo) promptLevel |= kPromptAllNo;
+  return answer;
+}
+
+}  // namespace
+
+std::string updatequestion(const char* name, bool upload) {
+  return std::string("Update ") + (upload ? "remote" : "local") + " file <" + name +
+         "> (y/n/AllYes/diff)? ";
+}
+
+int askupdate(const UpdateCase& c, bool* diff) {
+  if (promptLevel & kPromptAllYes) return 1;
+  if (promptLevel & kPromptAllNo) return 0;
+  // Older: the copy that would replace the other one is the older of the two.
+  bool older = (c.hostbits & (c.upload ? kOlder : kNewer)) != 0;
+  bool asking = (promptLevel & 7) != 0;
+  int answer = 1;
+  if (c.exists && asking) {
+    answer = remember(askuser(updatequestion(c.name, c.upload).c_str(), nullptr, "ynYNAXd"));
+  }
+  if (answer == kAnswerDiff) {
+    *diff = true;
+    return 1;
+  }
+  char question[512];
+  if (older && (answer & 1) && asking) {
+    std::snprintf(question, sizeof question,
+                  "Confirm overwrite of %s with older version  (y/n AllYes)? ", c.name);
+    answer = remember(askuser(question, nullptr, "ynYNAX"));
+  }
+  if ((answer & 1) && c.hostsize > kLargeFile) {
+    std::snprintf(question, sizeof question, "Confirm update of large file %s (%d Mb) (y/n)? ",
+                  c.name, c.hostsize / 1000000);
+    answer = remember(askuser(question, nullptr, "ynYNAX"));
+  }
+  return answer & 1;
+}
+
+}  // namespace trosk

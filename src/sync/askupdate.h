@@ -1,0 +1,29 @@
+// The questions asked before a file is overwritten: the update question
+// (with "yes to all", "no to all" and "diff"), the confirmation for an older
+// copy and the one for a large file; "A" and "X" hold for the rest of the run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace trosk {
+
+inline constexpr int32_t kLargeFile = 2000000;  // host size that asks again, at every level
+
+struct UpdateCase {
+  const char* name = nullptr;
+  bool upload = false;   // the host copy is overwritten
+  bool exists = false;   // the local file exists
+  int hostbits = 0;      // the host record compared with the local file
+  int32_t hostsize = 0;  // the host record's size
+};
+
+// "Update local file <name> (y/n/AllYes/diff)? " ("remote" for an upload).
+std::string updatequestion(const char* name, bool upload);
+
+// Asks what promptLevel calls for. Returns 1 when the file is to be
+// transferred, 0 when not; `diff` is set by a 'd' answer (the differences
+// are then shown before the question comes again).
+int askupdate(const UpdateCase& c, bool* diff);
+
+}  // namespace trosk

@@ -1,0 +1,46 @@
+#include "sync/statuslist.h"
+
+#include "config/options.h"
+#include "core/output.h"
+#include "sync/verify.h"
+
+namespace trosk {
+
+const char* const kStatusLabels[] = {"Modified", "Missing", "Unchanged", "Old", "Newer", nullptr};
+
+int StatusList::add(const char* name, const FileStats& R, const FileStats& L, bool exists,
+                    int hostbits, bool all) {
+  bool content = (hostbits & kContentDiffers) != 0;
+  if (!content && exists && !all) return 0;
+  if (!headed) {
+    headed = true;
+    printmsg(outStream, "%10s  %-20s Remote: Size&Date (%s)    Local: Size&Date (if different)\n",
+             "  Status", "FileName", runSettings.dateOrder == 1 ? "D/M/Y" : "M/D/Y");
+  }
+  const char* hostdate = datetext(R.date, R.time);
+  if (content) {
+    int label = (hostbits & kNewer)   ? kLabelNewer
+                : (hostbits & kOlder) ? kLabelOld
+                                      : kLabelModified;
+    printmsg(outStream, "%10s: %-20s %7d %s > %7d %s\n", kStatusLabels[label], name, R.size,
+             hostdate, L.size, datetext(L.date, L.time));
+  } else {
+    int label = exists ? kLabelUnchanged : kLabelMissing;
+    printmsg(outStream, "%10s: %-20s %7d %s\n", kStatusLabels[label], name, R.size, hostdate);
+  }
+  return 1;
+}
+
+int printtotals(const char* project, int toupdate) {
+  if (toupdate == 0) {
+    printmsg(outStream, " All files up-to-date (%s).\n", project);
+  } else if (toupdate > kMaxFiles) {
+    printmsg(outStream, " Lots of files to update (%d), only %d will be transferred at a time\n",
+             toupdate, kMaxFiles);
+  } else {
+    printmsg(outStream, " Total of %d files to update.\n", toupdate);
+  }
+  return 0;
+}
+
+}  // namespace trosk
