@@ -2,6 +2,7 @@
 # works in its own scratch directory and runs the real binary.
 set -u
 TROSK_BIN=${TROSK_BIN:?TROSK_BIN names the trosk binary}
+TROSK_BIN=$(realpath "$TROSK_BIN")  # the scenarios change directory
 SCRATCH=$(mktemp -d "${TMPDIR:-/tmp}/trosk-e2e-XXXXXX")
 chmod 755 "$SCRATCH"  # the web server's workers read hosts below it
 trap 'e2e_cleanup' EXIT
@@ -38,6 +39,10 @@ run() {
   rc=$?
   out=$(cat "$SCRATCH/.stdout")
   err=$(cat "$SCRATCH/.stderr")
+  # A sanitizer report fails the case whatever else it checks.
+  if grep -qE 'ERROR: (Address|Leak)Sanitizer|runtime error:' <<<"$err"; then
+    fail "sanitizer report from: trosk $*"$'\n'"$err"
+  fi
 }
 
 expect_rc() {
@@ -52,6 +57,30 @@ expect_no_out() {
 expect_err() {
   if grep -qF -- "$1" <<<"$err"; then pass; else fail "stderr lacks: $1"$'\n'"$err"; fi
 }
+expect_no_err() {
+  if grep -qF -- "$1" <<<"$err"; then fail "stderr has: $1"; else pass; fi
+}
+# expect_line TEXT: standard output holds TEXT as one whole line.
+expect_line() {
+  if grep -qxF -- "$1" <<<"$out"; then pass; else fail "stdout lacks the line: $1"$'\n'"$out"; fi
+}
+# expect_lines N TEXT: standard output holds exactly N lines containing TEXT.
+expect_lines() {
+  local n
+  n=$(grep -cF -- "$2" <<<"$out")
+  if [ "$n" = "$1" ]; then pass; else fail "stdout has $n lines with: $2 (expected $1)"$'\n'"$out"; fi
+}
+# expect_content FILE TEXT: FILE holds exactly TEXT (printf %b style).
+expect_content() {
+  if cmp -s "$1" <(printf '%b' "$2"); then pass; else fail "content of $1 differs: $(head -c 300 "$1" 2>&1)"; fi
+}
+expect_no_grep() {
+  if grep -qF -- "$1" "$2" 2>/dev/null; then fail "$2 has: $1"; else pass; fi
+}
+# expect_tmp_line TEXT: the output file of the run holds TEXT as one whole line.
+expect_tmp_line() {
+  if grep -qxF -- "$1" trosk_tmp.txt 2>/dev/null; then pass; else fail "trosk_tmp.txt lacks the line: $1"; fi
+}
 expect_file() {
   if [ -e "$1" ]; then pass; else fail "missing file: $1"; fi
 }
@@ -64,6 +93,26 @@ expect_same() {
 expect_grep() {
   if grep -qF -- "$1" "$2" 2>/dev/null; then pass; else fail "$2 lacks: $1"; fi
 }
+
+# b64 TEXT: the Base64 form of TEXT, as -access takes it.
+b64() { printf '%s' "$1" | base64 -w0; }
+
+# workdir NAME: a fresh working directory below the scratch directory, made current.
+workdir() {
+  rm -rf "${SCRATCH:?}/$1"
+  mkdir -p "$SCRATCH/$1"
+  cd "$SCRATCH/$1" || exit 1
+}
+
+# make_host NAME: an empty host (with its trosk directory); prints its path.
+make_host() {
+  mkdir -p "$SCRATCH/$1/trosk"
+  printf '%s' "$SCRATCH/$1"
+}
+
+# stamp FILE 'YYYY-MM-DD HH:MM:SS': sets the modification time, so that
+# newer and older are decided by the test, not by the clock.
+stamp() { touch -d "$2" "$1"; }
 
 # start_nginx ROOT [USER PASSWORD]: serves ROOT on a free loopback port
 # (in $NGINX_PORT), with Basic authorisation when a user is given.
