@@ -239,11 +239,11 @@ TEST(LocalHostTest, CopiesIntoPlaceWithDecodingAndKeepsTheOldFileOnFailure) {
 
 TEST(HostTextTest, SecureHostsAreRefusedClearly) {
   FakeFrontend ui;
-  Remote remote{"https://example.invalid/trosk"};
+  Remote remote{"https://127.0.0.1/trosk"};
   std::string body;
   EXPECT_THROW(getfile(remote, "/x", 0, &body, nullptr), QuitCalled);
   ASSERT_EQ(ui.alerts.size(), 1u);
-  EXPECT_EQ(ui.alerts[0], "TROSK error -- https hosts are not supported: https://example.invalid/trosk");
+  EXPECT_EQ(ui.alerts[0], "TROSK error -- https hosts are not supported: https://127.0.0.1/trosk");
 }
 
 TEST(HostTextTest, UnusableHostTextFails) {
