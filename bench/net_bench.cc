@@ -69,7 +69,7 @@ bool trosk_fetch(const std::string& host, const fs::path& into) {
 }
 
 bool wget_fetch(const fs::path& list, const fs::path& into) {
-  std::string command = "wget -q -i " + list.string();
+  std::string command = "wget -q --no-proxy -i " + list.string();
   command += into.empty() ? " -O /dev/null" : " -x -nH -P " + into.string();
   bool ok = std::system(command.c_str()) == 0;
   if (!ok) std::fprintf(stderr, "wget failed: %s\n", command.c_str());
