@@ -43,6 +43,25 @@ TEST_F(SyncProject, FirstDownloadFetchesEveryFileByteForByte) {
   EXPECT_TRUE(front.alerts.empty());
 }
 
+TEST_F(SyncProject, ProgressAndCaptionFollowTheRun) {
+  hostversion(1, 1, threefiles());
+  EXPECT_EQ(run(CMD_DOWNLOAD | CMD_INIT), 1);
+  EXPECT_EQ(front.lastCaption, "Downloading: img.bin");
+  ASSERT_FALSE(front.progressSeen.empty());
+  EXPECT_EQ(front.progressSeen.front(), 0);
+  EXPECT_EQ(front.progressSeen.back(), -1);  // hidden at the end
+}
+
+TEST_F(SyncProject, ActivityLogHoldsEightNamesALine) {
+  std::vector<HostEntry> files;
+  for (int i = 0; i < 10; ++i) files.push_back({.name = "n" + std::to_string(i), .content = "x\n"});
+  hostversion(1, 1, files);
+  EXPECT_EQ(run(CMD_DOWNLOAD | CMD_INIT), 1);
+  std::string activity = readfile(work / "trosk_proj_log.txt");
+  EXPECT_NE(activity.find(" Update download:\n  n0  n1  n2  n3  n4  n5  n6  n7\n  n8  n9\n"),
+            std::string::npos);
+}
+
 TEST_F(SyncProject, RefusingANewLogSkipsTheProject) {
   hostversion(1, 1, threefiles());
   front.answers = {"n"};
@@ -401,6 +420,30 @@ TEST_F(SyncProject, HostInTheLocalLogIsUsedUnlessOverridden) {
   EXPECT_EQ(readfile(work / "a.txt"), "one\n");
   settings.hostName = "/no/such/host";
   EXPECT_THROW(run(CMD_STATUS), QuitCalled);
+}
+
+TEST_F(SyncProject, LogWithoutSubversionIsNotVerifiedBeforeADownload) {
+  hostversion(1, 1, {{.name = "a.txt", .content = "one\n"}});
+  writefile(work / "trosk_proj.xml", "<trosk>\n <pversion>1</pversion>\n</trosk>\n");
+  EXPECT_EQ(run(CMD_DOWNLOAD), 1);
+  std::string out = output();
+  EXPECT_EQ(out.find("Verifying"), out.rfind("Verifying"));
+  EXPECT_EQ(readfile(work / "a.txt"), "one\n");
+}
+
+TEST_F(SyncProject, NoVerifySkipsTheVerificationPass) {
+  hostversion(1, 1, {{.name = "a.txt", .content = "one\n"}});
+  EXPECT_EQ(run(CMD_DOWNLOAD | CMD_INIT), 1);
+  closeoutput();
+  settings.noVerify = 1;
+  EXPECT_EQ(run(CMD_DOWNLOAD), 1);
+  std::string out = output();
+  EXPECT_EQ(out.find("Verifying"), out.rfind("Verifying"));
+  settings.noVerify = 0;
+  closeoutput();
+  EXPECT_EQ(run(CMD_DOWNLOAD), 1);
+  out = output();
+  EXPECT_NE(out.find("Verifying"), out.rfind("Verifying"));  // 1/1 is not 1/0: verified first
 }
 
 TEST_F(SyncProject, VerboseRunTellsWhatItChose) {
