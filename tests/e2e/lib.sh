@@ -77,6 +77,14 @@ expect_content() {
 expect_no_grep() {
   if grep -qF -- "$1" "$2" 2>/dev/null; then fail "$2 has: $1"; else pass; fi
 }
+# expect_tmp_is_out: the output file of the run holds what it printed (the
+# archive search line goes to standard output alone).
+expect_tmp_is_out() {
+  local tmp shown
+  tmp=$(cat trosk_tmp.txt 2>/dev/null)
+  shown=$(grep -v '^Look for ZIP archive files: ' <<<"$out")
+  if [ "$tmp" = "$shown" ]; then pass; else fail "trosk_tmp.txt differs from stdout:"$'\n'"$(diff <(echo "$shown") <(echo "$tmp"))"; fi
+}
 # expect_tmp_line TEXT: the output file of the run holds TEXT as one whole line.
 expect_tmp_line() {
   if grep -qxF -- "$1" trosk_tmp.txt 2>/dev/null; then pass; else fail "trosk_tmp.txt lacks the line: $1"; fi

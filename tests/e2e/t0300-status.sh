@@ -51,6 +51,7 @@ check_status() {
 test_case "status on a directory host"
 run "n\n" -- P -host "$H" -status
 check_status "$H"
+expect_tmp_is_out
 expect_tmp_line "$NEWER"
 expect_tmp_line " Total of 4 files to update."
 expect_err "Save local settings in: trosk_project.xml (y/n)? "
@@ -139,6 +140,7 @@ expect_no_file trosk_P.xml
 test_case "no local log: y compares with an empty log, writing nothing"
 run "y\nn\n" -- P -host "$H" -status
 expect_rc 0
+expect_tmp_is_out
 expect_out "Verifying P V=1/1"
 expect_line "Look for ZIP archive files: unsuccessful"
 expect_lines 5 "   Missing: "

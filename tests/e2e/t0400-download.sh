@@ -39,6 +39,7 @@ expect_out "Verifying P V=1/1 (Entries: 8, Flag: "
 expect_line "Look for ZIP archive files: unsuccessful"
 expect_line "Updating project file:"
 expect_line "   trosk_P.xml"
+expect_tmp_is_out
 same_as_source $ALL
 expect_file trosk_P.xml
 expect_grep "<name>sub/deep/e.txt</name>" trosk_P.xml
@@ -129,6 +130,7 @@ expect_line "+++ b.txt (host)"
 expect_line "-local b.txt"
 expect_line "+file b"
 expect_line "+second line"
+expect_tmp_is_out
 if [ "$(grep -o 'Update local file <b.txt>' <<<"$err" | wc -l)" = 2 ]; then pass; else fail "b.txt not asked twice: $err"; fi
 expect_err "Update local file <c.txt> (y/n/AllYes/diff)? "
 expect_no_err "Update local file <d.txt>"

@@ -39,6 +39,7 @@ expect_no_err "Update remote file <b.txt>"
 expect_line "   $P1/trosk_P.xml ..."
 expect_line "   $P1/trosk_P_2.xml ..."
 expect_line "   trosk_P.xml"
+expect_tmp_is_out
 expect_same a.txt "$P1/a.txt_v2"
 expect_no_file "$P1/c.txt_v2"
 expect_file "$P1/d.bin.vtp_v2"

@@ -27,6 +27,7 @@ expect_line "Current versions:  Stable= 1  Beta= 0  Alpha= 0, Have= 0/0  Want= 1
 expect_line "Remote Log:"
 expect_out "    1/1     Created new version -- first of all"
 expect_tmp_line "Remote Log:"
+expect_tmp_is_out
 expect_no_err "Local project log not found"
 expect_no_err "Save local settings"
 expect_no_file trosk_P.xml

@@ -116,6 +116,7 @@ expect_line "DoTrosk: P1 0"
 expect_line "DoTrosk: P2 0"
 expect_line "DoTrosk: P3 0"
 expect_line "Performance log:"
+expect_tmp_is_out
 expect_out "host=<127.0.0.1> port=$NGINX_PORT tkdir=<trosk> project=<P2> want=1/0"
 
 test_case "a download with no project named runs every project"
