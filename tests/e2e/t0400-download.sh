@@ -149,6 +149,16 @@ same_as_source c.txt d.txt
 run "n\n" -- P -host "$H" -status
 expect_line " All files up-to-date (P)."
 
+test_case "Y is yes, N is no, an answer outside the letters is yes"
+change_local a.txt b.txt c.txt
+run "Y\nN\nq\n" -- P -host "$H" -download
+expect_rc 0
+same_as_source a.txt c.txt
+expect_content b.txt "local b.txt\n"
+run "y\n" -- P -host "$H" -download
+expect_rc 0
+same_as_source b.txt
+
 test_case "an earlier backup is never overwritten"
 change_local sub/deep/e.txt
 run "y\n" -- P -host "$H" -download -backup

@@ -158,4 +158,22 @@ expect_no_file size.txt
 expect_content fine.txt "fine, too\n"
 expect_grep "<status>missing</status>" trosk_M.xml
 
+test_case "a stored copy missing from the host ends the download"
+H3=$(make_host host3)
+workdir src3
+printf 'one\n' >one.txt
+printf 'two\n' >two.txt
+printf 'three\n' >three.txt
+run -- D -source -host "$H3" -add one.txt two.txt three.txt -comment start
+expect_rc 0
+rm "$H3/trosk/D/D_1/two.txt_v1"
+workdir d1
+run "y\nn\n" -- D -host "$H3" -download
+expect_rc 255
+expect_err "TROSK error -- download unsuccessful"
+expect_same one.txt "$SCRATCH/src3/one.txt"
+expect_no_file two.txt
+expect_no_file three.txt
+ls -A | grep -q '^\.trosk_dl_' && fail "temporary download left behind" || pass
+
 finish
