@@ -160,4 +160,30 @@ expect_no_err "Unauthorized"
 expect_out "Verifying P V=1/1"
 cp "$SCRATCH/current.xml" "$CAT"
 
+test_case "-beta and -alpha pick the catalogue's versions"
+cd "$SCRATCH/src"
+printf 'alpha two\n' >a.txt
+run -- P -source -host "$H" -init -version 2 -add a.txt -comment two
+expect_rc 0
+cd "$SCRATCH/w"
+printf '<trosk>\n <project>\n  <pversion>1</pversion>\n  <beta>2</beta>\n </project>\n</trosk>\n' >"$CAT"
+run "n\n" -- P -host "$H" -beta -status
+expect_rc 0
+expect_line "Current versions:  Stable= 1  Beta= 2  Alpha= 0, Have= 1/1  Want= 2/0"
+run "n\n" -- P -host "$H" -alpha -status
+expect_rc 255
+expect_err "TROSK error -- can't identify requested version in remote file: /trosk/P/current.xml"
+
+test_case "-platform picks the catalogue's section"
+printf '<trosk>\n <project>\n  <platform>win</platform>\n  <pversion>1</pversion>\n </project>\n <project>\n  <platform>linux</platform>\n  <pversion>2</pversion>\n  <alpha>2</alpha>\n </project>\n</trosk>\n' >"$CAT"
+run "n\n" -- P -host "$H" -platform linux -status
+expect_rc 0
+expect_line "Current versions:  Stable= 2  Beta= 0  Alpha= 2, Have= 1/1  Want= 2/0"
+run "n\n" -- P -host "$H" -platform win -status
+expect_rc 0
+expect_line "Current versions:  Stable= 1  Beta= 0  Alpha= 0, Have= 1/1  Want= 1/0"
+run "n\n" -- P -host "$H" -status
+expect_rc 0
+expect_line "Current versions:  Stable= 1  Beta= 0  Alpha= 0, Have= 1/1  Want= 1/0"
+
 finish
