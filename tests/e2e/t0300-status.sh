@@ -102,6 +102,15 @@ run "n\n" -- P -host 127.0.0.1 -port "$NGINX_PORT" -access 0 -status
 expect_rc 255
 expect_err "TROSK error -- Error reading remote log file: /trosk/P/P_1/trosk_P.xml"
 
+test_case "a project the host does not have"
+run "y\nn\n" -- NOPE -host 127.0.0.1 -port "$NGINX_PORT" -access "$(b64 'alice:open sesame')" -status
+expect_rc 255
+expect_err "TROSK error -- Error reading remote log file: /trosk/NOPE/NOPE_1/trosk_NOPE.xml"
+run "y\nn\n" -- NOPE -host "$H" -status
+expect_rc 255
+expect_err "TROSK error -- Error reading remote log file: /trosk/NOPE/NOPE_1/trosk_NOPE.xml"
+expect_no_file trosk_NOPE.xml
+
 test_case "the built-in credential is not this host's"
 run "n\n" -- P -host 127.0.0.1 -port "$NGINX_PORT" -status
 expect_rc 255

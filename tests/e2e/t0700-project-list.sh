@@ -18,7 +18,9 @@ for p in P1 P2 P3 P4; do
   run -- $p -source -host "$host" -add $p.txt -comment start
   expect_rc 0
 done
-start_nginx "$W" alice s3cret
+# The web server serves the scratch directory: the host is a path below it.
+start_nginx "$SCRATCH" alice s3cret
+WEBHOST=http://127.0.0.1/webhost
 
 test_case "no list, no project: the name is asked for; n does not save"
 workdir ask
@@ -83,12 +85,12 @@ expect_line "Project: P3     Host: $H"
 workdir multi
 run "y\nn\n" -- P1 -host "$H" -download
 expect_rc 0
-run "y\nn\n" -- P2 -host 127.0.0.1 -port "$NGINX_PORT" -access "$TOKEN" -download
+run "y\nn\n" -- P2 -host "$WEBHOST" -port "$NGINX_PORT" -access "$TOKEN" -download
 expect_rc 0
 run "y\nn\n" -- P3 -host "$H" -download
 expect_rc 0
 for p in P1 P2 P3; do expect_same $p.txt "$SCRATCH/src/$p.txt"; done
-printf '<trosk>\n <project>\n  <name>P1</name>\n  <host>%s</host>\n </project>\n <project>\n  <name>P2</name>\n  <host>127.0.0.1</host>\n </project>\n <project>\n  <name>P3</name>\n  <host>%s</host>\n </project>\n</trosk>\n' "$H" "$H" >trosk_project.xml
+printf '<trosk>\n <project>\n  <name>P1</name>\n  <host>%s</host>\n </project>\n <project>\n  <name>P2</name>\n  <host>%s</host>\n </project>\n <project>\n  <name>P3</name>\n  <host>%s</host>\n </project>\n</trosk>\n' "$H" "$WEBHOST" "$H" >trosk_project.xml
 cp trosk_project.xml "$SCRATCH/list"
 printf 'P2 changed here\n' >P2.txt
 stamp P2.txt '2023-03-03 03:03:03'
@@ -100,7 +102,7 @@ expect_rc 0
 expect_no_err "Save local settings"
 expect_no_err "Enter project name"
 expect_line "Project: P1     Host: $H"
-expect_line "Project: P2     Host: 127.0.0.1"
+expect_line "Project: P2     Host: $WEBHOST"
 expect_line "Project: P3     Host: $H"
 if [ "$(grep -E '^Project: ' <<<"$out" | cut -c10-11 | tr -d '\n')" = "P1P2P3" ]; then pass; else fail "projects out of order: $out"; fi
 expect_line " All files up-to-date (P1)."
@@ -117,7 +119,7 @@ expect_line "DoTrosk: P2 0"
 expect_line "DoTrosk: P3 0"
 expect_line "Performance log:"
 expect_tmp_is_out
-expect_out "host=<127.0.0.1> port=$NGINX_PORT tkdir=<trosk> project=<P2> want=1/0"
+expect_out "host=<$WEBHOST> port=$NGINX_PORT tkdir=<trosk> project=<P2> want=1/0"
 
 test_case "a download with no project named runs every project"
 run "y\n" -- -port "$NGINX_PORT" -access "$TOKEN" -download
@@ -153,6 +155,6 @@ expect_rc 0
 expect_err "Save local settings in: trosk_project.xml (y/n)? "
 expect_grep "<name>P4</name>" trosk_project.xml
 expect_grep "<name>P2</name>" trosk_project.xml
-expect_grep "<host>127.0.0.1</host>" trosk_project.xml
+expect_grep "<host>$WEBHOST</host>" trosk_project.xml
 
 finish
