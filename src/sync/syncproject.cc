@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "config/banner.h"
 #include "core/output.h"
@@ -46,6 +47,32 @@ void sethost(Choice& c, const char* host) {
   char copy[kPathSize];
   copystr(host && host[0] ? host : kDefaultHost, copy, kPathSize - 1);
   std::memcpy(c.host, copy, sizeof copy);
+}
+
+// The port a web host text carries ("name:port", "http://name:port/base"),
+// or 0 when it carries none.
+int textport(const char* host) {
+  if (islocalpath(host)) return 0;
+  std::string_view rest(host);
+  if (rest.size() >= 7 && strncmpi(host, "http://", 7) == 0) rest.remove_prefix(7);
+  rest = rest.substr(0, rest.find('/'));
+  std::size_t colon = rest.rfind(':');
+  if (colon == std::string_view::npos) return 0;
+  int port = 0;
+  for (char d : rest.substr(colon + 1)) {
+    if (d < '0' || d > '9' || port > 65535) return 0;
+    port = port * 10 + (d - '0');
+  }
+  return port <= 65535 ? port : 0;
+}
+
+// -port first, then a port written in the host text, the project's, 80.
+void setport(Choice& c, const RunSettings& settings, const ProjectEntry& entry) {
+  int fromtext = textport(c.host);
+  c.port = settings.port ? settings.port
+           : fromtext    ? fromtext
+           : entry.port  ? entry.port
+                         : kDefaultPort;
 }
 
 int showactivitylog(const ProjectEntry& entry) {
@@ -237,8 +264,8 @@ int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int versi
   int backup = settings.backup >= 0 ? settings.backup : entry.backup;
   const char* host = settings.hostName;
   if (!host) host = (entry.status & kStatusHost2) ? entry.host2 : entry.hostPath;
-  c.port = settings.port ? settings.port : entry.port ? entry.port : kDefaultPort;
   sethost(c, host);
+  setport(c, settings, entry);
   c.user = settings.userName ? settings.userName : entry.user;
   if (showMode & SHOW_LOG) return showactivitylog(entry);
   if (!entry.authHeader) entry.authHeader = c.credential;
@@ -249,6 +276,7 @@ int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int versi
   } else if (!newlocallog(c, local, &flags)) {
     return 0;
   }
+  setport(c, settings, entry);
   if (!entry.hostPath) entry.hostPath = entry.host;
   if (!entry.hostPath[0]) {
     copystr(c.host, entry.host, kPathSize - 1);

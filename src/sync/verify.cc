@@ -317,7 +317,7 @@ int verify(ProjectEntry& entry, int version, int subversion, XmlNode* remote, Xm
   Run r(entry, version, subversion, flags, remote, local, localname);
   const char* root = (entry.status & kStatusHost2) ? entry.host2 : entry.hostPath;
   r.source = host ? *host : Remote{root, entry.port, entry.authHeader, &entry.connection};
-  r.hostroot = r.source.host ? r.source.host : "";
+  r.hostroot = root ? root : "";  // uploads write the direct path, whatever was read
   r.upload = (entry.status & 3) == 3 && (flags & CMD_UPLOAD);
   if (r.upload) ++r.subversion;
   r.verifycall = (flags & CMD_VERIFY) != 0;
