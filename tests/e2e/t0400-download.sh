@@ -213,7 +213,7 @@ expect_rc 0
 same_as_source big.dat
 
 # Versions: 1/1 as added, 1/2 with a changed a.txt, 2/1 a new version.
-workdir src
+cd "$SCRATCH/src"
 printf 'file a\nthird line\n' >a.txt
 stamp a.txt '2024-01-11 11:00:00'
 run -- P -source -host "$H" -add a.txt -subversion 2 -comment sub2
