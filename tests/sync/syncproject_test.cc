@@ -422,6 +422,18 @@ TEST_F(SyncProject, HostInTheLocalLogIsUsedUnlessOverridden) {
   EXPECT_THROW(run(CMD_STATUS), QuitCalled);
 }
 
+TEST_F(SyncProject, PortComesFromOptionThenHostTextThenDefault) {
+  verboseLevel = 1;
+  copystr("http://127.0.0.1:1/base", entry.host, kPathSize - 1);  // nothing listens there
+  EXPECT_THROW(run(CMD_STATUS | CMD_INIT), QuitCalled);
+  settings.port = 2;
+  EXPECT_THROW(run(CMD_STATUS | CMD_INIT), QuitCalled);
+  verboseLevel = 0;
+  std::string out = output();
+  EXPECT_NE(out.find("host=<http://127.0.0.1:1/base> port=1 "), std::string::npos);
+  EXPECT_NE(out.find("host=<http://127.0.0.1:1/base> port=2 "), std::string::npos);
+}
+
 TEST_F(SyncProject, LogWithoutSubversionIsNotVerifiedBeforeADownload) {
   hostversion(1, 1, {{.name = "a.txt", .content = "one\n"}});
   writefile(work / "trosk_proj.xml", "<trosk>\n <pversion>1</pversion>\n</trosk>\n");
