@@ -60,6 +60,24 @@ expect_no_out "Updating project file:"
 run "n\n" -- P -host "$H" -status
 expect_line " All files up-to-date (P)."
 
+test_case "-status 4 keeps the local log and the list hidden"
+workdir hidden
+run "y\nn\ny\n" -- P -host "$H" -download -status 4
+expect_rc 0
+expect_line "   .trosk_P.xml"
+expect_line "   Missing: a.txt                     19  1/10/24 10:00:00"
+expect_err "Save local settings in: .trosk_project.xml (y/n)? "
+expect_file .trosk_P.xml
+expect_no_file trosk_P.xml
+expect_file .trosk_project.xml
+same_as_source a.txt sub/deep/e.txt logo.png
+expect_no_file big.dat
+run "" --
+expect_rc 0
+expect_no_err "Local project log not found"
+expect_out "Have= 1/1  Want= 1/0"
+expect_line "   Missing: big.dat              2100000  1/10/24 10:00:00"
+
 test_case "first download over HTTP with Basic authorisation"
 start_nginx "$H" alice s3cret
 workdir w2
