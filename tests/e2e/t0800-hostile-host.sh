@@ -108,6 +108,7 @@ workdir src2
 printf 'same size A\n' >same.txt
 printf 'short\n' >size.txt
 printf 'fine\n' >fine.txt
+for f in same.txt size.txt fine.txt; do stamp $f '2024-01-10 10:00:00'; done
 run -- M -source -host "$H2" -add same.txt size.txt fine.txt -comment start
 expect_rc 0
 workdir m1
@@ -118,19 +119,29 @@ cd "$SCRATCH/src2"
 printf 'same size B\n' >same.txt
 printf 'longer now\n' >size.txt
 printf 'fine, too\n' >fine.txt
+for f in same.txt size.txt fine.txt; do stamp $f '2024-02-02 10:00:00'; done
 run -- M -source -host "$H2" -add same.txt size.txt fine.txt -subversion 2 -comment second
 expect_rc 0
 printf 'same size C\n' >"$H2/trosk/M/M_1/same.txt_v2"
 printf 'longer now, and more\n' >"$H2/trosk/M/M_1/size.txt_v2"
 
+# make_older FILE...: local copies dated before the host's, so that no
+# older-version confirmation is asked.
+make_older() {
+  local f
+  for f in "$@"; do stamp $f '2023-01-01 01:01:01'; done
+}
+
 test_case "host copies that differ from the log leave the old files"
 cd "$SCRATCH/m1"
+make_older same.txt size.txt fine.txt
 run "A\n" -- M -host "$H2" -download
 expect_rc 0
 expect_err "TROSK Warning -- Download does not match the host log, local file kept: same.txt"
 expect_err "TROSK Warning -- Download does not match the host log, local file kept: size.txt"
 expect_content same.txt "same size A\n"
 expect_content size.txt "short\n"
+expect_no_err "Confirm overwrite"
 expect_same fine.txt "$SCRATCH/src2/fine.txt"
 ls -A | grep -q '^\.trosk_dl_' && fail "temporary download left behind" || pass
 
@@ -138,6 +149,7 @@ test_case "and over HTTP"
 workdir m2
 run "y\nn\n" -- M -host "$H2" -download -version 1/1
 expect_rc 0
+make_older same.txt size.txt fine.txt
 stop_nginx
 start_nginx "$H2" alice s3cret
 run "A\n" -- M -host 127.0.0.1 -port "$NGINX_PORT" -access "$TOKEN" -download
