@@ -62,6 +62,18 @@ expect_line "Current versions:  Stable= 1  Beta= 0  Alpha= 0, Have= 1/2  Want= 1
 expect_out "     Newer: c.txt"
 expect_line " Total of 1 files to update."
 
+test_case "d shows what the upload would change, then asks again"
+run "d\nn\nn\n" -- P -source -host "$H" -upload -comment none
+expect_rc 0
+expect_line "--- c.txt (host)"
+expect_line "+++ c.txt (local)"
+expect_line "-gamma"
+expect_line "+gamma, changed"
+if [ "$(grep -o 'Update remote file <c.txt>' <<<"$err" | wc -l)" = 2 ]; then pass; else fail "c.txt not asked twice: $err"; fi
+expect_no_file "$P1/c.txt_v2"
+expect_no_file "$P1/trosk_P_3.xml"
+expect_no_file troskdiff.tmp
+
 test_case "a subversion cannot be chosen for an upload"
 run "n\n" -- P -source -host "$H" -upload -subversion 2 -comment no
 expect_rc 255
