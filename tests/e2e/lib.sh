@@ -123,12 +123,17 @@ make_host() {
 stamp() { touch -d "$2" "$1"; }
 
 # start_nginx ROOT [USER PASSWORD]: serves ROOT on a free loopback port
-# (in $NGINX_PORT), with Basic authorisation when a user is given.
+# (in $NGINX_PORT), with Basic authorisation when a user is given; a server
+# started before is stopped.
 start_nginx() {
   local root=$1 user=${2:-} password=${3:-}
   local nginx_bin
   nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
-  NGINX_PREFIX="$SCRATCH/.nginx"
+  # One server at a time; each in its own prefix, so that a server still
+  # shutting down never removes its successor's pid file.
+  [ -n "${NGINX_PREFIX:-}" ] && stop_nginx
+  NGINX_COUNT=$((${NGINX_COUNT:-0} + 1))
+  NGINX_PREFIX="$SCRATCH/.nginx$NGINX_COUNT"
   mkdir -p "$NGINX_PREFIX/logs" "$NGINX_PREFIX/tmp"
   local auth=""
   if [ -n "$user" ]; then

@@ -150,7 +150,6 @@ workdir m2
 run "y\nn\n" -- M -host "$H2" -download -version 1/1
 expect_rc 0
 make_older same.txt size.txt fine.txt
-stop_nginx
 start_nginx "$H2" alice s3cret
 run "A\n" -- M -host 127.0.0.1 -port "$NGINX_PORT" -access "$TOKEN" -download
 expect_rc 0
