@@ -12,11 +12,9 @@
 #include "net/fetch.h"
 #include "repo/filestats.h"
 #include "repo/hostops.h"
-#include "repo/projectlog.h"
 #include "sync/logdoc.h"
 #include "sync/pathsafety.h"
 #include "sync/verify.h"
-#include "xml/xmlparse.h"
 #include "xml/xmlwrite.h"
 
 namespace trosk {
@@ -69,9 +67,10 @@ int textport(const char* host) {
 // -port first, then a port written in the host text, the project's, 80.
 void setport(Choice& c, const RunSettings& settings, const ProjectEntry& entry) {
   int fromtext = textport(c.host);
+  int remembered = static_cast<uint16_t>(entry.port);  // ports above 32767 are kept in 16 bits
   c.port = settings.port ? settings.port
            : fromtext    ? fromtext
-           : entry.port  ? entry.port
+           : remembered  ? remembered
                          : kDefaultPort;
 }
 
