@@ -101,6 +101,26 @@ long long readlocal(const char* host, const char* path, int flags, std::string* 
   return tofile ? total : static_cast<long long>(sink.stored);
 }
 
+// File names may hold blanks, '%', '#' or '?', which a request line cannot
+// carry as they are: such bytes travel percent-encoded.
+std::string urlpath(const std::string& path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  encoded.reserve(path.size());
+  for (unsigned char c : path) {
+    bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                 std::strchr("/-._~!$&'()*+,;=:@", c) != nullptr;
+    if (plain && c != '\0') {
+      encoded += static_cast<char>(c);
+    } else {
+      encoded += '%';
+      encoded += kHex[c >> 4];
+      encoded += kHex[c & 15];
+    }
+  }
+  return encoded;
+}
+
 long long readweb(const Remote& remote, const char* path, int flags, std::string* body,
                   const char* destfile) {
   WebHost host;
@@ -114,6 +134,7 @@ long long readweb(const Remote& remote, const char* path, int flags, std::string
   if (flags & kFetchDecode) webflags |= kWebDecode;
   if (remote.connection) webflags |= kWebKeepAlive;
   if (progressBar) webflags |= kWebProgress;
+  full = urlpath(full);
   return web_get(full.c_str(), host.name.c_str(), port, remote.credential, body, destfile,
                  nullptr, webflags, remote.connection);
 }
