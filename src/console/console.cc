@@ -29,6 +29,11 @@ void ConsoleFrontend::ask(std::string_view question, char* answer, std::size_t s
     std::fputc('\n', err_);
     return;
   }
+  // Answers from a file or a pipe are not echoed by a terminal: show them, so
+  // that a transcript reads as the dialogue it was.
+  if (!isatty(fileno(in_))) {
+    std::fprintf(err_, "%s%s", answer, std::strchr(answer, '\n') ? "" : "\n");
+  }
   // A line longer than the buffer: the rest is not an answer to the next question.
   if (std::strchr(answer, '\n') == nullptr) {
     int c;

@@ -48,6 +48,7 @@ TEST(ConsoleTest, ButtonQuestionShowsTheLegendAndReadsOneLine) {
   ui.ask("Name: ", answer, sizeof answer, false);
   EXPECT_STREQ(answer, "n\n");
   EXPECT_EQ(c.shown().find("yes to all", shown.size()), std::string::npos);
+  EXPECT_NE(shown.find("show differences] Y\n"), std::string::npos);  // a piped answer is echoed
 }
 
 TEST(ConsoleTest, EndOfInputIsAnEmptyAnswer) {
