@@ -270,18 +270,20 @@ int filestats(const char* path, FILE* stream, FileStats* stats, int flags) {
   return measure(stream, stats);
 }
 
+void setstamp(std::time_t when, FileStats* stats) {
+  std::tm local{};
+  if (!localtime_r(&when, &local)) return;
+  int year = local.tm_year < 1000 ? local.tm_year + 1900 : local.tm_year;
+  stats->date = year * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
+  stats->time = local.tm_hour * 10000 + local.tm_min * 100 + local.tm_sec;
+}
+
 int filecheck(const char* path, FileStats* stats, int flags) {
   int32_t start = timerread();
   int kind = filestats(path, nullptr, stats, flags);
   struct stat st;
   if (path && ::stat(path, &st) == 0) {
-    std::time_t when = st.st_mtime;
-    std::tm local{};
-    if (localtime_r(&when, &local)) {
-      int year = local.tm_year < 1000 ? local.tm_year + 1900 : local.tm_year;
-      stats->date = year * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
-      stats->time = local.tm_hour * 10000 + local.tm_min * 100 + local.tm_sec;
-    }
+    setstamp(st.st_mtime, stats);
     if (kind == kFileEmpty) kind = kFileExistsEmpty;
   }
   timerlog(kTimeFilecheck, start, "filecheck");

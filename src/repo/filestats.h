@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 
 namespace trosk {
 
@@ -52,6 +53,8 @@ int filestats(const char* path, FILE* stream, FileStats* stats, int flags);
 // filestats plus the modification date and time; kind 0 becomes 3 for an
 // existing empty file. With kStatsSizeOnly no content is read.
 int filecheck(const char* path, FileStats* stats, int flags);
+// Sets the date and time fields from a modification time, as local time.
+void setstamp(std::time_t when, FileStats* stats);
 // Compares recorded stats with actual ones; mode kCompareStampOnly compares
 // sizes, versions, dates and times only. Returns the comparison bits.
 int cmpchecks(const FileStats& recorded, const FileStats& actual, int mode);

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "core/output.h"
+#include "core/relpath.h"
 #include "core/strutil.h"
 #include "repo/copyfile.h"
 #include "repo/filestats.h"
@@ -30,16 +31,6 @@ constexpr int kCatalogueDirMode = 0755;
 constexpr char kCatalogueName[] = "current.xml";
 constexpr char kStageFile[] = "stagefile.xml";
 
-std::string_view valueof(const XmlNode* node) {
-  if (!node || node->vallen <= 0 || !node->value) return {};
-  return {node->value, static_cast<std::size_t>(node->vallen)};
-}
-
-bool named(const XmlNode* node, std::string_view name) {
-  return node->name && static_cast<std::size_t>(node->namelen) == name.size() &&
-         strncmpi(node->name, name.data(), name.size()) == 0;
-}
-
 // The next node after `node` in document order within `top`'s subtree.
 XmlNode* nextbelow(XmlNode* node, const XmlNode* top) {
   if (node->first) return node->first;
@@ -54,22 +45,6 @@ XmlNode* nextbelow(XmlNode* node, const XmlNode* top) {
 void makedir(const std::string& path) {
   if (verboseLevel > 0) printmsg(outStream, "Mkdir <%s>\n", path.c_str());
   if (::mkdir(path.c_str(), kProjectDirMode) != 0) errormsg("Mkdir <%s> failed", path.c_str());
-}
-
-// A name given to -add must stay inside the working directory: no absolute
-// path, no drive letter, no ".." component (with either separator).
-bool insideworkdir(const char* name) {
-  if (name[0] == '/' || name[0] == '\\') return false;
-  if (name[0] != '\0' && name[1] == ':') return false;
-  std::string_view rest(name);
-  while (!rest.empty()) {
-    std::size_t cut = rest.find_first_of("/\\");
-    std::string_view part = rest.substr(0, cut);
-    if (part == "..") return false;
-    if (cut == std::string_view::npos) break;
-    rest.remove_prefix(cut + 1);
-  }
-  return true;
 }
 
 // Forgets the name index of a log before its tree is freed, on every path.
@@ -190,7 +165,7 @@ XmlNode* openlog(XmlDocument& doc, XmlTree& made, HostRun& run) {
 
 void addone(const char* name, XmlNode* log, const HostRun& run, const ProjectEntry& entry,
             int archive) {
-  if (!insideworkdir(name)) {
+  if (checkrelpath(name) != 0) {  // -add names stay inside the working directory
     printmsg(outStream, "Refusing file outside the working directory: %s\n", name);
     return;
   }
@@ -333,8 +308,8 @@ int useraccess(XmlNode* project, const char* user) {
   std::string_view last;
   bool valued = false;
   for (XmlNode* n = project->first; n; n = nextbelow(n, project)) {
-    if (!named(n, "user")) continue;
-    std::string_view v = valueof(n);
+    if (!xmlisnamed(n, "user")) continue;
+    std::string_view v = xmlvalueview(n);
     if (v.empty()) continue;
     if (v == who) return 1;
     last = v;

@@ -19,16 +19,6 @@ namespace {
 
 constexpr std::size_t kNumberText = 31;
 
-std::string_view valueof(const XmlNode* node) {
-  if (!node || node->vallen <= 0 || !node->value) return {};
-  return {node->value, static_cast<std::size_t>(node->vallen)};
-}
-
-bool named(const XmlNode* node, std::string_view name) {
-  return node->name && static_cast<std::size_t>(node->namelen) == name.size() &&
-         strncmpi(node->name, name.data(), name.size()) == 0;
-}
-
 // Blanks (and the line end and indentation that a long value brings back
 // from the writer) at the end of a stored name are not part of it.
 std::string_view trimmed(std::string_view name) {
@@ -39,8 +29,8 @@ std::string_view trimmed(std::string_view name) {
 // The value of the entry's "name" child, or nothing when it has none.
 bool entryname(const XmlNode* entry, std::string_view* name) {
   for (const XmlNode* c = entry->first; c; c = c->next) {
-    if (named(c, "name")) {
-      *name = trimmed(valueof(c));
+    if (xmlisnamed(c, "name")) {
+      *name = trimmed(xmlvalueview(c));
       return true;
     }
   }
@@ -74,7 +64,7 @@ struct NameTable {
       if (slots[i].hash != h) continue;
       XmlNode* e = slots[i].entry;
       std::string_view stored;
-      if (e->parent == parent && named(e, "file") && entryname(e, &stored) && stored == name) {
+      if (e->parent == parent && xmlisnamed(e, "file") && entryname(e, &stored) && stored == name) {
         *found = e;
         return kHit;
       }
@@ -106,7 +96,7 @@ struct NameTable {
   // Files the entry under its name unless an earlier entry holds the name.
   void add(XmlNode* entry, const XmlNode* parent) {
     std::string_view name;
-    if (!named(entry, "file") || !entryname(entry, &name)) return;
+    if (!xmlisnamed(entry, "file") || !entryname(entry, &name)) return;
     uint64_t h = hashof(name);
     XmlNode* earlier;
     if (find(name, h, parent, &earlier, true) == kHit) return;
@@ -176,7 +166,7 @@ LogIndex& indexof(XmlNode* root) {
 
 // Takes a newly appended entry into `index`, which was current just before.
 void noteappended(XmlNode* root, LogIndex& index, XmlNode* entry) {
-  if (!index.first && named(entry, "file")) {
+  if (!index.first && xmlisnamed(entry, "file")) {
     // The tree's first "file" opens the list that lookups walk, unless the
     // tree changed below its top level and holds an earlier one.
     if (xmlfind(root, "file", 1, nullptr, 0, 0) != entry) {
@@ -243,10 +233,10 @@ int checknode(XmlNode* entry, FileStats* stats) {
   *stats = FileStats{};
   bool seen[7] = {};
   for (XmlNode* c = entry ? entry->first : nullptr; c; c = c->next) {
-    std::string_view v = valueof(c);
+    std::string_view v = xmlvalueview(c);
     // The first child of each name counts, as a search by name would find it.
     auto take = [&](int slot, std::string_view name) {
-      if (seen[slot] || !named(c, name)) return false;
+      if (seen[slot] || !xmlisnamed(c, name)) return false;
       seen[slot] = true;
       return true;
     };
@@ -333,13 +323,13 @@ XmlNode* platformproject(XmlNode* root, const char* platform) {
   // Walk the tree once in document order (projects may be nested anywhere).
   XmlNode* node = root;
   while (node) {
-    if (node != root && named(node, "project")) {
+    if (node != root && xmlisnamed(node, "project")) {
       if (any) return node;
       XmlNode* p = nullptr;
       for (XmlNode* c = node->first; c && !p; c = c->next) {
-        if (named(c, "platform")) p = c;
+        if (xmlisnamed(c, "platform")) p = c;
       }
-      if (!p || valueof(p) == platform) return node;
+      if (!p || xmlvalueview(p) == platform) return node;
     }
     if (node->first) {
       node = node->first;

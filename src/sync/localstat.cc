@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <ctime>
 
 namespace trosk {
 
@@ -11,14 +10,7 @@ int quickstats(const char* path, FileStats* stats) {
   struct stat st;
   if (::stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
   stats->size = static_cast<int32_t>(st.st_size);
-  std::time_t when = st.st_mtime;
-  std::tm local{};
-  if (localtime_r(&when, &local)) {
-    // The same stamp as the file statistics record: YYYYMMDD and HHMMSS.
-    int year = local.tm_year < 1000 ? local.tm_year + 1900 : local.tm_year;
-    stats->date = year * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
-    stats->time = local.tm_hour * 10000 + local.tm_min * 100 + local.tm_sec;
-  }
+  setstamp(st.st_mtime, stats);
   return 1;
 }
 

@@ -6,34 +6,11 @@
 
 #include "config/projects.h"
 #include "core/output.h"
+#include "core/relpath.h"
 #include "core/strutil.h"
 
 namespace trosk {
 namespace {
-
-constexpr int kEmptyName = -1;
-constexpr int kAbsolute = -2;
-constexpr int kDriveLetter = -3;
-constexpr int kParentStep = -4;
-constexpr int kControlByte = -5;
-
-bool isslash(char c) { return c == '/' || c == '\\'; }
-
-bool isletter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-// Calls `each` with every component of a path, '/' and '\\' both
-// separating; empty and "." components say nothing about where the path
-// leads and are passed over. Stops early when `each` returns false.
-template <class Each>
-void components(std::string_view name, Each each) {
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= name.size(); ++i) {
-    if (i < name.size() && !isslash(name[i])) continue;
-    std::string_view part = name.substr(start, i - start);
-    start = i + 1;
-    if (!part.empty() && part != "." && !each(part)) return;
-  }
-}
 
 bool sameword(std::string_view a, std::string_view b) {
   return a.size() == b.size() && strncmpi(a.data(), b.data(), a.size()) == 0;
@@ -60,42 +37,6 @@ bool projectfile(std::string_view leaf, std::string_view project) {
 }
 
 }  // namespace
-
-int checkrelpath(std::string_view name) {
-  for (char c : name) {
-    unsigned char u = static_cast<unsigned char>(c);
-    if (u < 32 || u == 127) return kControlByte;
-  }
-  if (name.empty()) return kEmptyName;
-  if (isslash(name[0])) return kAbsolute;
-  if (name.size() >= 2 && isletter(name[0]) && name[1] == ':') return kDriveLetter;
-  int count = 0;
-  bool up = false;
-  components(name, [&](std::string_view part) {
-    ++count;
-    up = part == "..";
-    return !up;
-  });
-  if (up) return kParentStep;
-  return count == 0 ? kEmptyName : 0;
-}
-
-const char* unsafereason(int code) {
-  switch (code) {
-    case kEmptyName:
-      return "empty name";
-    case kAbsolute:
-      return "absolute path";
-    case kDriveLetter:
-      return "drive letter";
-    case kParentStep:
-      return "parent directory step";
-    case kControlByte:
-      return "control character";
-    default:
-      return "unsafe name";
-  }
-}
 
 int isownfile(std::string_view name, const char* project, const char* localname) {
   std::string_view first, leaf;

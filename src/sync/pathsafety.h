@@ -6,14 +6,9 @@
 #include <string>
 #include <string_view>
 
-namespace trosk {
+#include "core/relpath.h"
 
-// 0 when the name is a plain relative path: not empty, not absolute, no
-// drive letter, no ".." component ('/' or '\\' separated), no control byte.
-// Otherwise a negative code (see unsafereason).
-int checkrelpath(std::string_view name);
-// Says why checkrelpath refused a name: a short text for a code < 0.
-const char* unsafereason(int code);
+namespace trosk {
 
 // 1 when the name, read from the working directory, is one of the tool's own
 // files there (project logs of `project` and `localname`, the project list,

@@ -4,6 +4,8 @@
 #include <limits>
 #include <vector>
 
+#include "core/strutil.h"
+
 namespace trosk {
 
 namespace {
@@ -221,6 +223,16 @@ void XmlDocument::clear() {
   root.reset();
   text.reset();
   filename[0] = '\0';
+}
+
+std::string_view xmlvalueview(const XmlNode* node) {
+  if (!node || node->vallen <= 0 || !node->value) return {};
+  return {node->value, static_cast<std::size_t>(node->vallen)};
+}
+
+bool xmlisnamed(const XmlNode* node, std::string_view name) {
+  return node->name && static_cast<std::size_t>(node->namelen) == name.size() &&
+         strncmpi(node->name, name.data(), name.size()) == 0;
 }
 
 }  // namespace trosk

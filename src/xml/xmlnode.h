@@ -79,6 +79,10 @@ XmlNode* xmlchild(XmlNode* start, const char* name, int n);
 // The value of the first node matching the path, or null when none matches.
 const char* xmlpathval(XmlNode* start, const char* path);
 uint32_t xmlnchild(const XmlNode* node);
+// The value without a copy (empty when the node has none).
+std::string_view xmlvalueview(const XmlNode* node);
+// True when the node's name is exactly `name`, ASCII case ignored.
+bool xmlisnamed(const XmlNode* node, std::string_view name);
 // Frees the node with its descendants (kXmlFreeSiblings: and its following
 // siblings; kXmlFreeUnlink: take it out of its parent first). Returns 0.
 int xmlfree(XmlNode* node, int flags);

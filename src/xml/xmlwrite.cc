@@ -47,12 +47,6 @@ std::string_view nameof(const XmlNode* node) {
                     : std::string_view();
 }
 
-std::string_view valueof(const XmlNode* node) {
-  return node->value && node->vallen > 0
-             ? std::string_view(node->value, static_cast<std::size_t>(node->vallen))
-             : std::string_view();
-}
-
 // Walks the node, its subtree and its following siblings in document order
 // without recursion: open(node, level) writes a node and returns true when
 // its children are to be written; close(node, level) ends such a node.
@@ -98,7 +92,7 @@ bool needscdata(std::string_view value) {
 }
 
 void putvalue(Out& out, const XmlNode* node) {
-  std::string_view value = valueof(node);
+  std::string_view value = xmlvalueview(node);
   if (needscdata(value)) {
     out.put(">");
     putcdata(out, value);
@@ -117,7 +111,7 @@ void putvalue(Out& out, const XmlNode* node) {
 }
 
 void tracenode(const XmlNode* node, int level, std::string_view indent) {
-  std::string head(valueof(node).substr(0, 20));
+  std::string head(xmlvalueview(node).substr(0, 20));
   std::string name(nameof(node));
   printmsg(outStream, "%2d: %d %d %d %.*s<%s>  :%20.20s\n", level, node->nattr, node->nchild,
            node->vallen, static_cast<int>(indent.size()), indent.data(), name.c_str(),
@@ -160,11 +154,11 @@ void compact(Out& out, XmlNode* node) {
       node, 0,
       [&](XmlNode* n, int) {
         if (n->type == kXmlCdata) {
-          putcdata(out, valueof(n));
+          putcdata(out, xmlvalueview(n));
           return false;
         }
         if (n->type != kXmlElement) {
-          out.put(valueof(n));
+          out.put(xmlvalueview(n));
           return false;
         }
         out.put("<");
