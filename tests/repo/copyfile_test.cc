@@ -159,10 +159,10 @@ TEST(CopyFileVtp, RealFilesOfManySizesComeBackExactly) {
   for (std::size_t n = 0; n <= 130; ++n) sizes.push_back(n);
   for (std::size_t n : {4095u, 4096u, 65535u, 65536u, 116736u, 262145u}) sizes.push_back(n);
   sizes.push_back((std::size_t{1} << 20) + 3);
-  unsigned seed = 1;
+  unsigned state = 1;
   for (std::size_t n : sizes) {
     std::string data(n, '\0');
-    for (auto& c : data) c = static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
+    for (auto& c : data) c = static_cast<char>((state = state * 1103515245u + 12345u) >> 16);
     writefile("in.bin", data);
     fs::remove("out.vtp");
     ASSERT_GE(copyfile("in.bin", "out.vtp", kCopyVtp, nullptr, nullptr), 0) << n;

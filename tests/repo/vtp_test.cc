@@ -10,8 +10,8 @@
 namespace trosk {
 namespace {
 
-std::string randombytes(std::size_t n, unsigned seed) {
-  std::mt19937 rng(seed);
+std::string randombytes(std::size_t n, unsigned start) {
+  std::mt19937 rng(start);
   std::string s(n, '\0');
   for (auto& c : s) c = static_cast<char>(rng());
   return s;
