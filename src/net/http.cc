@@ -51,13 +51,15 @@ void appendextra(std::string& out, const char* extra) {
   }
 }
 
-std::string request(const char* path, const char* host, const char* extra, int flags) {
+std::string request(const char* path, const char* host, int port, const char* extra, int flags) {
   std::string text = "GET ";
   appendclean(text, path);
   text += flags & kWebKeepAlive ? " HTTP/1.1\r\n" : " HTTP/1.0\r\n";
   if ((flags & kWebKeepAlive) || extra) {
     text += "Host: ";
     appendclean(text, host ? host : "");
+    // A server with several sites on several ports tells them apart by this.
+    if (port != kDefaultWebPort) text += ":" + std::to_string(port);
     text += "\r\n";
   }
   if (extra) appendextra(text, extra);
@@ -220,7 +222,7 @@ Outcome Transfer::finish() {
   return outcome;
 }
 
-Outcome exchange(const char* path, int sock, const char* host, const char* extra,
+Outcome exchange(const char* path, int sock, const char* host, int port, const char* extra,
                  std::string* body, const char* file, std::string* header, int flags) {
   int32_t start = timerread();
   if (!(flags & kWebToFile) && body) body->clear();
@@ -231,7 +233,7 @@ Outcome exchange(const char* path, int sock, const char* host, const char* extra
     outcome.reusable = outcome.clean = true;  // nothing was sent
     return outcome;
   }
-  std::string text = request(path, host, extra, flags);
+  std::string text = request(path, host, port, extra, flags);
   long long sent = sock_send(sock, text.data(), text.size(), webTimeoutMs);
   if (verboseLevel) {
     printmsg(outStream, "write_socket(%d) t=%d: -> %lld [%30.30s]\n", sock, timerread() - start,
@@ -285,8 +287,9 @@ int OpSock(const char* host, int port, int mode) {
 }
 
 long long read_socket(const char* path, int sock, const char* host, const char* extra,
-                      std::string* body, const char* file, std::string* header, int flags) {
-  return exchange(path, sock, host, extra, body, file, header, flags).result;
+                      std::string* body, const char* file, std::string* header, int flags,
+                      int port) {
+  return exchange(path, sock, host, port, extra, body, file, header, flags).result;
 }
 
 long long web_get(const char* path, const char* host, int port, const char* extra,
@@ -306,14 +309,14 @@ long long web_get(const char* path, const char* host, int port, const char* extr
   }
   if (keep) *kept = 0;
   if (sock < 0) return -1;
-  Outcome outcome = exchange(path, sock, host, extra, body, file, header, flags);
+  Outcome outcome = exchange(path, sock, host, port, extra, body, file, header, flags);
   if (reused && outcome.stale) {
     // The server closed the kept connection while it was idle; a GET may
     // safely be sent again on a fresh one.
     sock_release(sock);
     sock = OpSock(host, port, 1);
     if (sock < 0) return -1;
-    outcome = exchange(path, sock, host, extra, body, file, header, flags);
+    outcome = exchange(path, sock, host, port, extra, body, file, header, flags);
   }
   if (keep && outcome.reusable) {
     *kept = sock;

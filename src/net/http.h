@@ -20,6 +20,7 @@ inline constexpr int kWebProgress = 0x40;    // progress bar for bodies over 100
 inline constexpr std::size_t kMaxRequestPath = 1020;
 inline constexpr std::size_t kMaxExtraHeader = 4096;
 inline constexpr int kConnectTries = 60;
+inline constexpr int kDefaultWebPort = 80;  // the one port "Host: " leaves unnamed
 inline constexpr std::size_t kMaxMemoryBody = std::size_t{256} << 20;
 // An error page is read and dropped, so that the connection stays usable,
 // up to this size; a larger one costs the connection.
@@ -50,9 +51,11 @@ long long web_get(const char* path, const char* host, int port, const char* extr
                   std::string* body, const char* file, std::string* header, int flags,
                   int32_t* kept);
 
-// Sends the request on `sock` and reads the reply; results as web_get.
+// Sends the request on `sock`, connected to host:port, and reads the reply;
+// results as web_get.
 long long read_socket(const char* path, int sock, const char* host, const char* extra,
-                      std::string* body, const char* file, std::string* header, int flags);
+                      std::string* body, const char* file, std::string* header, int flags,
+                      int port = kDefaultWebPort);
 
 // Closes a connection politely: stops sending, reads and drops what the
 // peer still sends (132 bytes at a time, within the time-out and

@@ -54,6 +54,11 @@ long long getinto(const ScriptedServer& server, const char* path, const char* fi
                  flags | kWebToFile, nullptr);
 }
 
+// What "Host: " names for the test server: the address and its port.
+std::string hostport(const ScriptedServer& server) {
+  return "127.0.0.1:" + std::to_string(server.port);
+}
+
 // Shortens the time-out for one test.
 struct ShortTimeout {
   explicit ShortTimeout(int ms) : saved(webTimeoutMs) { webTimeoutMs = ms; }
@@ -91,16 +96,34 @@ TEST(WebRequestTest, KeepAliveRequestNamesHostAndCarriesTheExtraLine) {
   closeconnection(&kept);
   auto requests = server.requests();
   ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0],
-            "GET /p/current.xml HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-            "Authorization: Basic dXNlcjpwdw==\r\n\r\n");
+  EXPECT_EQ(requests[0], "GET /p/current.xml HTTP/1.1\r\nHost: " + hostport(server) +
+                             "\r\nAuthorization: Basic dXNlcjpwdw==\r\n\r\n");
+}
+
+TEST(WebRequestTest, HostNamesThePortUnlessItIsTheDefault) {
+  ScriptedServer server(serving(ok("x")));
+  int sock = OpSock("127.0.0.1", server.port, 1);
+  ASSERT_GT(sock, 0);
+  std::string body;
+  // The connection goes to the test server; the request speaks of port 80.
+  EXPECT_EQ(read_socket("/a", sock, "127.0.0.1", nullptr, &body, nullptr, nullptr, kWebKeepAlive),
+            1);
+  EXPECT_EQ(read_socket("/b", sock, "127.0.0.1", nullptr, &body, nullptr, nullptr, kWebKeepAlive,
+                        8080),
+            1);
+  web_close(sock);
+  auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0], "GET /a HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+  EXPECT_EQ(requests[1], "GET /b HTTP/1.1\r\nHost: 127.0.0.1:8080\r\n\r\n");
 }
 
 TEST(WebRequestTest, ExtraTextAloneAddsHostToAnOldStyleRequest) {
   ScriptedServer server(once(ok("")));
   std::string body;
   EXPECT_EQ(get(server, "/x", &body, 0, nullptr, "X-One: 1"), 0);
-  EXPECT_EQ(server.requests().at(0), "GET /x HTTP/1.0\r\nHost: 127.0.0.1\r\nX-One: 1\r\n\r\n");
+  EXPECT_EQ(server.requests().at(0),
+            "GET /x HTTP/1.0\r\nHost: " + hostport(server) + "\r\nX-One: 1\r\n\r\n");
 }
 
 TEST(WebRequestTest, TabBecomesBlankAndOtherControlBytesCutThePath) {
@@ -121,7 +144,7 @@ TEST(WebRequestTest, ExtraTextCannotEndTheHeaderEarly) {
   std::string body;
   get(server, "/x", &body, 0, nullptr, "A: 1\r\n\r\nB: 2\n\nC:\x01 3\r");
   EXPECT_EQ(server.requests().at(0),
-            "GET /x HTTP/1.0\r\nHost: 127.0.0.1\r\nA: 1\r\nB: 2\r\nC: 3\r\n\r\n");
+            "GET /x HTTP/1.0\r\nHost: " + hostport(server) + "\r\nA: 1\r\nB: 2\r\nC: 3\r\n\r\n");
 }
 
 TEST(WebRequestTest, OverlongPathOrExtraTextIsRefusedUnsent) {
@@ -441,7 +464,10 @@ TEST(WebReportTest, VerboseRunReportsEachStep) {
   EXPECT_NE(report.find("OpSock(127.0.0.1," + port + ",1) -> "), std::string::npos) << report;
   EXPECT_NE(report.find("web_get(/r.txt,1o,0) "), std::string::npos) << report;
   EXPECT_NE(report.find(reuse), std::string::npos) << report;
-  EXPECT_NE(report.find(": -> 40 [GET /r.txt HTTP/1.1\r\nHost: 127]\n"), std::string::npos);
+  std::string sent = std::to_string(41 + port.size());  // the request with "Host: 127.0.0.1:port"
+  EXPECT_NE(report.find(": -> " + sent + " [GET /r.txt HTTP/1.1\r\nHost: 127]\n"),
+            std::string::npos)
+      << report;
   EXPECT_NE(report.find(" read("), std::string::npos);
   EXPECT_NE(report.find("\nread_socket("), std::string::npos);
   EXPECT_NE(report.find(": 200 -> 5/5/"), std::string::npos) << report;
