@@ -108,12 +108,12 @@ long long WebReply::header_feed(const char* data, std::size_t n) {
     linelen_ = 0;
     if (!blank) continue;
     // The header may end with CR LF CR LF or with LF LF alike.
-    if (header.size() + i + 1 > kMaxReplyHeader) return fail();
+    if (interim_ + header.size() + i + 1 > kMaxReplyHeader) return fail();
     header.append(data, i + 1);
     if (header_end() < 0) return -1;
     return static_cast<long long>(i + 1);
   }
-  if (header.size() + n > kMaxReplyHeader) return fail();
+  if (interim_ + header.size() + n > kMaxReplyHeader) return fail();
   header.append(data, n);
   return static_cast<long long>(n);
 }
@@ -127,7 +127,9 @@ int WebReply::header_end() {
   int64_t code = web_number(text.data() + 9, eol - 9);
   if (code < 100 || code > 999) return static_cast<int>(fail());
   if (code < 200) {
-    // An interim reply: the real one follows on the same connection.
+    // An interim reply: the real one follows on the same connection. They
+    // share the header's bound, or a server could send them without end.
+    interim_ += header.size();
     header.clear();
     return 0;
   }

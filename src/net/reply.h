@@ -10,7 +10,8 @@
 
 namespace trosk {
 
-inline constexpr std::size_t kMaxReplyHeader = std::size_t{64} << 10;  // header or trailer
+// Header (interim replies included) or trailer.
+inline constexpr std::size_t kMaxReplyHeader = std::size_t{64} << 10;
 inline constexpr std::size_t kMaxChunkLine = 4096;                      // size and extensions
 
 // Receives body bytes; returns false to stop the reply.
@@ -68,6 +69,7 @@ struct WebReply {
   int phase_ = 0;            // chunk-size line: 0 digits, 1 blanks, 2 extensions
   bool cr_ = false;          // a CR was seen where a line end may follow
   std::size_t extra_ = 0;    // bytes of the chunk line or of the trailer so far
+  std::size_t interim_ = 0;  // bytes of interim (1xx) replies before the header
 };
 
 // Reads a status or "Content-Length: " value: blanks are skipped; a field

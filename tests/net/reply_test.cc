@@ -173,6 +173,21 @@ TEST(WebReplyFailureTest, HeaderIsBounded) {
             -1);
 }
 
+TEST(WebReplyFailureTest, InterimRepliesShareTheHeaderBound) {
+  std::string interim = "HTTP/1.1 100 Continue\r\n\r\n";
+  std::string few;
+  for (int i = 0; i < 10; ++i) few += interim;
+  EXPECT_EQ(whole(few + "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok").body, "ok");
+  // A server that never stops sending interim replies fails the reply.
+  WebReply reply;
+  auto sink = [](const char*, std::size_t) { return true; };
+  long long result = 0;
+  for (std::size_t sent = 0; result >= 0 && sent <= 2 * kMaxReplyHeader; sent += interim.size()) {
+    result = reply.feed(interim.data(), interim.size(), sink);
+  }
+  EXPECT_EQ(result, -1);
+}
+
 TEST(WebReplyFailureTest, LengthRules) {
   const char* head = "HTTP/1.1 200 OK\r\n";
   EXPECT_EQ(whole(std::string(head) + "Content-Length: 99999999999999999999\r\n\r\n").result, -1);
