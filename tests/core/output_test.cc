@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "core/timer.h"
@@ -26,6 +27,32 @@ TEST(PrintmsgTest, FirstMessageEmptiesTheFileLaterOnesAppend) {
   closeoutput();
   printmsg(nullptr, "three\n");
   EXPECT_EQ(readfile(kOutputFileName), "three\n");
+}
+
+TEST(PrintmsgTest, UnopenableFileLosesTheMessageAndTheNextOneTriesAgain) {
+  ScratchDir dir;
+  std::filesystem::create_directory(kOutputFileName);  // in the way of the file
+  EXPECT_EQ(printmsg(nullptr, "lost\n"), -1);
+  std::filesystem::remove(kOutputFileName);
+  EXPECT_EQ(printmsg(nullptr, "kept\n"), 0);
+  EXPECT_EQ(readfile(kOutputFileName), "kept\n");
+}
+
+TEST(AlertboxTest, TextIsBoundedAndOnlyANegativeCodeEndsTheProcess) {
+  FakeFrontend ui;
+  std::string huge(400, 'a');
+  EXPECT_EQ(alertbox(huge.c_str(), 0), 0);
+  EXPECT_EQ(alertbox("note", 1), 0);
+  ASSERT_EQ(ui.alerts.size(), 2u);
+  EXPECT_EQ(ui.alerts[0], std::string(kAlertSize, 'a'));
+  EXPECT_EQ(ui.alerts[1], "note");
+  try {
+    alertbox("fatal", -7);
+    FAIL() << "alertbox returned";
+  } catch (const QuitCalled& q) {
+    EXPECT_EQ(q.code, -7);
+  }
+  EXPECT_EQ(ui.alerts.back(), "fatal");
 }
 
 TEST(ErrormsgTest, AlertsWithPrefixAndEndsWithMinusOne) {
