@@ -141,8 +141,10 @@ void measure(Run& r, Entry& e) {
     e.exists = fullstats(e.name, &e.L) >= 0;
   }
   if (!e.exists || !e.logged) {
+    // "missing" says that a logged file has gone; a file the log never held
+    // gets its first entry without a status.
     e.rewrite = true;
-    e.status = e.exists ? 0 : kStatusMissing;
+    e.status = e.logged ? kStatusMissing : 0;
     return;
   }
   int bits = cmpchecks(e.G, e.L, quick ? kCompareStampOnly : 0);

@@ -481,6 +481,22 @@ TEST_F(Downloaded, VerifyRefreshesTheLocalLog) {
   EXPECT_EQ(readfile(work / "a.txt"), "alpha changed\n");  // verify transfers nothing
 }
 
+TEST_F(Downloaded, VerifyMarksOnlyLoggedFilesMissing) {
+  hostversion(1, 1,
+              {{.name = "a.txt", .content = "alpha\n", .date = 20000101, .time = 120000},
+               {.name = "b.txt", .content = "bravo\n", .date = 20991231, .time = 120000},
+               {.name = "c.txt", .content = "charlie\n"},
+               {.name = "d.txt", .content = "delta\n"},
+               {.name = "e.txt", .content = "echo\n"},
+               {.name = "f.txt", .content = "foxtrot\n"}});
+  fs::remove(work / "d.txt");
+  EXPECT_EQ(run(CMD_VERIFY), 1);
+  EXPECT_NE(output().find("Verified local log file -- 2 entries updated\n"), std::string::npos);
+  std::string log = readfile(work / "trosk_proj.xml");
+  EXPECT_NE(log.find("<name>d.txt</name>\n  <status>missing</status>\n"), std::string::npos);
+  EXPECT_NE(log.find("<name>f.txt</name>\n </file>\n"), std::string::npos);  // never held
+}
+
 TEST_F(Downloaded, VerifyWithoutHostLogReportsTheFailure) {
   fs::remove_all(versiondir(1));
   EXPECT_EQ(run(CMD_VERIFY), 1);
