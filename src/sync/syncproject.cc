@@ -122,8 +122,6 @@ void readlocallog(const RunSettings& settings, ProjectEntry& entry, Choice& c, L
   if (!settings.hostName && host[0]) sethost(c, host);
   c.haveV = xmlgetint(local.log(), "pversion", 0);
   c.haveS = xmlgetint(local.log(), "subversion", 0);
-  entry.version = c.haveV;
-  entry.subversion = c.haveS;
 }
 
 // The catalogue's numbers and the checks on them. Returns 1 to go on, 0
@@ -275,6 +273,10 @@ int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int versi
   } else if (!newlocallog(c, local, &flags)) {
     return 0;
   }
+  // Also for a new log: a version the entry brought from the project list
+  // would keep the comparison from recording the version fetched.
+  entry.version = c.haveV;
+  entry.subversion = c.haveS;
   setport(c, settings, entry);
   if (!entry.hostPath) entry.hostPath = entry.host;
   if (!entry.hostPath[0]) {

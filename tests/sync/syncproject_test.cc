@@ -342,6 +342,18 @@ TEST_F(SyncProject, CatalogueChoosesTheReleaseVersion) {
   EXPECT_EQ(readfile(work / "a.txt"), "three\n");
 }
 
+TEST_F(SyncProject, NewLogRecordsTheVersionFetchedWhateverTheListSaid) {
+  catalogue("  <stable>2</stable>\n");
+  hostversion(2, 1, {{.name = "a.txt", .content = "two\n"}});
+  entry.version = 2;  // as a "version" element of the project list sets it
+  EXPECT_EQ(run(CMD_DOWNLOAD | CMD_INIT), 1);
+  EXPECT_EQ(readfile(work / "a.txt"), "two\n");
+  EXPECT_NE(readfile(work / "trosk_proj.xml").find("<pversion>2</pversion>"), std::string::npos);
+  closeoutput();
+  EXPECT_EQ(run(CMD_STATUS), 1);
+  EXPECT_NE(output().find("Have= 2/1  Want= 2/0\n"), std::string::npos);
+}
+
 TEST_F(SyncProject, StableZeroFallsBackToPversion) {
   catalogue("  <stable>0</stable>\n  <pversion>7</pversion>\n");
   hostversion(7, 1, {{.name = "a.txt", .content = "seven\n"}});
