@@ -7,6 +7,7 @@
 #include "core/output.h"
 #include "core/strutil.h"
 #include "net/fetch.h"
+#include "repo/hostops.h"
 #include "repo/projectlog.h"
 #include "xml/xmlwrite.h"
 
@@ -36,11 +37,6 @@ int wordindex(XmlNode* project, const char* child, const char* const* words) {
   return value ? findkey(value, words) + 1 : 0;
 }
 
-int numberfield(XmlNode* project, const char* child, int fallback) {
-  const char* value = xmlpathval(project, child);
-  return value && isnumber(value) ? static_cast<int>(std::atof(value)) : fallback;
-}
-
 ProjectEntry readentry(XmlNode* project) {
   ProjectEntry e;
   copyfield(project, "name", e.name, sizeof e.name);
@@ -54,8 +50,8 @@ ProjectEntry readentry(XmlNode* project) {
   copyfield(project, "suffix", e.suffix, sizeof e.suffix);
   e.status = static_cast<uint8_t>(wordindex(project, "status", kStatusWords));
   e.release = static_cast<uint8_t>(wordindex(project, "release", kReleaseWords));
-  e.version = numberfield(project, "version", 0);
-  e.backup = static_cast<int8_t>(numberfield(project, "backup", 1));
+  e.version = xmlgetint(project, "version", 0);
+  e.backup = static_cast<int8_t>(xmlgetint(project, "backup", 1));
   return e;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -324,7 +325,12 @@ int xmlgetint(XmlNode* node, const char* name, int fallback) {
   if (!found) return fallback;
   const char* text = xmlval(found);
   if (!isnumber(text)) return fallback;
-  return static_cast<int>(std::atof(text));
+  // A run of digits may stand for more than an int holds (a host's file
+  // says what it likes); converting such a value would be undefined.
+  double value = std::atof(text);
+  if (value >= static_cast<double>(std::numeric_limits<int>::max()))
+    return std::numeric_limits<int>::max();
+  return static_cast<int>(value);
 }
 
 int xmldelchild(XmlNode* node, const char* name) {

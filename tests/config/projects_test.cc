@@ -173,10 +173,11 @@ TEST_F(ProjectsTest, LongValuesAreCutToTheFields) {
   std::string longname(100, 'n');
   writefile("trosk_project.xml",
             "<trosk><project><name>" + longname + "</name><suffix>.abcdefghijklmnop</suffix>"
-            "</project></trosk>");
+            "<version>" + std::string(400, '9') + "</version></project></trosk>");
   readprojects(kProjectListName);
   EXPECT_EQ(std::string(projectTable[0].name), std::string(63, 'n'));
   EXPECT_STREQ(projectTable[0].suffix, ".abcdefghij");
+  EXPECT_EQ(projectTable[0].version, 2147483647);  // held at the largest number, never wrapped
 }
 
 }  // namespace

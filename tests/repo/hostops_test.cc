@@ -395,6 +395,11 @@ TEST(XmlHelpers, GetIntAndDeleteChild) {
   EXPECT_EQ(xmlgetint(t.get(), "e", -1), 5);  // found below a child too
   EXPECT_EQ(xmlgetint(t.get(), "none", -2), -2);
   EXPECT_EQ(xmlgetint(nullptr, "a", -3), -3);
+  XmlTree big(xmlnode(nullptr, "trosk"));
+  xmladdval(big.get(), "huge", "99999999999999999999", kXmlText);
+  xmladdval(big.get(), "edge", "2147483647", kXmlText);
+  EXPECT_EQ(xmlgetint(big.get(), "huge", -1), 2147483647);  // held at the largest int
+  EXPECT_EQ(xmlgetint(big.get(), "edge", -1), 2147483647);
   xmldelchild(t.get(), "a");
   EXPECT_EQ(xmlgetint(t.get(), "a", -1), -1);
   xmldelchild(t.get(), "e");  // not a direct child: stays
