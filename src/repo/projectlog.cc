@@ -195,12 +195,14 @@ long readnumber(std::string_view text) {
   return std::strtol(buf, nullptr, 10);
 }
 
-double readdecimal(std::string_view text) {
+// Read as a float directly: a text beyond a float's range then gives
+// infinity instead of an undefined conversion from double.
+float readdecimal(std::string_view text) {
   char buf[kNumberText + 1];
   std::size_t n = text.size() < kNumberText ? text.size() : kNumberText;
   std::memcpy(buf, text.data(), n);
   buf[n] = '\0';
-  return std::strtod(buf, nullptr);
+  return std::strtof(buf, nullptr);
 }
 
 // Node references in the trace are only told apart, not followed.
@@ -253,7 +255,7 @@ int checknode(XmlNode* entry, FileStats* stats) {
     } else if (take(5, "time")) {
       stats->time = static_cast<int32_t>(readnumber(v));
     } else if (take(6, "version")) {
-      stats->version = static_cast<float>(readdecimal(v));
+      stats->version = readdecimal(v);
     }
   }
   timerlog(kTimeChecknode, start, "checknode");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include "core/output.h"
@@ -244,6 +245,15 @@ TEST(CheckNode, ReadsBackWhatAddfilenodeWrote) {
   EXPECT_EQ(back.time, st.time);
   EXPECT_FLOAT_EQ(back.version, 1.5f);
   forgetlogindex(doc.root.get());
+}
+
+TEST(CheckNode, VersionBeyondAFloatReadsAsInfinity) {
+  Log log;
+  XmlNode* e = addnamed(log.root(), "file", "a");
+  xmladdval(e, "version", "1e39", kXmlText);  // a host log may hold anything
+  FileStats back;
+  checknode(e, &back);
+  EXPECT_EQ(back.version, std::numeric_limits<float>::infinity());
 }
 
 TEST(CheckNode, LongNamesSurviveTheWriterAndReader) {
