@@ -58,7 +58,7 @@ std::string request(const char* path, const char* host, int port, const char* ex
   if ((flags & kWebKeepAlive) || extra) {
     text += "Host: ";
     appendclean(text, host ? host : "");
-    // A server with several sites on several ports tells them apart by this.
+    // HTTP/1.1 wants the port named whenever it is not the default one.
     if (port != kDefaultWebPort) text += ":" + std::to_string(port);
     text += "\r\n";
   }
