@@ -76,7 +76,7 @@ int DoTrosk(int first, int count, int flags, RunSettings& settings) {
 int runcommandline(int argc, char** argv) {
   int flags = parseoptions(runSettings, argv, argc);
   if (runSettings.peerMode == 0) showbanner();
-  int index = selectproject(flags, runSettings);
+  int index = selectproject(runSettings);
   if (!(flags & kRunOps)) flags |= CMD_STATUS;
   int count = runSettings.projectName ? 1 : runSettings.projectCount - index;
   DoTrosk(index, count, flags, runSettings);

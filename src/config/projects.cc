@@ -129,7 +129,7 @@ int addproject(const char* name, RunSettings& settings) {
   return settings.projectCount - 1;
 }
 
-int selectproject(int flags, RunSettings& settings) {
+int selectproject(RunSettings& settings) {
   const char* user = std::getenv("USER");
   copystr(user ? user : "", userEnv, kNameSize - 1);
   projectTable.clear();
@@ -140,7 +140,6 @@ int selectproject(int flags, RunSettings& settings) {
   }
   settings.projectCount = readprojects(kProjectListName);
   settings.listChanged = settings.projectCount == 0 ? 1 : 0;
-  if (settings.projectCount > 0 && (flags & CMD_LIST_ALL) && promptLevel > 0) promptLevel = -1;
   if (!settings.projectName && settings.projectCount == 0) {
     static char answer[kTextAnswerMax + 1];
     if (askuser("Enter project name: ", answer, nullptr) == 0) errormsg("No project found");

@@ -27,6 +27,6 @@ int addproject(const char* name, RunSettings& settings);
 // Loads the list, sets the credential, asks for a project name when there is
 // neither a name nor a list ("No project found" ends the run on an empty
 // answer) and returns the index of the run's first project.
-int selectproject(int flags, RunSettings& settings);
+int selectproject(RunSettings& settings);
 
 }  // namespace trosk

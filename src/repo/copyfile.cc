@@ -42,13 +42,14 @@ long long transfer(FILE* in, FILE* out, int flags) {
   return std::ferror(in) ? -1 : total;
 }
 
-// Writes beside `dest`, syncs, and renames over it.
-long long replace(FILE* in, const std::string& dest, int flags) {
+// Writes beside `dest` and renames over it; with `sync` the file is on disk
+// before it takes the name.
+long long replace(FILE* in, const std::string& dest, int flags, bool sync) {
   AtomicFile out(dest.c_str());
   if (!out.stream()) return -2;
   long long n = transfer(in, out.stream(), flags);
   if (n < 0) return n;
-  return out.commit(true) == 0 ? n : -2;
+  return out.commit(sync) == 0 ? n : -2;
 }
 
 // Claims the first free "<dest>_v<N><suffix>" with an exclusive create, so
@@ -67,12 +68,15 @@ std::string claimname(const char* dest, const char* suffix) {
 }
 
 // The content goes into a temporary file that replaces the (empty) claimed
-// name only when complete; on failure the claim is given up again.
+// name only when complete; on failure the claim is given up again. Stored
+// copies are not synced one by one (thousands of flushes would dominate a
+// large add): the caller flushes the store once with syncstore before it
+// writes the log that names them.
 long long storeunique(FILE* in, const char* dest, int flags, const char* suffix,
                       std::string* stored) {
   std::string name = claimname(dest, suffix);
   if (name.empty()) return -2;
-  long long n = replace(in, name, flags);
+  long long n = replace(in, name, flags, false);
   if (n < 0) {
     ::unlink(name.c_str());
     return n;
@@ -95,10 +99,18 @@ long long copyfile(const char* source, const char* dest, int flags, const char* 
   } else if (flags & kCopyUnique) {
     result = storeunique(in.get(), dest, flags, suffix, stored);
   } else {
-    result = replace(in.get(), dest, flags);
+    result = replace(in.get(), dest, flags, true);
     if (result >= 0 && stored) *stored = dest;
   }
   timerlog(kTimeCopyfile, start, "copyfile");
+  return result;
+}
+
+int syncstore(const char* path) {
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -2;
+  int result = ::syncfs(fd) == 0 ? 0 : -2;
+  ::close(fd);
   return result;
 }
 

@@ -18,6 +18,10 @@ inline constexpr int kCopyUnique = 0x80;  // store as name + "_v%d%s", first fre
 long long copyfile(const char* source, const char* dest, int flags, const char* suffix,
                    std::string* stored);
 
+// Flushes to disk what was written on the file system that holds `path`, so
+// that the files a log is about to name are there before the log. Returns 0,
+// or -2 when the flush failed.
+int syncstore(const char* path);
 // Makes the missing parent directories of `path` with `dirmode`, then opens
 // it with `mode`. Null on failure.
 FILE* mkp(const char* path, const char* mode, int dirmode);

@@ -203,6 +203,7 @@ void addone(const char* name, XmlNode* log, const HostRun& run, const ProjectEnt
 // log and writes the subversion's copy, each atomically: the host's log is
 // never missing, even when a write fails half-way.
 void writelogs(XmlNode* log, const HostRun& run, const ProjectEntry& entry) {
+  if (syncstore(run.versiondir.c_str()) < 0) writefailed(run.versiondir);
   if (xmlsave(kStageFile, nullptr, log, 0) < 0) writefailed(kStageFile);
   char snapshot[kPathSize];
   std::snprintf(snapshot, sizeof snapshot, "/trosk_%s_%d.xml", entry.name, run.subversion);

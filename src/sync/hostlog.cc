@@ -25,7 +25,7 @@ void publish(const std::string& target) {
   printmsg(outStream, "   %s ...\n", target.c_str());
   if (copyfile(kStageFile, target.c_str(), 0, nullptr, nullptr) < 0) {
     std::remove(kStageFile);
-    errormsg("error writing host file: %s", target.c_str());
+    errormsg("Error writing file: %s", target.c_str());
   }
 }
 
@@ -34,8 +34,11 @@ void publish(const std::string& target) {
 int writehostlogs(const ProjectEntry& entry, const char* hostroot, XmlNode* log,
                   const char* remotepath, int version, int subversion) {
   setchildint(log, "subversion", subversion);
+  char versiondir[2 * kPathSize];
+  std::snprintf(versiondir, sizeof versiondir, "%s/%s", hostroot, versionPath);
+  if (syncstore(versiondir) < 0) errormsg("Error writing file: %s", versiondir);
   StageFile stage;
-  if (xmlsave(kStageFile, nullptr, log, 0) < 0) errormsg("error writing file: %s", kStageFile);
+  if (xmlsave(kStageFile, nullptr, log, 0) < 0) errormsg("Error writing file: %s", kStageFile);
   publish(std::string(hostroot) + remotepath);
   char frozen[3 * kPathSize];
   std::snprintf(frozen, sizeof frozen, "%s/%s/trosk_%s_%d.xml", hostroot, versionPath, entry.name,

@@ -291,7 +291,7 @@ void writelocallog(Run& r) {
   bool published = !r.upload || r.uploaded > 1;
   setchildint(r.local, "subversion", published ? r.subversion : r.subversion - 1);
   if (xmlsave(r.localname, nullptr, r.local, 0) < 0)
-    errormsg("error writing file: %s", r.localname);
+    errormsg("Error writing file: %s", r.localname);
   printmsg(outStream, "   %s\n", r.localname);
 }
 

@@ -111,13 +111,13 @@ TEST_F(ProjectsTest, WrittenListKeepsOrderAndLeavesOutPlatformVersionPort) {
 
 TEST_F(ProjectsTest, AccessOptionDecidesTheCredential) {
   runSettings.projectName = "demo";
-  selectproject(0, runSettings);
+  selectproject(runSettings);
   EXPECT_STREQ(runSettings.accessToken, kBuiltinCredential);
   accessOption = "0";
-  selectproject(0, runSettings);
+  selectproject(runSettings);
   EXPECT_EQ(runSettings.accessToken, nullptr);
   accessOption = "dXNlcjpwdw==";
-  selectproject(0, runSettings);
+  selectproject(runSettings);
   EXPECT_STREQ(runSettings.accessToken, "dXNlcjpwdw==");
 }
 
@@ -129,7 +129,7 @@ TEST_F(ProjectsTest, NewProjectIsAppendedFromTheSettings) {
   runSettings.suffix = ".z";
   runSettings.backup = 0;
   runSettings.addCount = 1;
-  int index = selectproject(0, runSettings);
+  int index = selectproject(runSettings);
   EXPECT_EQ(index, 2);
   EXPECT_EQ(runSettings.projectCount, 3);
   EXPECT_EQ(runSettings.listChanged, 1);
@@ -142,26 +142,26 @@ TEST_F(ProjectsTest, NewProjectIsAppendedFromTheSettings) {
   EXPECT_EQ(z.hostPath, z.host);
 }
 
-TEST_F(ProjectsTest, ListedProjectIsFoundAndListAllSilencesQuestions) {
+TEST_F(ProjectsTest, ListedProjectIsFoundByAbbreviation) {
   writefile("trosk_project.xml", kList);
   runSettings.projectName = "ALPHAB";
-  EXPECT_EQ(selectproject(CMD_LIST_ALL, runSettings), 0);
+  EXPECT_EQ(selectproject(runSettings), 0);
   EXPECT_EQ(runSettings.listChanged, 0);
-  EXPECT_EQ(promptLevel, -1);
+  EXPECT_EQ(promptLevel, 1);  // listing all files still asks before overwriting
   runSettings.projectName = nullptr;
-  EXPECT_EQ(selectproject(0, runSettings), 0);  // every listed project from the first
+  EXPECT_EQ(selectproject(runSettings), 0);  // every listed project from the first
 }
 
 TEST_F(ProjectsTest, AsksForANameWhenThereIsNoList) {
   ui.answers = {"  newproj  "};
-  EXPECT_EQ(selectproject(0, runSettings), 0);
+  EXPECT_EQ(selectproject(runSettings), 0);
   EXPECT_EQ(ui.questions.at(0), "Enter project name: ");
   EXPECT_STREQ(runSettings.projectName, "newproj");
   EXPECT_STREQ(projectTable.at(0).name, "newproj");
   runSettings.projectName = nullptr;
   projectTable.clear();
   try {
-    selectproject(0, runSettings);
+    selectproject(runSettings);
     FAIL();
   } catch (const QuitCalled& q) {
     EXPECT_EQ(q.code, -1);

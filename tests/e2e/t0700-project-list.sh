@@ -157,4 +157,15 @@ expect_grep "<name>P4</name>" trosk_project.xml
 expect_grep "<name>P2</name>" trosk_project.xml
 expect_grep "<host>$WEBHOST</host>" trosk_project.xml
 
+test_case "listing every file still asks before a modified file is replaced"
+workdir listall
+run "y\ny\n" -- P3 -host "$H" -download
+expect_rc 0
+expect_file trosk_project.xml
+printf 'a longer local edit\n' >P3.txt
+run "n\n" -- P3 -download -V
+expect_rc 0
+expect_err "Update local file <P3.txt> (y/n/AllYes/diff)? "
+expect_content P3.txt "a longer local edit\n"
+
 finish

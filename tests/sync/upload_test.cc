@@ -104,7 +104,7 @@ TEST_F(Upload, HostLogThatCannotBeWrittenEndsTheRun) {
   writefile(work / "a.txt", "alpha, edited\n");
   front.answers = {"y"};
   EXPECT_THROW(upload(), QuitCalled);
-  EXPECT_EQ(lastalert(), "TROSK error -- error writing host file: " +
+  EXPECT_EQ(lastalert(), "TROSK error -- Error writing file: " +
                              (versiondir(1) / "trosk_proj_2.xml").string());
   EXPECT_FALSE(fs::exists(work / kStageFile));
   EXPECT_EQ(readfile(work / "trosk_proj.xml").find("<subversion>2</subversion>"),
