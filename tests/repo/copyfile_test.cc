@@ -104,6 +104,16 @@ TEST(CopyFileUnique, FirstFreeNumberWithSuffix) {
   EXPECT_EQ(stored, "v/a.txt_v1");
 }
 
+TEST(CopyFileUnique, StoredCopiesAreFlushedByOneSyncOfTheStore) {
+  ScratchDir dir;
+  writefile("a.txt", "alpha");
+  std::string stored;
+  ASSERT_EQ(copyfile("a.txt", "store/a.txt", kCopyUnique, nullptr, &stored), 5);
+  EXPECT_EQ(readfile(stored), "alpha");
+  EXPECT_EQ(syncstore("store"), 0);
+  EXPECT_EQ(syncstore("no-such-directory"), -2);
+}
+
 TEST(CopyFileUnique, ConcurrentWritersNeverShareAName) {
   ScratchDir dir;
   constexpr int kWriters = 6;
