@@ -198,106 +198,131 @@ long long vtpencode(FILE* in, FILE* out) {
   return written;
 }
 
+namespace {
+
+// Each step takes one byte of its part of the armour; false means corrupt.
+
+bool takemagic(VtpDecoder& d, unsigned char c) {
+  if (c != static_cast<unsigned char>(kVtpMagic[d.header.size()])) return false;
+  d.header.push_back(static_cast<char>(c));
+  if (d.header.size() == kVtpMagic.size()) {
+    d.header.clear();
+    d.state = kHeader;
+  }
+  return true;
+}
+
+// Collects header or trailer text up to its "]"; true with `closed` set
+// when the "]" arrived.
+bool collect(VtpDecoder& d, unsigned char c, bool* closed) {
+  *closed = c == ']';
+  if (*closed) return true;
+  if (d.header.size() >= kMaxHeader || c == '\n' || c == '\r') return false;
+  d.header.push_back(static_cast<char>(c));
+  return true;
+}
+
+bool takeheader(VtpDecoder& d, unsigned char c) {
+  bool closed;
+  if (!collect(d, c, &closed)) return false;
+  if (!closed) return true;
+  bool encodingok = true;
+  bool parsed = fields(d.header, [&](std::string_view key, std::string_view value) {
+    if (key == "NB") {
+      if (d.announced >= 0) return false;
+      d.announced = fieldnumber(value, 10);
+      return d.announced >= 0 && d.announced <= kMaxDecoded;
+    }
+    if (key == "ENC") encodingok = value == "B64";
+    return true;
+  });
+  if (!parsed || !encodingok || d.announced < 0) return false;
+  d.header.clear();
+  d.state = kBody;
+  return true;
+}
+
+bool takepad(VtpDecoder& d) {
+  if (d.pads == 0) {
+    // Only the last group may be short, and its unused bits are zero.
+    if (d.quantum < 2 || d.bits != 0) return false;
+    d.pads = 4 - d.quantum;
+  }
+  if (d.quantum == 0) return false;
+  d.quantum = (d.quantum + 1) & 3;
+  if (d.quantum == 0) {
+    d.nbits = 0;
+    d.pads = -1;  // group closed: only the trailer may follow
+  }
+  return true;
+}
+
+bool takebody(VtpDecoder& d, unsigned char c, Output& out) {
+  uint8_t v = kClass[c];
+  if (v < 64) {
+    if (d.pads != 0) return false;
+    d.bits = (d.bits << 6) | v;
+    d.nbits += 6;
+    d.quantum = (d.quantum + 1) & 3;
+    if (d.nbits >= 8) {
+      d.nbits -= 8;
+      if (!out.put(static_cast<unsigned char>(d.bits >> d.nbits))) return false;
+      d.bits &= (1u << d.nbits) - 1;
+    }
+    return true;
+  }
+  if (v == kSkip) return true;
+  if (v == kPad) return takepad(d);
+  if (v != kOpen || d.quantum != 0) return false;
+  d.header.assign(1, '[');
+  d.state = kTrailer;
+  return true;
+}
+
+bool taketrailer(VtpDecoder& d, unsigned char c) {
+  bool closed;
+  if (!collect(d, c, &closed)) return false;
+  if (!closed) return true;
+  std::string_view text = d.header;
+  if (text.substr(0, kEndMagic.size()) != kEndMagic) return false;
+  bool parsed =
+      fields(text.substr(kEndMagic.size()), [&](std::string_view key, std::string_view value) {
+        if (key != "CRC32") return true;
+        if (d.expected >= 0 || value.size() != 8) return false;
+        d.expected = fieldnumber(value, 16);
+        return d.expected >= 0;
+      });
+  if (!parsed || d.expected < 0) return false;
+  d.header.clear();
+  d.state = kDone;
+  return true;
+}
+
+bool takebyte(VtpDecoder& d, unsigned char c, Output& out) {
+  switch (d.state) {
+    case kMagic: return takemagic(d, c);
+    case kHeader: return takeheader(d, c);
+    case kBody: return takebody(d, c, out);
+    case kTrailer: return taketrailer(d, c);
+    case kDone: return kClass[c] == kSkip;
+    default: return false;
+  }
+}
+
+}  // namespace
+
 int VtpDecoder::feed(const char* data, std::size_t n, const VtpSink& sink) {
   Output out{*this, sink, 0, {}};
-  auto fail = [this] {
-    state = kFailed;
-    return -1;
-  };
   for (std::size_t i = 0; i < n; ++i) {
-    auto c = static_cast<unsigned char>(data[i]);
-    switch (state) {
-      case kMagic:
-        if (c != static_cast<unsigned char>(kVtpMagic[header.size()])) return fail();
-        header.push_back(static_cast<char>(c));
-        if (header.size() == kVtpMagic.size()) {
-          header.clear();
-          state = kHeader;
-        }
-        break;
-      case kHeader: {
-        if (c != ']') {
-          if (header.size() >= kMaxHeader || c == '\n' || c == '\r') return fail();
-          header.push_back(static_cast<char>(c));
-          break;
-        }
-        bool encodingok = true;
-        bool parsed = fields(header, [&](std::string_view key, std::string_view value) {
-          if (key == "NB") {
-            if (announced >= 0) return false;
-            announced = fieldnumber(value, 10);
-            return announced >= 0 && announced <= kMaxDecoded;
-          }
-          if (key == "ENC") encodingok = value == "B64";
-          return true;
-        });
-        if (!parsed || !encodingok || announced < 0) return fail();
-        header.clear();
-        state = kBody;
-        break;
-      }
-      case kBody: {
-        uint8_t v = kClass[c];
-        if (v < 64) {
-          if (pads != 0) return fail();
-          bits = (bits << 6) | v;
-          nbits += 6;
-          quantum = (quantum + 1) & 3;
-          if (nbits >= 8) {
-            nbits -= 8;
-            if (!out.put(static_cast<unsigned char>(bits >> nbits))) return fail();
-            bits &= (1u << nbits) - 1;
-          }
-        } else if (v == kSkip) {
-        } else if (v == kPad) {
-          if (pads == 0) {
-            // Only the last group may be short, and its unused bits are zero.
-            if (quantum < 2 || bits != 0) return fail();
-            pads = 4 - quantum;
-          }
-          if (quantum == 0) return fail();
-          quantum = (quantum + 1) & 3;
-          if (quantum == 0) {
-            nbits = 0;
-            pads = -1;  // group closed: only the trailer may follow
-          }
-        } else if (v == kOpen) {
-          if (quantum != 0) return fail();
-          header.assign(1, '[');
-          state = kTrailer;
-        } else {
-          return fail();
-        }
-        break;
-      }
-      case kTrailer: {
-        if (c != ']') {
-          if (header.size() >= kMaxHeader || c == '\n' || c == '\r') return fail();
-          header.push_back(static_cast<char>(c));
-          break;
-        }
-        std::string_view text = header;
-        if (text.substr(0, kEndMagic.size()) != kEndMagic) return fail();
-        bool parsed = fields(text.substr(kEndMagic.size()),
-                             [&](std::string_view key, std::string_view value) {
-                               if (key != "CRC32") return true;
-                               if (expected >= 0 || value.size() != 8) return false;
-                               expected = fieldnumber(value, 16);
-                               return expected >= 0;
-                             });
-        if (!parsed || expected < 0) return fail();
-        header.clear();
-        state = kDone;
-        break;
-      }
-      case kDone:
-        if (kClass[c] != kSkip) return fail();
-        break;
-      default:
-        return -1;
+    if (!takebyte(*this, static_cast<unsigned char>(data[i]), out)) {
+      state = kFailed;
+      return -1;
     }
   }
-  if (!out.flush()) return fail();
+  if (!out.flush()) {
+    state = kFailed;
+    return -1;
+  }
   return 0;
 }
 
