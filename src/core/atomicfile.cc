@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
 namespace trosk {
@@ -28,15 +30,36 @@ AtomicFile::~AtomicFile() {
   if (!committed_ && !temp_.empty()) unlink(temp_.c_str());
 }
 
+int AtomicFile::finish(bool sync) {
+  if (!finished_ && stream_) {
+    bool ok = std::fflush(stream_) == 0 && !std::ferror(stream_);
+    if (ok && sync) ok = fsync(fileno(stream_)) == 0;
+    written_ = std::fclose(stream_) == 0 && ok;
+    stream_ = nullptr;
+    finished_ = true;
+  }
+  return written_ ? 0 : -2;
+}
+
 int AtomicFile::commit(bool sync) {
-  if (!stream_) return -2;
-  bool ok = std::fflush(stream_) == 0 && !std::ferror(stream_);
-  if (ok && sync) ok = fsync(fileno(stream_)) == 0;
-  ok = std::fclose(stream_) == 0 && ok;
-  stream_ = nullptr;
-  if (ok) ok = std::rename(temp_.c_str(), target_.c_str()) == 0;
-  committed_ = ok;
-  return ok ? 0 : -2;
+  if (finish(sync) < 0) return -2;
+  committed_ = std::rename(temp_.c_str(), target_.c_str()) == 0;
+  return committed_ ? 0 : -2;
+}
+
+int AtomicFile::commitnew(const std::string& target, bool sync) {
+  if (finish(sync) < 0) return -2;
+  if (renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+    committed_ = true;
+    return 0;
+  }
+  if (errno == EEXIST) return 1;
+  if (errno != EINVAL && errno != ENOSYS) return -2;
+  // A file system without exclusive rename: a hard link is just as exclusive.
+  if (link(temp_.c_str(), target.c_str()) != 0) return errno == EEXIST ? 1 : -2;
+  unlink(temp_.c_str());
+  committed_ = true;
+  return 0;
 }
 
 }  // namespace trosk

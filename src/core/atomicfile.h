@@ -21,12 +21,21 @@ struct AtomicFile {
   // Flushes and syncs the file (when `sync`), then renames it over the
   // target. Returns 0, or -2 when any write, the sync or the rename failed.
   int commit(bool sync = false);
+  // Like commit, but never replaces an existing file: 0 when the file took
+  // the name `target`, 1 when that name is taken (the file is kept for
+  // another name), -2 on failure.
+  int commitnew(const std::string& target, bool sync = false);
 
  private:
+  // Flushes, syncs (when `sync`) and closes the file, once. 0 or -2.
+  int finish(bool sync);
+
   std::string target_;
   std::string temp_;
   FILE* stream_ = nullptr;
   bool committed_ = false;
+  bool finished_ = false;
+  bool written_ = false;  // every write, the sync and the close succeeded
 };
 
 }  // namespace trosk

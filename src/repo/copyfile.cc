@@ -52,37 +52,28 @@ long long replace(FILE* in, const std::string& dest, int flags, bool sync) {
   return out.commit(sync) == 0 ? n : -2;
 }
 
-// Claims the first free "<dest>_v<N><suffix>" with an exclusive create, so
-// that two writers can never be given the same name. Empty on failure.
-std::string claimname(const char* dest, const char* suffix) {
-  for (int n = 1; n <= kMaxStoredVersions; ++n) {
-    std::string name = std::string(dest) + "_v" + std::to_string(n) + (suffix ? suffix : "");
-    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-    if (fd >= 0) {
-      ::close(fd);
-      return name;
-    }
-    if (errno != EEXIST) break;
-  }
-  return {};
-}
-
-// The content goes into a temporary file that replaces the (empty) claimed
-// name only when complete; on failure the claim is given up again. Stored
-// copies are not synced one by one (thousands of flushes would dominate a
-// large add): the caller flushes the store once with syncstore before it
-// writes the log that names them.
+// The content goes into a temporary file beside the destination, which then
+// takes the first free "<dest>_v<N><suffix>" by an exclusive rename: two
+// writers never get the same name, and a stored name never holds a part.
+// Stored copies are not synced one by one (thousands of flushes would
+// dominate a large add): the caller flushes the store once with syncstore
+// before it writes the log that names them.
 long long storeunique(FILE* in, const char* dest, int flags, const char* suffix,
                       std::string* stored) {
-  std::string name = claimname(dest, suffix);
-  if (name.empty()) return -2;
-  long long n = replace(in, name, flags, false);
-  if (n < 0) {
-    ::unlink(name.c_str());
-    return n;
+  AtomicFile out(dest);
+  if (!out.stream()) return -2;
+  long long n = transfer(in, out.stream(), flags);
+  if (n < 0) return n;
+  for (int v = 1; v <= kMaxStoredVersions; ++v) {
+    std::string name = std::string(dest) + "_v" + std::to_string(v) + (suffix ? suffix : "");
+    int taken = out.commitnew(name);
+    if (taken < 0) return -2;
+    if (taken == 0) {
+      if (stored) *stored = name;
+      return n;
+    }
   }
-  if (stored) *stored = name;
-  return n;
+  return -2;
 }
 
 }  // namespace
