@@ -349,14 +349,8 @@ TEST(WebConnectionTest, RefusedConnectionIsNotRetried) {
 
 TEST(WebConnectionTest, ConnectionThatIsNeverAcceptedTimesOut) {
   // A listener whose queue is full drops further connection attempts unanswered.
-  int listener = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in at{};
-  at.sin_family = AF_INET;
-  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(listener, reinterpret_cast<sockaddr*>(&at), sizeof at);
-  listen(listener, 0);
-  socklen_t size = sizeof at;
-  getsockname(listener, reinterpret_cast<sockaddr*>(&at), &size);
+  sockaddr_in at;
+  int listener = testing::looplistener(0, &at);
   std::vector<int> fillers;
   for (int i = 0; i < 4; ++i) {
     int s = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);

@@ -24,6 +24,21 @@ namespace trosk::testing {
 class ScriptedServer;
 
 // One accepted connection, as the script sees it.
+// A listening socket on a free loopback port; `at` receives its address.
+inline int looplistener(int backlog, sockaddr_in* at) {
+  int s = socket(AF_INET, SOCK_STREAM, 0);
+  int on = 1;
+  setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  *at = sockaddr_in{};
+  at->sin_family = AF_INET;
+  at->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(s, reinterpret_cast<sockaddr*>(at), sizeof *at);
+  listen(s, backlog);
+  socklen_t size = sizeof *at;
+  getsockname(s, reinterpret_cast<sockaddr*>(at), &size);
+  return s;
+}
+
 struct Conn {
   int fd;
   ScriptedServer* server;
@@ -68,16 +83,8 @@ class ScriptedServer {
   using Script = std::function<void(Conn&)>;
 
   explicit ScriptedServer(Script script) : script_(std::move(script)) {
-    listen_ = socket(AF_INET, SOCK_STREAM, 0);
-    int on = 1;
-    setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in at{};
-    at.sin_family = AF_INET;
-    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listen_, reinterpret_cast<sockaddr*>(&at), sizeof at);
-    listen(listen_, 16);
-    socklen_t size = sizeof at;
-    getsockname(listen_, reinterpret_cast<sockaddr*>(&at), &size);
+    sockaddr_in at;
+    listen_ = looplistener(16, &at);
     port = ntohs(at.sin_port);
     thread_ = std::thread([this] { serve(); });
   }
