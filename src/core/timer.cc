@@ -57,9 +57,13 @@ int timerlog(int slot, int32_t start, const char* name) {
     printlog();
     return 0;
   }
-  if (slot >= kTimerSlots) return 0;
+  return timercount(slot, timerread() - start, name);
+}
+
+int timercount(int slot, int32_t units, const char* name) {
+  if (slot < 0 || slot >= kTimerSlots) return 0;
   Slot& s = slots[slot];
-  s.time += timerread() - start;
+  s.time += units;
   s.calls += 1;
   if (s.name[0] == '\0' && name) {
     std::strncpy(s.name, name, kTimerNameSize - 1);

@@ -35,6 +35,8 @@ int32_t timerread();
 // from the slot's first use); with a negative slot prints the performance
 // log. Returns 0.
 int timerlog(int slot, int32_t start, const char* name);
+// Adds `units` of time and one call to the slot. Returns 0.
+int timercount(int slot, int32_t units, const char* name);
 // Clears every slot (tests only measure fresh tables).
 void timerreset();
 
