@@ -19,7 +19,7 @@
 #include "core/strutil.h"
 #include "repo/filestats.h"
 #include "sync/syncproject.h"
-#include "sync/verify.h"
+#include "sync/transfer.h"
 
 namespace {
 

@@ -1,20 +1,27 @@
 // The command-line entry: sets up the console front end and the message
-// channels, then runs the command line.
+// channels, runs the command line, and turns an error that ended the run
+// into the exit code.
 #include <cstdio>
 
-#include "config/driver.h"
+#include "app/driver.h"
 #include "console/console.h"
 #include "core/frontend.h"
 #include "core/output.h"
-#include "core/timer.h"
+#include "core/runerror.h"
 
 int main(int argc, char** argv) {
   using namespace trosk;
-  static ConsoleFrontend console;
+  ConsoleFrontend console;
   setfrontend(&console);
-  timerinit();
   outStream = stdout;
   diagStream = stdout;
-  frontend().caption("");
-  endprocess(runcommandline(argc, argv));
+  int code;
+  try {
+    code = runcommandline(argc, argv);
+  } catch (const RunError& error) {
+    code = error.code();
+  }
+  std::fflush(stdout);
+  setfrontend(nullptr);
+  return code & 0xFF;
 }

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "config/banner.h"
-#include "core/frontend.h"
+#include "core/runerror.h"
 #include "core/output.h"
 #include "core/strutil.h"
 
@@ -101,7 +101,7 @@ int applyoption(int keyword, Cursor& c, RunSettings& s) {
     case kHelp:
       showbanner();
       showhelp();
-      endprocess(0);
+      throw RunError(0, "");
     case kHost: s.hostName = required(c, "missing hostname"); break;
     case kInit: flags |= CMD_INIT; break;
     case kLog: flags |= CMD_DISPLAY; showMode |= SHOW_LOG; break;

@@ -1,5 +1,6 @@
 // One followed project: how to reach its host and what the last run learnt
-// about it. The project table holds the projects of the list file.
+// about it. The project table holds the projects of the list file; the
+// status codes and their words serve project entries and file entries alike.
 #pragma once
 
 #include <cstdint>
@@ -12,13 +13,21 @@ inline constexpr int kPathSize = 256;
 inline constexpr int kUserSize = 128;
 inline constexpr int kSuffixSize = 12;
 
-// Low five bits of ProjectEntry::status.
+// Status codes: the low five bits of ProjectEntry::status, and of the file
+// entries of a project log.
 inline constexpr int kStatusModified = 1;
 inline constexpr int kStatusMissing = 2;
 inline constexpr int kStatusSource = 3;
 inline constexpr int kStatusOlder = 4;
 inline constexpr int kStatusNewer = 5;
 inline constexpr int kStatusHost2 = 0x20;  // host2 is the host in use
+
+// The words of the status codes 1-5 ("modified" ... "newer"), then null: also
+// the keyword list that status texts are matched against.
+extern const char* const kStatusWords[];
+
+// The project list file; it is looked for first without its leading '.'.
+inline constexpr const char* kProjectListName = ".trosk_project.xml";
 
 struct ProjectEntry {
   char name[kNameSize] = {};
@@ -45,5 +54,9 @@ struct ProjectEntry {
 // never moves an entry (hostPath may point into its own entry).
 extern std::deque<ProjectEntry> projectTable;
 extern char userEnv[kNameSize];  // the USER environment variable
+
+// Index of the first entry whose name begins with `name` (case ignored), or
+// -1 for an empty or missing name or no match.
+int findproject(const char* name);
 
 }  // namespace trosk

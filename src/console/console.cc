@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
 
 #include "config/options.h"
@@ -47,11 +46,6 @@ void ConsoleFrontend::alert(std::string_view text) {
   shown_ = -1;
   std::fprintf(err_, "%.*s\n", static_cast<int>(text.size()), text.data());
   std::fflush(err_);
-}
-
-void ConsoleFrontend::quit(int code) {
-  std::fflush(stdout);
-  std::exit(code);
 }
 
 bool ConsoleFrontend::showsbar() const { return progressBar == 1 && isatty(fileno(err_)); }

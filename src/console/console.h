@@ -15,7 +15,6 @@ struct ConsoleFrontend final : Frontend {
 
   void ask(std::string_view question, char* answer, std::size_t size, bool buttons) override;
   void alert(std::string_view text) override;
-  [[noreturn]] void quit(int code) override;
   int progress(int percent) override;
   void caption(std::string_view text) override;
 

@@ -9,25 +9,49 @@
 #include <cstdlib>
 
 namespace trosk {
+namespace {
 
-AtomicFile::AtomicFile(const char* target) : target_(target) {
-  temp_ = target_ + ".tmpXXXXXX";
-  int fd = mkstemp(temp_.data());
-  if (fd < 0) {
-    temp_.clear();
-    return;
+// Gives `from` the name `to` unless that name exists. 0 done, 1 taken, -2
+// failed. File systems without an exclusive rename get a hard link, and
+// those without links a reservation made by an exclusive create.
+int renamenew(const std::string& from, const std::string& to) {
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno == EEXIST) return 1;
+  if (errno != EINVAL && errno != ENOSYS) return -2;
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return 0;
   }
-  // mkstemp makes the file private; a replaced file gets the usual mode.
-  mode_t mask = umask(0);
-  umask(mask);
-  fchmod(fd, 0666 & ~mask);
+  if (errno == EEXIST) return 1;
+  if (errno != EPERM && errno != ENOSYS && errno != EOPNOTSUPP) return -2;
+  int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  if (fd < 0) return errno == EEXIST ? 1 : -2;
+  ::close(fd);
+  if (std::rename(from.c_str(), to.c_str()) == 0) return 0;
+  ::unlink(to.c_str());
+  return -2;
+}
+
+}  // namespace
+
+AtomicFile::AtomicFile(const char* target, int mode) : target_(target) {
+  std::string temp = target_ + ".tmpXXXXXX";
+  int fd = mkstemp(temp.data());
+  if (fd < 0) return;
+  temp_.path = temp;
+  if (mode < 0) {
+    // mkstemp makes the file private; a replaced file gets the usual mode.
+    mode_t mask = umask(0);
+    umask(mask);
+    mode = static_cast<int>(0666 & ~mask);
+  }
+  fchmod(fd, static_cast<mode_t>(mode));
   stream_ = fdopen(fd, "wb");
   if (!stream_) close(fd);
 }
 
 AtomicFile::~AtomicFile() {
   if (stream_) std::fclose(stream_);
-  if (!committed_ && !temp_.empty()) unlink(temp_.c_str());
 }
 
 int AtomicFile::finish(bool sync) {
@@ -43,23 +67,16 @@ int AtomicFile::finish(bool sync) {
 
 int AtomicFile::commit(bool sync) {
   if (finish(sync) < 0) return -2;
-  committed_ = std::rename(temp_.c_str(), target_.c_str()) == 0;
-  return committed_ ? 0 : -2;
+  if (std::rename(temp_.path.c_str(), target_.c_str()) != 0) return -2;
+  temp_.release();
+  return 0;
 }
 
 int AtomicFile::commitnew(const std::string& target, bool sync) {
   if (finish(sync) < 0) return -2;
-  if (renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
-    committed_ = true;
-    return 0;
-  }
-  if (errno == EEXIST) return 1;
-  if (errno != EINVAL && errno != ENOSYS) return -2;
-  // A file system without exclusive rename: a hard link is just as exclusive.
-  if (link(temp_.c_str(), target.c_str()) != 0) return errno == EEXIST ? 1 : -2;
-  unlink(temp_.c_str());
-  committed_ = true;
-  return 0;
+  int taken = renamenew(temp_.path, target);
+  if (taken == 0) temp_.release();
+  return taken;
 }
 
 }  // namespace trosk

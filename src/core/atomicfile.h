@@ -1,18 +1,22 @@
 // Replacing a file safely: the new content is written to a temporary file
-// beside the target and renamed over it only when complete, so a crash or a
-// full disk never leaves a half-written file in its place.
+// beside the target and takes the target's name only when complete, so a
+// crash or a full disk never leaves a half-written file in its place. The
+// same file can instead claim the first free one of several names.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
+#include "core/tempfile.h"
+
 namespace trosk {
 
 struct AtomicFile {
-  // Opens a temporary file beside `target` for writing ("wb"). On failure
+  // Opens a temporary file beside `target` for writing ("wb"), with the
+  // usual mode for new files, or `mode` when it is not negative. On failure
   // stream() is null.
-  explicit AtomicFile(const char* target);
-  // Removes the temporary file unless commit() succeeded.
+  explicit AtomicFile(const char* target, int mode = -1);
+  // Removes the temporary file unless it took a name.
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
@@ -23,7 +27,7 @@ struct AtomicFile {
   int commit(bool sync = false);
   // Like commit, but never replaces an existing file: 0 when the file took
   // the name `target`, 1 when that name is taken (the file is kept for
-  // another name), -2 on failure.
+  // another name), -2 on failure. Two writers never get the same name.
   int commitnew(const std::string& target, bool sync = false);
 
  private:
@@ -31,9 +35,8 @@ struct AtomicFile {
   int finish(bool sync);
 
   std::string target_;
-  std::string temp_;
+  TempFile temp_;
   FILE* stream_ = nullptr;
-  bool committed_ = false;
   bool finished_ = false;
   bool written_ = false;  // every write, the sync and the close succeeded
 };

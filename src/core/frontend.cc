@@ -1,7 +1,6 @@
 #include "core/frontend.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace trosk {
 namespace {
@@ -13,7 +12,6 @@ struct QuietFrontend final : Frontend {
   void alert(std::string_view text) override {
     std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
   }
-  [[noreturn]] void quit(int code) override { std::exit(code); }
   int progress(int) override { return 0; }
   void caption(std::string_view) override {}
 };
@@ -29,11 +27,6 @@ Frontend* setfrontend(Frontend* f) {
   Frontend* previous = current;
   current = f ? f : &quietFrontend;
   return previous;
-}
-
-void endprocess(int code) {
-  current->quit(code);
-  std::abort();  // a front end's quit never returns; this keeps the promise if one did
 }
 
 }  // namespace trosk

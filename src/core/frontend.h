@@ -1,6 +1,6 @@
-// The user-facing side of messages: questions, alerts, the process exit and
-// the progress bar. The engine talks only to this interface; the console
-// front end implements it for real and tests replace it.
+// The user-facing side of messages: questions, alerts and the progress bar.
+// The engine talks only to this interface; the console and the window
+// implement it, and tests replace it.
 #pragma once
 
 #include <cstddef>
@@ -16,8 +16,6 @@ struct Frontend {
   virtual void ask(std::string_view question, char* answer, std::size_t size, bool buttons) = 0;
   // Shows an alert text and returns when the user has seen it.
   virtual void alert(std::string_view text) = 0;
-  // Ends the process with the given exit code; never returns.
-  [[noreturn]] virtual void quit(int code) = 0;
   // Progress of a long step in percent (0-100), or -1 to hide the bar.
   // Returns a negative value when the user cancelled.
   virtual int progress(int percent) = 0;
@@ -26,12 +24,10 @@ struct Frontend {
 };
 
 // The front end in use. Before one is installed, questions get an empty
-// answer, alerts go to standard error and the process exits normally.
+// answer and alerts go to standard error.
 Frontend& frontend();
 // Installs `f` (not owned) and returns the previous one; null restores the
 // built-in default.
 Frontend* setfrontend(Frontend* f);
-// Ends the process through the front end in use.
-[[noreturn]] void endprocess(int code);
 
 }  // namespace trosk

@@ -3,9 +3,11 @@
 #include <cstdarg>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "core/frontend.h"
+#include "core/runerror.h"
 
 namespace trosk {
 
@@ -60,7 +62,7 @@ int printmsg(FILE* channel, const char* format, ...) {
 
 void errormsg(const char* format, const char* argument) {
   report("TROSK error -- ", format, argument, -1);
-  endprocess(-1);  // not reached: the alert with a negative code ends the process
+  throw RunError(-1, "");  // not reached: the alert with a negative code ends the run
 }
 
 int warnmsg(const char* format, const char* argument) {
@@ -71,7 +73,7 @@ int warnmsg(const char* format, const char* argument) {
 int alertbox(const char* text, int code) {
   std::string_view shown(text, strnlen(text, kAlertSize));
   frontend().alert(shown);
-  if (code < 0) endprocess(code);
+  if (code < 0) throw RunError(code, std::string(shown));
   return 0;
 }
 

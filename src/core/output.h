@@ -24,14 +24,14 @@ extern int16_t verboseLevel;
 // that is not null). Returns 0, or -1 when the output file cannot be opened.
 int printmsg(FILE* channel, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
-// "TROSK error -- " and the message in an alert; ends the process with exit
-// code -1. The format takes at most one text argument.
+// "TROSK error -- " and the message in an alert; then ends the run by
+// throwing RunError with code -1. The format takes at most one text argument.
 [[noreturn]] void errormsg(const char* format, const char* argument = nullptr);
 // "TROSK Warning -- " and the message in an alert; returns 0.
 int warnmsg(const char* format, const char* argument = nullptr);
 
-// Shows `text` (cut to 255 characters); a negative code then ends the
-// process with that exit code. Returns 0.
+// Shows `text` (cut to 255 characters); a negative code then ends the run
+// (RunError with that code). Returns 0.
 int alertbox(const char* text, int code);
 
 // Asks the question. Letters select the button form and the result is the
@@ -40,6 +40,16 @@ int alertbox(const char* text, int code);
 // A non-null `answer` (at least kTextAnswerMax + 1 bytes) receives the
 // trimmed text.
 int askuser(const char* question, char* answer, const char* letters);
+
+// Results of askuser for the letters "ynYNAXd" (an empty answer gives
+// kAnswerNone, a letter outside the list -1).
+inline constexpr int kAnswerNone = 0;
+inline constexpr int kAnswerAllYes = 5;  // "A": yes to this and every later question
+inline constexpr int kAnswerAllNo = 6;   // "X": no to this and every later question
+inline constexpr int kAnswerDiff = 7;    // "d": show the differences, then ask again
+// Every caller reads an answer by its lowest bit: odd is yes (y, Y, A, and an
+// answer that is none of the letters).
+inline bool answeredyes(int answer) { return (answer & 1) != 0; }
 
 // Closes the output file, so that the next message creates it afresh.
 void closeoutput();

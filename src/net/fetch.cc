@@ -7,60 +7,21 @@
 #include <string_view>
 
 #include "config/options.h"
+#include "core/blockcopy.h"
 #include "core/memory.h"
 #include "core/output.h"
 #include "core/strutil.h"
 #include "core/timer.h"
 #include "net/webbody.h"
+#include "net/webhost.h"
 #include "xml/xmlparse.h"
 
 namespace trosk {
 namespace {
 
-constexpr std::size_t kCopyBlock = std::size_t{256} << 10;
-
 struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
-
-// A web host as written: name[:port] or http://name[:port][/base].
-struct WebHost {
-  std::string name;
-  int port = 0;       // 0 when the text names none
-  std::string base;   // prefixes every request path; no trailing '/'
-};
-
-bool startswith(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && strncmpi(text.data(), prefix.data(), prefix.size()) == 0;
-}
-
-// Splits the host text. Returns 0, or -1 when it names no host or a bad port.
-int parsehost(const char* text, WebHost* host) {
-  std::string_view rest(text);
-  if (startswith(rest, "https://")) errormsg("https hosts are not supported: %s", text);
-  if (startswith(rest, "http://")) rest.remove_prefix(7);
-  std::size_t slash = rest.find('/');
-  std::string_view authority = rest.substr(0, slash);
-  if (slash != std::string_view::npos) {
-    std::string_view base = rest.substr(slash);
-    while (!base.empty() && base.back() == '/') base.remove_suffix(1);
-    host->base.assign(base);
-  }
-  std::size_t colon = authority.rfind(':');
-  if (colon != std::string_view::npos) {
-    std::string_view digits = authority.substr(colon + 1);
-    int port = 0;
-    for (char c : digits) {
-      if (c < '0' || c > '9' || port > 65535) return -1;
-      port = port * 10 + (c - '0');
-    }
-    if (port <= 0 || port > 65535) return -1;
-    host->port = port;
-    authority = authority.substr(0, colon);
-  }
-  host->name.assign(authority);
-  return host->name.empty() ? -1 : 0;
-}
 
 // `path` below `root`, with exactly the separator the two leave out.
 std::string joinpath(std::string_view root, const char* path) {
@@ -88,15 +49,10 @@ long long readlocal(const char* host, const char* path, int flags, std::string* 
   bool tofile = flags & kFetchToFile;
   WebBody sink;
   if (sink.open(body, tofile ? destfile : nullptr, flags & kFetchDecode) != 0) return -2;
-  auto block = std::make_unique_for_overwrite<char[]>(kCopyBlock);
-  long long total = 0;
-  for (;;) {
-    std::size_t got = std::fread(block.get(), 1, kCopyBlock, in.get());
-    if (got > 0 && !sink.take(block.get(), got)) return sink.error;
-    total += static_cast<long long>(got);
-    if (got < kCopyBlock) break;
-  }
-  if (std::ferror(in.get())) return -1;  // a directory, or a read error
+  long long total =
+      readblocks(in.get(), [&sink](const char* data, std::size_t n) { return sink.take(data, n); });
+  if (total == -2) return sink.error;
+  if (total < 0) return -1;  // a directory, or a read error
   if (int error = sink.close(); error != 0) return error;
   return tofile ? total : static_cast<long long>(sink.stored);
 }
@@ -189,18 +145,6 @@ int getxml(const Remote& remote, const char* path, XmlDocument& doc) {
 int freedoc(XmlDocument& doc) {
   doc.clear();
   return 0;
-}
-
-const char* xmlgettext(XmlNode* node, const char* name, char* out, int size) {
-  if (!out || size <= 0) return out;
-  out[0] = '\0';
-  XmlNode* found = node && name ? xmlfind(node, name, 1, nullptr, 0, 0) : nullptr;
-  if (!found) return out;
-  const char* value = xmlval(found);
-  std::size_t n = strnlen(value, static_cast<std::size_t>(size) - 1);
-  std::memcpy(out, value, n);
-  out[n] = '\0';
-  return out;
 }
 
 int closeconnection(int32_t* connection) {

@@ -39,9 +39,6 @@ long long getfile(const Remote& remote, const char* path, int flags, std::string
 int getxml(const Remote& remote, const char* path, XmlDocument& doc);
 // Releases a fetched document. Returns 0.
 int freedoc(XmlDocument& doc);
-// Copies the value of the first element called `name` below node into `out`
-// (size bytes); "" when there is none. Returns out.
-const char* xmlgettext(XmlNode* node, const char* name, char* out, int size);
 
 // Closes a kept-open connection and clears the holder. Returns 0.
 int closeconnection(int32_t* connection);

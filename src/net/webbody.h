@@ -9,7 +9,7 @@
 #include <string>
 
 #include "core/atomicfile.h"
-#include "repo/vtp.h"
+#include "core/vtp.h"
 
 namespace trosk {
 

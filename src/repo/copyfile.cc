@@ -9,13 +9,14 @@
 #include <vector>
 
 #include "core/atomicfile.h"
+#include "core/blockcopy.h"
 #include "core/timer.h"
-#include "repo/vtp.h"
+#include "core/fileprobe.h"
+#include "core/vtp.h"
 
 namespace trosk {
 namespace {
 
-constexpr std::size_t kCopyBlock = std::size_t{256} << 10;
 constexpr int kMaxStoredVersions = 1000000;
 constexpr int kHostDirMode = 0775;
 
@@ -32,14 +33,7 @@ long long transfer(FILE* in, FILE* out, int flags) {
     if (n >= 0) return n;
     return std::ferror(out) ? -2 : -1;
   }
-  std::vector<char> block(kCopyBlock);
-  long long total = 0;
-  std::size_t got;
-  while ((got = std::fread(block.data(), 1, block.size(), in)) > 0) {
-    if (std::fwrite(block.data(), 1, got, out) != got) return -2;
-    total += static_cast<long long>(got);
-  }
-  return std::ferror(in) ? -1 : total;
+  return copystream(in, out);
 }
 
 // Writes beside `dest` and renames over it; with `sync` the file is on disk
@@ -103,27 +97,6 @@ int syncstore(const char* path) {
   int result = ::syncfs(fd) == 0 ? 0 : -2;
   ::close(fd);
   return result;
-}
-
-int makeparents(const char* path, int dirmode) {
-  std::string dir(path);
-  for (std::size_t i = 1; i < dir.size(); ++i) {
-    if (dir[i] != '/' || dir[i - 1] == '/') continue;
-    dir[i] = '\0';
-    struct stat st;
-    if (::stat(dir.c_str(), &st) != 0) {
-      if (::mkdir(dir.c_str(), static_cast<mode_t>(dirmode)) != 0 && errno != EEXIST) return -1;
-    } else if (!S_ISDIR(st.st_mode)) {
-      return -1;
-    }
-    dir[i] = '/';
-  }
-  return 0;
-}
-
-FILE* mkp(const char* path, const char* mode, int dirmode) {
-  if (makeparents(path, dirmode) < 0) return nullptr;
-  return std::fopen(path, mode);
 }
 
 }  // namespace trosk

@@ -22,10 +22,5 @@ long long copyfile(const char* source, const char* dest, int flags, const char* 
 // that the files a log is about to name are there before the log. Returns 0,
 // or -2 when the flush failed.
 int syncstore(const char* path);
-// Makes the missing parent directories of `path` with `dirmode`, then opens
-// it with `mode`. Null on failure.
-FILE* mkp(const char* path, const char* mode, int dirmode);
-// Makes the missing parent directories of `path`. Returns 0 or -1.
-int makeparents(const char* path, int dirmode);
 
 }  // namespace trosk

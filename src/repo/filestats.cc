@@ -15,6 +15,7 @@
 #endif
 
 #include "config/options.h"
+#include "core/fileprobe.h"
 #include "core/timer.h"
 
 namespace trosk {
@@ -337,32 +338,6 @@ int cmpchecks(const FileStats& l, const FileStats& r, int mode) {
   return bits;
 }
 
-int64_t filesize(const char* path, FILE* stream) {
-  int32_t start = timerread();
-  File owned;
-  if (path) {
-    owned.reset(std::fopen(path, "rb"));
-    stream = owned.get();
-  }
-  int64_t size = -1;
-  if (stream) {
-    off_t here = ftello(stream);
-    if (fseeko(stream, 0, SEEK_END) == 0) size = ftello(stream);
-    if (here >= 0) fseeko(stream, here, SEEK_SET);
-  }
-  timerlog(kTimeFilesize, start, "filesize");
-  return size;
-}
-
-int exists(const char* path) {
-  int32_t start = timerread();
-  struct stat st;
-  int result = 0;
-  if (path && ::stat(path, &st) == 0) result = S_ISDIR(st.st_mode) ? -1 : 1;
-  timerlog(kTimeExists, start, "exists");
-  return result;
-}
-
 const char* datetext(int32_t date, int32_t time) {
   static char buffers[2][48];
   static int turn = 0;
@@ -387,17 +362,5 @@ const char* nowtext() {
                 local.tm_year % 100, local.tm_hour, local.tm_min, local.tm_sec);
   return buffer;
 }
-
-bool isseparator(char c) { return c == '/' || c == ':' || c == '\\'; }
-
-std::size_t dirlength(const char* path) {
-  std::size_t length = 0;
-  for (std::size_t i = 0; path[i]; ++i) {
-    if (isseparator(path[i])) length = i + 1;
-  }
-  return length;
-}
-
-const char* basename(const char* path) { return path + dirlength(path); }
 
 }  // namespace trosk

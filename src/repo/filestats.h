@@ -1,6 +1,5 @@
 // Measuring files: size, byte sum, parity, rotating check, modification
-// stamp and version tag; comparing two measurements; date texts and the small
-// file-system tests the repository code uses.
+// stamp and version tag; comparing two measurements; date texts.
 #pragma once
 
 #include <cstddef>
@@ -58,23 +57,11 @@ void setstamp(std::time_t when, FileStats* stats);
 // Compares recorded stats with actual ones; mode kCompareStampOnly compares
 // sizes, versions, dates and times only. Returns the comparison bits.
 int cmpchecks(const FileStats& recorded, const FileStats& actual, int mode);
-// Size by seeking to the end (a stream's position is restored); -1 when the
-// file cannot be opened.
-int64_t filesize(const char* path, FILE* stream);
-// 0 absent, -1 a directory, 1 anything else.
-int exists(const char* path);
 
 // "%2d/%02d/%02d %2d:%02d:%02d" in month/day/year order, or day/month/year
 // with dateOrder 1. Two static buffers are used in turn.
 const char* datetext(int32_t date, int32_t time);
 // The current local time, "%2d/%02d/%02d %02d:%02d:%02d".
 const char* nowtext();
-
-// '/', ':' and '\\' separate path components.
-bool isseparator(char c);
-// Index after the last separator, 0 when none.
-std::size_t dirlength(const char* path);
-// The text after the last separator.
-const char* basename(const char* path);
 
 }  // namespace trosk

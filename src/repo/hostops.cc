@@ -10,35 +10,27 @@
 #include <string>
 #include <string_view>
 
+#include "core/fileprobe.h"
 #include "core/output.h"
 #include "core/relpath.h"
 #include "core/strutil.h"
+#include "repo/catalogue.h"
 #include "repo/copyfile.h"
 #include "repo/filestats.h"
+#include "repo/hostlog.h"
+#include "repo/hostpaths.h"
 #include "repo/projectlog.h"
 #include "repo/versionlog.h"
 #include "xml/xmlparse.h"
+#include "xml/xmlvalues.h"
 #include "xml/xmlwrite.h"
 
 namespace trosk {
-
-const char* hostTroskDir = nullptr;
-char versionPath[kPathSize] = {};
 
 namespace {
 
 constexpr int kProjectDirMode = 0775;
 constexpr int kCatalogueDirMode = 0755;
-constexpr char kCatalogueName[] = "current.xml";
-constexpr char kStageFile[] = "stagefile.xml";
-
-// The next node after `node` in document order within `top`'s subtree.
-XmlNode* nextbelow(XmlNode* node, const XmlNode* top) {
-  if (node->first) return node->first;
-  while (node != top && !node->next) node = node->parent;
-  return node == top ? nullptr : node->next;
-}
-
 [[noreturn]] void writefailed(const std::string& path) {
   errormsg("Error writing file: %s", path.c_str());
 }
@@ -48,14 +40,9 @@ void makedir(const std::string& path) {
   if (::mkdir(path.c_str(), kProjectDirMode) != 0) errormsg("Mkdir <%s> failed", path.c_str());
 }
 
-// Forgets the name index of a log before its tree is freed, on every path.
-struct LogIndexGuard {
-  XmlNode* root;
-  ~LogIndexGuard() { forgetlogindex(root); }
-};
-
 // What one run of addfiles works on, besides the settings and the entry.
 struct HostRun {
+  HostPaths paths;
   std::string hostroot;
   std::string projectdir;
   std::string versiondir;
@@ -65,13 +52,11 @@ struct HostRun {
   int flags = 0;
 };
 
-struct Catalogue {
+struct Catalogue : VersionCatalogue {
   XmlDocument doc;
   XmlTree made;  // the document built in memory when none could be loaded
   XmlNode* root = nullptr;
-  XmlNode* project = nullptr;
   int loaded = 0;  // the xmlload result
-  int stable = 0, beta = 0, alpha = 0;
 };
 
 // Loads a host file that may be absent. One that is there but cannot be read
@@ -83,15 +68,11 @@ int loadhostfile(const std::string& path, XmlDocument& doc) {
   return loaded;
 }
 
-void readcatalogue(Catalogue& cat, const std::string& path, const ProjectEntry& entry) {
+void loadcatalogue(Catalogue& cat, const std::string& path, const ProjectEntry& entry) {
   cat.loaded = loadhostfile(path, cat.doc);
   if (cat.loaded > 0) {
     cat.root = cat.doc.root.get();
-    cat.project = findplatform(cat.root, entry);
-    cat.alpha = xmlgetint(cat.project, "alpha", 0);
-    cat.beta = xmlgetint(cat.project, "beta", 0);
-    cat.stable = xmlgetint(cat.project, "stable", 0);
-    if (cat.stable < 1) cat.stable = xmlgetint(cat.project, "pversion", 0);
+    static_cast<VersionCatalogue&>(cat) = readcatalogue(cat.root, entry);
     return;
   }
   cat.made.reset(xmlnode(nullptr, "trosk"));
@@ -199,18 +180,9 @@ void addone(const char* name, XmlNode* log, const HostRun& run, const ProjectEnt
   addfilenode(log, node, st, name, basename(stored.c_str()), archive);
 }
 
-// Saves the log through the stage file, then replaces the host's current
-// log and writes the subversion's copy, each atomically: the host's log is
-// never missing, even when a write fails half-way.
+// Publishes the log on the host, then keeps it as the local log.
 void writelogs(XmlNode* log, const HostRun& run, const ProjectEntry& entry) {
-  if (syncstore(run.versiondir.c_str()) < 0) writefailed(run.versiondir);
-  if (xmlsave(kStageFile, nullptr, log, 0) < 0) writefailed(kStageFile);
-  char snapshot[kPathSize];
-  std::snprintf(snapshot, sizeof snapshot, "/trosk_%s_%d.xml", entry.name, run.subversion);
-  std::string copy = run.versiondir + snapshot;
-  if (copyfile(kStageFile, run.logpath.c_str(), 0, nullptr, nullptr) < 0) writefailed(run.logpath);
-  if (copyfile(kStageFile, copy.c_str(), 0, nullptr, nullptr) < 0) writefailed(copy);
-  std::remove(kStageFile);
+  publishlog(log, run.versiondir, entry.name, run.subversion, false);
   char local[kPathSize];
   std::snprintf(local, sizeof local, (run.flags & CMD_HIDDEN) ? ".trosk_%s.xml" : "trosk_%s.xml",
                 entry.name);
@@ -221,20 +193,18 @@ void writelogs(XmlNode* log, const HostRun& run, const ProjectEntry& entry) {
 // files, the version log and the logs written back.
 int addtoversion(RunSettings& settings, ProjectEntry& entry, HostRun& run) {
   run.versiondir = run.projectdir + "/" + entry.name + "_" + std::to_string(run.version);
-  std::snprintf(versionPath, sizeof versionPath, "%s/%s/%s_%d", hostTroskDir, entry.name,
-                entry.name, run.version);
+  setversionpath(run.paths, entry, run.version);
   if (exists(run.versiondir.c_str()) != -1) makedir(run.versiondir);
   run.logpath = run.versiondir + "/trosk_" + entry.name + ".xml";
   XmlDocument doc;
   XmlTree made;
   XmlNode* log = openlog(doc, made, run);
-  LogIndexGuard guard{log};
   int archive = (run.flags & CMD_ZIP) ? kEntryArchive : 0;
   for (const char* name : settings.addFiles) {
     if (name) addone(name, log, run, entry, archive);
   }
   const char* activity = (run.flags & CMD_INIT) ? "Created new version" : "Added files";
-  if (versionlog(run.hostroot.c_str(), activity, entry, run.version, run.subversion) < 0) {
+  if (versionlog(run.projectdir, activity, run.version, run.subversion) < 0) {
     writefailed(run.projectdir + "/versionlog.txt");
   }
   writelogs(log, run, entry);
@@ -243,23 +213,17 @@ int addtoversion(RunSettings& settings, ProjectEntry& entry, HostRun& run) {
 
 }  // namespace
 
-const char* sethostdir(const RunSettings& settings, ProjectEntry& entry) {
-  const char* dir = settings.remoteDir ? settings.remoteDir : entry.troskdir;
-  hostTroskDir = (dir && *dir) ? dir : "trosk";
-  return hostTroskDir;
-}
-
 int addfiles(RunSettings& settings, ProjectEntry& entry, int version, int subversion, int flags) {
   HostRun run;
   run.flags = flags;
-  sethostdir(settings, entry);
+  run.paths = hostpaths(settings, entry);
   const char* hostroot = (entry.status & kStatusHost2) ? entry.host2 : entry.hostPath;
   run.hostroot = hostroot ? hostroot : entry.host;
   const char* user = settings.userName ? settings.userName : entry.user;
   int release = settings.release ? settings.release : entry.release;
   run.version = version ? version : entry.version;
 
-  std::string rootdir = run.hostroot + "/" + hostTroskDir;
+  std::string rootdir = run.hostroot + "/" + run.paths.hostTroskDir;
   if (exists(rootdir.c_str()) != -1)
     errormsg("Trosk root directory <%s> not found", rootdir.c_str());
   run.projectdir = rootdir + "/" + entry.name;
@@ -269,7 +233,7 @@ int addfiles(RunSettings& settings, ProjectEntry& entry, int version, int subver
 
   std::string catpath = run.projectdir + "/" + kCatalogueName;
   Catalogue cat;
-  readcatalogue(cat, catpath, entry);
+  loadcatalogue(cat, catpath, entry);
   if (cat.loaded > 0) {
     if (!useraccess(cat.project, user)) {
       warnmsg("Unauthorized user for project %s -- Access denied", entry.name);
@@ -298,48 +262,6 @@ int addfiles(RunSettings& settings, ProjectEntry& entry, int version, int subver
 
   run.subversion = subversion;
   return addtoversion(settings, entry, run);
-}
-
-XmlNode* findplatform(XmlNode* root, const ProjectEntry& entry) {
-  return platformproject(root, entry.platform);
-}
-
-int useraccess(XmlNode* project, const char* user) {
-  if (!project) return 1;
-  std::string_view who = user ? user : "";
-  std::string_view last;
-  bool valued = false;
-  for (XmlNode* n = project->first; n; n = nextbelow(n, project)) {
-    if (!xmlisnamed(n, "user")) continue;
-    std::string_view v = xmlvalueview(n);
-    if (v.empty()) continue;
-    if (v == who) return 1;
-    last = v;
-    valued = true;
-  }
-  if (!valued) return 1;
-  return last.substr(0, 3) == "any" ? 1 : 0;
-}
-
-int xmlgetint(XmlNode* node, const char* name, int fallback) {
-  XmlNode* found = node ? xmlfind(node, name, 1, nullptr, 0, 0) : nullptr;
-  if (!found) return fallback;
-  const char* text = xmlval(found);
-  if (!isnumber(text)) return fallback;
-  // A run of digits may stand for more than an int holds (a host's file
-  // says what it likes); converting such a value would be undefined.
-  double value = std::atof(text);
-  if (value >= static_cast<double>(std::numeric_limits<int>::max()))
-    return std::numeric_limits<int>::max();
-  return static_cast<int>(value);
-}
-
-int xmldelchild(XmlNode* node, const char* name) {
-  if (!node) return 0;
-  XmlNode* child = xmlchild(node, name, 1);
-  if (child == node) child = xmlchild(node, name, 2);  // never the node itself
-  if (child) xmlfree(child, kXmlFreeUnlink);
-  return 0;
 }
 
 }  // namespace trosk

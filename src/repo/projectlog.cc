@@ -4,16 +4,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
-#include <unordered_map>
+#include <memory>
 #include <vector>
 
+#include "config/project.h"
 #include "core/output.h"
 #include "core/strutil.h"
 #include "core/timer.h"
+#include "xml/xmlvalues.h"
 
 namespace trosk {
-
-const char* const kStatusWords[] = {"modified", "missing", "source", "older", "newer", nullptr};
 
 namespace {
 
@@ -107,9 +107,10 @@ struct NameTable {
 
 // The entries of a log that lookups see: the list that holds the first
 // "file" element of the tree, filed by name (the first entry of each name
-// in document order). A snapshot of the list's ends tells when the tree was
-// changed behind the index's back; it is then rebuilt.
-struct LogIndex {
+// in document order). It is attached to the tree's root and freed with it.
+// A snapshot of the list's ends tells when the tree was changed behind the
+// index's back; it is then rebuilt.
+struct LogIndex final : XmlAttachment {
   XmlNode* parent = nullptr;  // holder of the entries; null when there is no "file"
   XmlNode* first = nullptr;   // first "file" element (the search starts there)
   uint32_t count = 0;         // root's child count when the index was made
@@ -120,7 +121,7 @@ struct LogIndex {
   NameTable names;
 };
 
-std::unordered_map<const XmlNode*, LogIndex> indexes;
+LogIndex* attachedindex(const XmlNode* root) { return dynamic_cast<LogIndex*>(root->attached); }
 
 void snapshot(XmlNode* root, LogIndex& index) {
   index.count = root->nchild;
@@ -146,8 +147,7 @@ bool current(XmlNode* root, const LogIndex& index) {
 void addname(LogIndex& index, XmlNode* entry) { index.names.add(entry, index.parent); }
 
 LogIndex& build(XmlNode* root) {
-  LogIndex& index = indexes[root];
-  index = LogIndex{};
+  auto& index = static_cast<LogIndex&>(*xmlattach(root, std::make_unique<LogIndex>()));
   index.first = xmlfind(root, "file", 1, nullptr, 0, 0);
   if (index.first) {
     index.parent = index.first->parent;
@@ -159,8 +159,8 @@ LogIndex& build(XmlNode* root) {
 }
 
 LogIndex& indexof(XmlNode* root) {
-  auto it = indexes.find(root);
-  if (it != indexes.end() && current(root, it->second)) return it->second;
+  LogIndex* known = attachedindex(root);
+  if (known && current(root, *known)) return *known;
   return build(root);
 }
 
@@ -170,7 +170,7 @@ void noteappended(XmlNode* root, LogIndex& index, XmlNode* entry) {
     // The tree's first "file" opens the list that lookups walk, unless the
     // tree changed below its top level and holds an earlier one.
     if (xmlfind(root, "file", 1, nullptr, 0, 0) != entry) {
-      indexes.erase(root);
+      xmlattach(root, nullptr);
       return;
     }
     index.first = entry;
@@ -180,10 +180,11 @@ void noteappended(XmlNode* root, LogIndex& index, XmlNode* entry) {
   snapshot(root, index);
 }
 
-// Drops every index that lists the entries held by `parent`.
-void forgetholder(const XmlNode* parent) {
-  for (auto it = indexes.begin(); it != indexes.end();) {
-    it = it->second.parent == parent ? indexes.erase(it) : std::next(it);
+// Drops every index that may list the entries held by `holder`: those of
+// the trees it belongs to.
+void forgetholder(XmlNode* holder) {
+  for (XmlNode* n = holder; n; n = n->parent) {
+    if (attachedindex(n)) xmlattach(n, nullptr);
   }
 }
 
@@ -274,8 +275,8 @@ XmlNode* addfilenode(XmlNode* root, XmlNode* existing, const FileStats& stats, c
   }
   XmlNode* entry = existing;
   bool renamed = false;
-  auto known = indexes.find(root);
-  bool fresh = known != indexes.end() && current(root, known->second);
+  LogIndex* known = attachedindex(root);
+  bool fresh = known && current(root, *known);
   if (existing) {
     std::string_view old;
     renamed = !entryname(existing, &old) || old != trimmed(name);
@@ -300,50 +301,12 @@ XmlNode* addfilenode(XmlNode* root, XmlNode* existing, const FileStats& stats, c
     // Another entry may now be the first of either name: rebuild when asked.
     if (renamed) forgetholder(existing->parent);
   } else if (fresh) {
-    noteappended(root, known->second, entry);
-  } else if (known != indexes.end()) {
-    indexes.erase(known);
+    noteappended(root, *known, entry);
+  } else if (known) {
+    xmlattach(root, nullptr);
   }
   timerlog(kTimeAddfilenode, start, "addfilenode");
   return entry;
 }
-
-XmlNode* xmlsetint(XmlNode* node, const char* name, int value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%d", value);
-  return xmladdval(node, name, text, kXmlText);
-}
-
-XmlNode* xmlsetfloat(XmlNode* node, const char* name, double value) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%f", value);
-  return xmladdval(node, name, text, kXmlText);
-}
-
-XmlNode* platformproject(XmlNode* root, const char* platform) {
-  bool any = !platform || !*platform;
-  // Walk the tree once in document order (projects may be nested anywhere).
-  XmlNode* node = root;
-  while (node) {
-    if (node != root && xmlisnamed(node, "project")) {
-      if (any) return node;
-      XmlNode* p = nullptr;
-      for (XmlNode* c = node->first; c && !p; c = c->next) {
-        if (xmlisnamed(c, "platform")) p = c;
-      }
-      if (!p || xmlvalueview(p) == platform) return node;
-    }
-    if (node->first) {
-      node = node->first;
-      continue;
-    }
-    while (node && node != root && !node->next) node = node->parent;
-    if (!node || node == root) break;
-    node = node->next;
-  }
-  return root;
-}
-
-void forgetlogindex(const XmlNode* root) { indexes.erase(root); }
 
 }  // namespace trosk

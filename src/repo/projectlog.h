@@ -16,9 +16,6 @@ inline constexpr int kEntryStatusMask = 0x1F;
 inline constexpr int kEntryNoStats = 0x002;
 inline constexpr int kEntryArchive = 0x400;
 
-// "modified", "missing", "source", "older", "newer", then null.
-extern const char* const kStatusWords[];
-
 // The "file" entry whose "name" is exactly `name` (trailing blanks of a
 // stored name ignored), or null. "archive" entries are never returned.
 // Average O(1) through an index kept per log tree.
@@ -30,14 +27,5 @@ int checknode(XmlNode* entry, FileStats* stats);
 // the entry.
 XmlNode* addfilenode(XmlNode* root, XmlNode* existing, const FileStats& stats, const char* name,
                      const char* source, int flags);
-// Append a child with the value printed with "%d" / "%f".
-XmlNode* xmlsetint(XmlNode* node, const char* name, int value);
-XmlNode* xmlsetfloat(XmlNode* node, const char* name, double value);
-// The first "project" element serving `platform` (any when it is empty),
-// or `root` itself when none does.
-XmlNode* platformproject(XmlNode* root, const char* platform);
-// Forgets the name index of a log tree (call before freeing a tree whose
-// entries were looked up).
-void forgetlogindex(const XmlNode* root);
 
 }  // namespace trosk

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "config/options.h"
+#include "config/project.h"
 #include "core/output.h"
 #include "repo/filestats.h"
-#include "repo/hostops.h"
 
 namespace trosk {
 namespace {
@@ -37,8 +37,7 @@ int appendline(const std::string& path, const std::string& line) {
 
 }  // namespace
 
-int versionlog(const char* hostroot, const char* activity, const ProjectEntry& entry, int version,
-               int subversion) {
+int versionlog(const std::string& projectdir, const char* activity, int version, int subversion) {
   std::string text = comment();
   for (char& c : text) {
     if (c == '\n' || c == '\r') c = ' ';  // one line per change, whatever was typed
@@ -52,9 +51,7 @@ int versionlog(const char* hostroot, const char* activity, const ProjectEntry& e
     line += tail;
   }
   line += '\n';
-  const char* dir = hostTroskDir && *hostTroskDir ? hostTroskDir : "trosk";
-  std::string path = std::string(hostroot) + "/" + dir + "/" + entry.name + "/" + kVersionLogName;
-  return appendline(path, line);
+  return appendline(projectdir + "/" + kVersionLogName, line);
 }
 
 }  // namespace trosk

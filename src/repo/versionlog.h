@@ -2,14 +2,14 @@
 // "versionlog.txt" in the host's project directory.
 #pragma once
 
-#include "config/project.h"
+#include <string>
 
 namespace trosk {
 
-// Appends "<date> <V>/<S>  <activity>[ -- <comment>]" to the version log of
-// the entry's project below `hostroot`. Asks "Add comment: " first when no
-// -comment was given. Returns 0, or -2 when the log cannot be written.
-int versionlog(const char* hostroot, const char* activity, const ProjectEntry& entry, int version,
-               int subversion);
+// Appends "<date> <V>/<S>  <activity>[ -- <comment>]" to the version log in
+// `projectdir`, the project's directory on the host. Asks "Add comment: "
+// first when no -comment was given. Returns 0, or -2 when the log cannot be
+// written.
+int versionlog(const std::string& projectdir, const char* activity, int version, int subversion);
 
 }  // namespace trosk

@@ -9,18 +9,13 @@
 namespace trosk {
 namespace {
 
-constexpr int kAnswerAllYes = 5;
-constexpr int kAnswerAllNo = 6;
-constexpr int kAnswerDiff = 7;
+}  // namespace
 
-// Remembers "yes to all" and "no to all" as soon as they are given.
 int remember(int answer) {
   if (answer == kAnswerAllYes) promptLevel |= kPromptAllYes;
   if (answer == kAnswerAllNo) promptLevel |= kPromptAllNo;
   return answer;
 }
-
-}  // namespace
 
 std::string updatequestion(const char* name, bool upload) {
   return std::string("Update ") + (upload ? "remote" : "local") + " file <" + name +
@@ -42,17 +37,17 @@ int askupdate(const UpdateCase& c, bool* diff) {
     return 1;
   }
   char question[512];
-  if (older && (answer & 1) && asking) {
+  if (older && answeredyes(answer) && asking) {
     std::snprintf(question, sizeof question,
                   "Confirm overwrite of %s with older version  (y/n AllYes)? ", c.name);
     answer = remember(askuser(question, nullptr, "ynYNAX"));
   }
-  if ((answer & 1) && c.hostsize > kLargeFile) {
+  if (answeredyes(answer) && c.hostsize > kLargeFile) {
     std::snprintf(question, sizeof question, "Confirm update of large file %s (%d Mb) (y/n)? ",
                   c.name, c.hostsize / 1000000);
     answer = remember(askuser(question, nullptr, "ynYNAX"));
   }
-  return answer & 1;
+  return answeredyes(answer) ? 1 : 0;
 }
 
 }  // namespace trosk

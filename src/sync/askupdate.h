@@ -18,6 +18,10 @@ struct UpdateCase {
   int32_t hostsize = 0;  // the host record's size
 };
 
+// Remembers "yes to all" and "no to all" in promptLevel for the rest of the
+// run. Returns the answer.
+int remember(int answer);
+
 // "Update local file <name> (y/n/AllYes/diff)? " ("remote" for an upload).
 std::string updatequestion(const char* name, bool upload);
 

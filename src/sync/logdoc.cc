@@ -1,13 +1,10 @@
 #include "sync/logdoc.h"
 
-#include "repo/projectlog.h"
+#include "xml/xmlvalues.h"
 #include "xml/xmlparse.h"
+#include "xml/xmlvalues.h"
 
 namespace trosk {
-
-LogDoc::~LogDoc() {
-  if (XmlNode* t = top()) forgetlogindex(t);
-}
 
 int LogDoc::load(const char* path) {
   int got = xmlload(path, doc, kXmlLoadAny | kXmlLoadKeepText);

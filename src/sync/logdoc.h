@@ -1,6 +1,5 @@
 // A project log or catalogue held for one run: loaded from the working
-// directory, fetched from the host, or made new; its name index is dropped
-// before the tree is freed.
+// directory, fetched from the host, or made new.
 #pragma once
 
 #include "net/fetch.h"
@@ -9,11 +8,6 @@
 namespace trosk {
 
 struct LogDoc {
-  LogDoc() = default;
-  ~LogDoc();
-  LogDoc(const LogDoc&) = delete;
-  LogDoc& operator=(const LogDoc&) = delete;
-
   // Loads a local file. Returns 1, -1 when unreadable, -2 when it holds no
   // XML element.
   int load(const char* path);

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "config/projects.h"
+#include "config/project.h"
 #include "core/output.h"
 #include "core/relpath.h"
 #include "core/strutil.h"
@@ -62,23 +62,6 @@ int isownfile(std::string_view name, const char* project, const char* localname)
     if (sameword(leaf, local)) return 1;
   }
   return 0;
-}
-
-int linkfree(std::string_view relpath) {
-  std::string prefix;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= relpath.size(); ++i) {
-    if (i < relpath.size() && relpath[i] != '/') continue;
-    std::string_view part = relpath.substr(start, i - start);
-    start = i + 1;
-    if (part.empty() || part == ".") continue;
-    if (!prefix.empty()) prefix += '/';
-    prefix.append(part);
-    struct stat st;
-    if (lstat(prefix.c_str(), &st) != 0) return 1;  // nothing further exists to lead elsewhere
-    if (S_ISLNK(st.st_mode)) return 0;
-  }
-  return 1;
 }
 
 std::string printable(std::string_view name) {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/relpath.h"
+#include "repo/hostlog.h"
 
 namespace trosk {
 
@@ -15,10 +16,6 @@ namespace trosk {
 // the output file, the activity log, "troskversion.txt", "stagefile.xml",
 // "troskdiff.tmp", the dump) or lies in the backup directory; else 0.
 int isownfile(std::string_view name, const char* project, const char* localname);
-
-// 1 when no existing component of the relative path (parents and last) is a
-// symbolic link, 0 when one is (checked with lstat, component by component).
-int linkfree(std::string_view relpath);
 
 // The name with control bytes shown as '?', fit to appear in a message.
 std::string printable(std::string_view name);
@@ -29,7 +26,6 @@ std::string dumpname(const char* project, const char* localname);
 
 inline constexpr const char* kBackupDir = "Trosk_bkup";
 inline constexpr const char* kDiffTemp = "troskdiff.tmp";
-inline constexpr const char* kStageFile = "stagefile.xml";
 inline constexpr const char* kVersionStamp = "troskversion.txt";
 
 }  // namespace trosk

@@ -7,6 +7,7 @@
 #include "config/options.h"
 #include "core/output.h"
 #include "diff/linediff.h"
+#include "sync/askupdate.h"
 #include "xml/xmlwrite.h"
 
 namespace trosk {
@@ -97,11 +98,9 @@ int showdiff(const char* localpath, const char* hostpath, const char* name, bool
              const char* question) {
   for (;;) {
     printdiff(localpath, hostpath, name, upload);
-    int answer = askuser(question, nullptr, "ynYNAXd");
-    if (answer == 7) continue;
-    if (answer == 5) promptLevel |= kPromptAllYes;
-    if (answer == 6) promptLevel |= kPromptAllNo;
-    return answer & 1;
+    int answer = remember(askuser(question, nullptr, "ynYNAXd"));
+    if (answer == kAnswerDiff) continue;
+    return answeredyes(answer) ? 1 : 0;
   }
 }
 

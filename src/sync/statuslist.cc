@@ -2,7 +2,7 @@
 
 #include "config/options.h"
 #include "core/output.h"
-#include "sync/verify.h"
+#include "sync/transfer.h"
 
 namespace trosk {
 

@@ -1,25 +1,26 @@
 #include "sync/syncproject.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <string_view>
 
 #include "config/banner.h"
+#include "core/fileprobe.h"
 #include "core/output.h"
 #include "core/strutil.h"
 #include "net/fetch.h"
-#include "repo/filestats.h"
-#include "repo/hostops.h"
+#include "net/webhost.h"
+#include "repo/catalogue.h"
+#include "repo/hostpaths.h"
 #include "sync/logdoc.h"
 #include "sync/pathsafety.h"
 #include "sync/verify.h"
+#include "xml/xmlvalues.h"
 #include "xml/xmlwrite.h"
 
 namespace trosk {
-
-char authLine[kPathSize];
 
 namespace {
 
@@ -30,7 +31,9 @@ struct Choice {
   char host[kPathSize] = {};
   int port = 0;
   const char* user = nullptr;
+  std::string authLine;  // "Authorization: Basic <token>", or empty
   const char* credential = nullptr;
+  HostPaths paths;
   char localname[kPathSize] = {};
   int stable = 1, beta = 0, alpha = 0;
   int haveV = 0, haveS = 0;
@@ -50,18 +53,9 @@ void sethost(Choice& c, const char* host) {
 // The port a web host text carries ("name:port", "http://name:port/base"),
 // or 0 when it carries none.
 int textport(const char* host) {
-  if (islocalpath(host)) return 0;
-  std::string_view rest(host);
-  if (rest.size() >= 7 && strncmpi(host, "http://", 7) == 0) rest.remove_prefix(7);
-  rest = rest.substr(0, rest.find('/'));
-  std::size_t colon = rest.rfind(':');
-  if (colon == std::string_view::npos) return 0;
-  int port = 0;
-  for (char d : rest.substr(colon + 1)) {
-    if (d < '0' || d > '9' || port > 65535) return 0;
-    port = port * 10 + (d - '0');
-  }
-  return port <= 65535 ? port : 0;
+  WebHost web;
+  if (islocalpath(host) || parsehost(host, &web) != 0) return 0;
+  return web.port;
 }
 
 // -port first, then a port written in the host text, the project's, 80.
@@ -104,7 +98,7 @@ int findlocallog(const RunSettings& settings, const ProjectEntry& entry, Choice&
 int newlocallog(Choice& c, LogDoc& local, int* flags) {
   if (*flags != CMD_DISPLAY && !(*flags & CMD_INIT)) {
     int answer = askuser("Local project log not found. Create new? (y/n): ", nullptr, "ynYN");
-    if ((answer & 1) == 0) return 0;
+    if (!answeredyes(answer)) return 0;
   }
   *flags |= CMD_INIT;
   local.fresh(c.stable);
@@ -126,8 +120,8 @@ void readlocallog(const RunSettings& settings, ProjectEntry& entry, Choice& c, L
 
 // The catalogue's numbers and the checks on them. Returns 1 to go on, 0
 // when the project is skipped.
-int readcatalogue(RunSettings& settings, ProjectEntry& entry, Choice& c) {
-  if (!settings.catalogueName) settings.catalogueName = "current.xml";
+int checkcatalogue(RunSettings& settings, ProjectEntry& entry, Choice& c) {
+  if (!settings.catalogueName) settings.catalogueName = kCatalogueName;
   LogDoc catalogue;
   Remote remote = c.remote(entry);
   int got = catalogue.fetch(remote, c.catalogue.c_str());
@@ -138,10 +132,11 @@ int readcatalogue(RunSettings& settings, ProjectEntry& entry, Choice& c) {
     got = catalogue.fetch(remote, c.catalogue.c_str());
   }
   if (got < 0) return 1;
-  XmlNode* project = findplatform(catalogue.top(), entry);
-  c.alpha = xmlgetint(project, "alpha", 0);
-  c.beta = xmlgetint(project, "beta", 0);
-  c.stable = xmlgetint(project, "stable", 0);
+  VersionCatalogue cat = readcatalogue(catalogue.top(), entry);
+  XmlNode* project = cat.project;
+  c.alpha = cat.alpha;
+  c.beta = cat.beta;
+  c.stable = cat.stable;
   // Read as a decimal: a project that needs 1.25 must stop a 1.19 program.
   char needed[64];
   xmlgettext(project, "troskversion", needed, sizeof needed);
@@ -150,7 +145,6 @@ int readcatalogue(RunSettings& settings, ProjectEntry& entry, Choice& c) {
     warnmsg("This project requires Trosk version %s", needed);
     return 0;
   }
-  if (c.stable == 0) c.stable = xmlgetint(project, "pversion", 0);
   if (!useraccess(project, c.user)) {
     warnmsg("Unauthorized user for project %s -- Access denied", entry.name);
     return 0;
@@ -160,12 +154,12 @@ int readcatalogue(RunSettings& settings, ProjectEntry& entry, Choice& c) {
 
 // Picks the version to compare with. Returns 1 to go on, 0 to skip.
 int chooseversion(RunSettings& settings, ProjectEntry& entry, Choice& c, int flags) {
-  const char* catalogue = settings.catalogueName ? settings.catalogueName : "current.xml";
-  c.catalogue = std::string("/") + hostTroskDir + "/" + entry.name + "/" + catalogue;
+  const char* catalogue = settings.catalogueName ? settings.catalogueName : kCatalogueName;
+  c.catalogue = "/" + c.paths.hostTroskDir + "/" + entry.name + "/" + catalogue;
   if (flags & CMD_VERIFY) {
     c.wantV = c.haveV;
     c.wantS = c.haveS;
-  } else if (!readcatalogue(settings, entry, c)) {
+  } else if (!checkcatalogue(settings, entry, c)) {
     return 0;
   }
   if (c.wantV == 0) {
@@ -191,7 +185,7 @@ void printheader(const ProjectEntry& entry, const Choice& c, int flags) {
 }
 
 int showversions(ProjectEntry& entry, const Choice& c) {
-  std::string path = std::string("/") + hostTroskDir + "/" + entry.name + "/versionlog.txt";
+  std::string path = "/" + c.paths.hostTroskDir + "/" + entry.name + "/versionlog.txt";
   std::string text;
   if (getfile(c.remote(entry), path.c_str(), CMD_DISPLAY, &text, nullptr) <= 0) {
     errormsg("Error reading file: %s", path.c_str());
@@ -201,38 +195,29 @@ int showversions(ProjectEntry& entry, const Choice& c) {
   return 0;
 }
 
-void setversionpath(const ProjectEntry& entry, int version) {
-  std::snprintf(versionPath, sizeof versionPath, "%s/%s/%s_%d", hostTroskDir, entry.name,
-                entry.name, version);
-}
-
-std::string hostlogpath(const ProjectEntry& entry, int subversion) {
-  char path[2 * kPathSize];
-  if (subversion != 0) {
-    std::snprintf(path, sizeof path, "/%s/trosk_%s_%d.xml", versionPath, entry.name, subversion);
-  } else {
-    std::snprintf(path, sizeof path, "/%s/trosk_%s.xml", versionPath, entry.name);
-  }
-  return path;
+std::string hostlogpath(const Choice& c, const ProjectEntry& entry, int subversion) {
+  std::string path = "/" + c.paths.versionPath + "/trosk_" + entry.name;
+  if (subversion != 0) path += "_" + std::to_string(subversion);
+  return path + ".xml";
 }
 
 // The verification pass over the version the working directory has.
 // Returns the entries updated, or the negative fetch result.
-int verifyhave(ProjectEntry& entry, const Choice& c, LogDoc& local, int flags) {
-  setversionpath(entry, c.haveV);
+int verifyhave(ProjectEntry& entry, Choice& c, LogDoc& local, int flags) {
+  setversionpath(c.paths, entry, c.haveV);
   Remote remote = c.remote(entry);
   LogDoc host;
-  std::string path = hostlogpath(entry, c.haveS);
+  std::string path = hostlogpath(c, entry, c.haveS);
   int got = host.fetch(remote, path.c_str());
   if (got < 0) {
-    path = hostlogpath(entry, 0);
+    path = hostlogpath(c, entry, 0);
     got = host.fetch(remote, path.c_str());
   }
   if (got < 0) {
     printmsg(outStream, "Verify error reading remote log file: %s\n", path.c_str());
     return got;
   }
-  return verify(entry, c.haveV, c.haveS, host.top(), local.top(), flags | CMD_VERIFY, path.c_str(),
+  return verify(entry, c.paths, c.haveV, c.haveS, host.top(), local.top(), flags | CMD_VERIFY,
                 c.localname, &remote);
 }
 
@@ -246,6 +231,13 @@ int dump(ProjectEntry& entry, const Choice& c, const std::string& path) {
   return -1;
 }
 
+// The entry's authorisation line points into the run's choice while the run
+// lasts, and at nothing afterwards.
+struct AuthHeaderScope {
+  ProjectEntry& entry;
+  ~AuthHeaderScope() { entry.authHeader = nullptr; }
+};
+
 }  // namespace
 
 int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int version,
@@ -254,10 +246,11 @@ int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int versi
   c.wantV = version;
   c.wantS = subversion;
   if (settings.accessToken && settings.accessToken[0]) {
-    std::snprintf(authLine, sizeof authLine, "Authorization: Basic %s", settings.accessToken);
-    c.credential = authLine;
+    c.authLine = std::string("Authorization: Basic ") + settings.accessToken;
+    c.authLine.resize(std::min(c.authLine.size(), std::size_t{kPathSize - 1}));
+    c.credential = c.authLine.c_str();
   }
-  sethostdir(settings, entry);
+  c.paths = hostpaths(settings, entry);
   int backup = settings.backup >= 0 ? settings.backup : entry.backup;
   const char* host = settings.hostName;
   if (!host) host = (entry.status & kStatusHost2) ? entry.host2 : entry.hostPath;
@@ -265,6 +258,7 @@ int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int versi
   setport(c, settings, entry);
   c.user = settings.userName ? settings.userName : entry.user;
   if (showMode & SHOW_LOG) return showactivitylog(entry);
+  AuthHeaderScope scope{entry};
   if (!entry.authHeader) entry.authHeader = c.credential;
 
   LogDoc local;
@@ -288,7 +282,7 @@ int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int versi
   if (!chooseversion(settings, entry, c, flags)) return 0;
   if (verboseLevel) {
     printmsg(outStream, "host=<%s> port=%d tkdir=<%s> project=<%s> want=%d/%d\n", c.host, c.port,
-             hostTroskDir, entry.name, c.wantV, c.wantS);
+             c.paths.hostTroskDir.c_str(), entry.name, c.wantV, c.wantS);
   }
   printheader(entry, c, flags);
   if (showMode & SHOW_VERSIONS) return showversions(entry, c);
@@ -304,8 +298,8 @@ int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int versi
     }
   }
 
-  setversionpath(entry, c.wantV);
-  std::string path = hostlogpath(entry, c.wantS);
+  setversionpath(c.paths, entry, c.wantV);
+  std::string path = hostlogpath(c, entry, c.wantS);
   if (flags & CMD_DISPLAY) return dump(entry, c, path);
   Remote remote = c.remote(entry);
   LogDoc hostlog;
@@ -313,7 +307,7 @@ int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int versi
     errormsg("Error reading remote log file: %s", path.c_str());
   }
   if (backup != 0) flags |= CMD_BACKUP;
-  verify(entry, c.wantV, c.wantS, hostlog.top(), local.top(), flags, path.c_str(), c.localname,
+  verify(entry, c.paths, c.wantV, c.wantS, hostlog.top(), local.top(), flags, c.localname,
          &remote);
   return 1;
 }

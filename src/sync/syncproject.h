@@ -11,10 +11,6 @@ namespace trosk {
 // Host used when neither the command line, the project nor its log names one.
 inline constexpr const char* kDefaultHost = "localhost";
 
-// "Authorization: Basic <token>": the credential of the current project run,
-// which the entry's authHeader may point at until the next run.
-extern char authLine[kPathSize];
-
 // Runs a status, download, upload, verify or display command for the
 // entry's project. Returns 1 after a comparison or verification ran, 0 when
 // the project was skipped or a display finished, -1 after a dump.

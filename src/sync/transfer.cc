@@ -2,10 +2,13 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 
+#include "core/fileprobe.h"
 #include "core/output.h"
+#include "core/tempfile.h"
 #include "repo/copyfile.h"
 #include "sync/backup.h"
 #include "sync/localstat.h"
@@ -15,21 +18,12 @@
 namespace trosk {
 namespace {
 
-// A temporary file that is removed unless it was moved into place.
-struct TempFile {
-  std::string path;
-  ~TempFile() {
-    if (!path.empty()) std::remove(path.c_str());
-  }
-  void release() { path.clear(); }
-};
-
 // A temporary name beside `name` (its directories made), or "" on failure.
 // The name is not created here: the fetch writes beside it and renames onto
 // it, which replaces whatever stands there (a stale temporary file, even a
 // link) without following it; one file creation per download is enough.
 std::string tempbeside(const char* name) {
-  static unsigned long long serial = 0;
+  static std::atomic<unsigned long long> serial = 0;
   if (makeparents(name, 0775) != 0) return "";
   std::string dir(name);
   std::size_t slash = dir.rfind('/');
@@ -70,8 +64,6 @@ int downloadfile(const Download& job) {
     return 0;
   }
   if (getfile(*job.remote, job.hostpath, kFetchDownload, nullptr, temp.path.c_str()) < 0) {
-    std::remove(temp.path.c_str());
-    temp.release();
     errormsg("download unsuccessful");
   }
   FileStats got;

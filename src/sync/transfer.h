@@ -11,6 +11,8 @@
 
 namespace trosk {
 
+inline constexpr int kMaxFiles = 400;  // transfers in one run of a project
+
 struct Download {
   const Remote* remote = nullptr;
   const char* hostpath = nullptr;  // below the host root

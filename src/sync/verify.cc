@@ -7,21 +7,24 @@
 #include <vector>
 
 #include "config/options.h"
+#include "core/fileprobe.h"
 #include "core/output.h"
 #include "core/strutil.h"
 #include "core/timer.h"
 #include "repo/filestats.h"
-#include "repo/hostops.h"
+#include "repo/hostlog.h"
+#include "repo/hostpaths.h"
 #include "repo/projectlog.h"
+#include "repo/versionlog.h"
 #include "sync/activitylog.h"
 #include "sync/askupdate.h"
 #include "sync/caption.h"
-#include "sync/hostlog.h"
 #include "sync/localstat.h"
 #include "sync/pathsafety.h"
 #include "sync/showdiff.h"
 #include "sync/statuslist.h"
 #include "sync/transfer.h"
+#include "xml/xmlvalues.h"
 #include "xml/xmlwrite.h"
 
 namespace trosk {
@@ -31,10 +34,13 @@ namespace {
 constexpr int kNameMax = 255;
 
 struct Run {
-  Run(ProjectEntry& e, int v, int s, int f, XmlNode* r, XmlNode* l, const char* name)
-      : entry(e), version(v), subversion(s), flags(f), remote(r), local(l), localname(name) {}
+  Run(ProjectEntry& e, const HostPaths& p, int v, int s, int f, XmlNode* r, XmlNode* l,
+      const char* name)
+      : entry(e), paths(p), version(v), subversion(s), flags(f), remote(r), local(l),
+        localname(name) {}
 
   ProjectEntry& entry;
+  const HostPaths& paths;
   int version;
   int subversion;
   int flags;
@@ -174,13 +180,13 @@ int hoststatus(int bits) {
   return kStatusModified;
 }
 
-std::string hostfile(const Entry& e) {
-  return std::string("/") + versionPath + "/" + (e.source[0] ? e.source : e.name);
+std::string hostfile(const Run& r, const Entry& e) {
+  return "/" + r.paths.versionPath + "/" + (e.source[0] ? e.source : e.name);
 }
 
 bool download(Run& r, Entry& e, bool diff) {
   setcaption(std::string("Downloading: ") + e.name);
-  std::string path = hostfile(e);
+  std::string path = hostfile(r, e);
   std::string question = updatequestion(e.name, r.upload);
   Download job;
   job.remote = &r.source;
@@ -203,13 +209,13 @@ bool upload(Run& r, Entry& e, bool diff) {
   bool vtp = kind == kFileBinary && !(r.flags & CMD_NO_DECODE);
   setcaption(std::string("Uploading: ") + basename(e.name));
   if (diff) {
-    std::string path = hostfile(e);
+    std::string path = hostfile(r, e);
     if (!diffbeforeupload(r.source, path.c_str(), e.name,
                           updatequestion(e.name, r.upload).c_str())) {
       return false;
     }
   }
-  std::string destdir = r.hostroot + "/" + versionPath;
+  std::string destdir = r.hostroot + "/" + r.paths.versionPath;
   std::string stored;
   if (!uploadfile(e.name, destdir, vtp, r.entry.suffix, &stored)) return false;
   addfilenode(r.remote, e.host, e.L, e.name, stored.c_str(), 0);
@@ -286,6 +292,17 @@ void visit(Run& r, XmlNode* host) {
   timerlog(kTimeVerify1, started, "verify1");
 }
 
+// The host log of the new subversion, then its line in the version log.
+void publishupload(Run& r) {
+  setchildint(r.remote, "subversion", r.subversion);
+  std::string versiondir = r.hostroot + "/" + r.paths.versionPath;
+  publishlog(r.remote, versiondir, r.entry.name, r.subversion, true);
+  std::string projectdir = trosk::projectdir(r.hostroot.c_str(), r.paths, r.entry);
+  if (versionlog(projectdir, "Upload new subversion", r.version, r.subversion) < 0) {
+    warnmsg("Version log not written for project %s", r.entry.name);
+  }
+}
+
 void writelocallog(Run& r) {
   // An upload that stored nothing made no new subversion on the host.
   bool published = !r.upload || r.uploaded > 1;
@@ -297,26 +314,15 @@ void writelocallog(Run& r) {
 
 }  // namespace
 
-int setchildint(XmlNode* node, const char* name, int value) {
-  for (XmlNode* n = node->first; n; n = n->next) {
-    if (named(n, name, false)) {
-      xml_val(n, std::to_string(value).c_str());
-      return 0;
-    }
-  }
-  xmlsetint(node, name, value);
-  return 0;
-}
-
-int verify(ProjectEntry& entry, int version, int subversion, XmlNode* remote, XmlNode* local,
-           int flags, const char* remotepath, const char* localname, const Remote* host) {
+int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
+           XmlNode* remote, XmlNode* local, int flags, const char* localname, const Remote* host) {
   int32_t started = timerread();
   int found = xmlgetint(remote, "subversion", 0);
   if (subversion == 0) subversion = found;
   if (found > 0 && found != subversion && !(flags & CMD_STATUS)) {
     printmsg(outStream, "Subversion mismatch: want %d, found %d (%oo)\n", subversion, found, flags);
   }
-  Run r(entry, version, subversion, flags, remote, local, localname);
+  Run r(entry, paths, version, subversion, flags, remote, local, localname);
   const char* root = (entry.status & kStatusHost2) ? entry.host2 : entry.hostPath;
   r.source = host ? *host : Remote{root, entry.port, entry.authHeader, &entry.connection};
   r.hostroot = root ? root : "";  // uploads write the direct path, whatever was read
@@ -347,12 +353,14 @@ int verify(ProjectEntry& entry, int version, int subversion, XmlNode* remote, Xm
   std::snprintf(caption, sizeof caption, "Compare V%d/%d ", version, r.subversion);
   setcaption(caption);
   long long total = xmlnchild(remote), index = 0;
-  for (XmlNode* n = first; n; n = n->next, ++index) {
-    if (!named(n, word, true)) continue;
-    setprogress(index, total);
-    visit(r, n);
+  {
+    ProgressBar bar;
+    for (XmlNode* n = first; n; n = n->next, ++index) {
+      if (!named(n, word, true)) continue;
+      bar.set(index, total);
+      visit(r, n);
+    }
   }
-  hideprogress();
 
   if (version != entry.version) setchildint(local, "pversion", version);
   if (r.statuscall) {
@@ -363,7 +371,7 @@ int verify(ProjectEntry& entry, int version, int subversion, XmlNode* remote, Xm
   }
   if (r.toUpdate || r.logChanged) printmsg(outStream, "Updating project file:\n");
   if (r.upload && r.uploaded > 1)
-    writehostlogs(entry, r.hostroot.c_str(), remote, remotepath, version, r.subversion);
+    publishupload(r);
   if (r.toUpdate || r.logChanged) writelocallog(r);
   if (!r.upload && (r.flags & CMD_DOWNLOAD) && r.zip && r.toUpdate) extracthint(r.arrived);
   r.activity.close();

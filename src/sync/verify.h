@@ -8,24 +8,20 @@
 
 #include "config/project.h"
 #include "net/fetch.h"
+#include "repo/hostpaths.h"
 #include "xml/xmlnode.h"
 
 namespace trosk {
 
-inline constexpr int kMaxFiles = 400;  // transfers in one call
-
 // Compares every "file" (or, with CMD_ZIP, "archive") entry of the `remote`
 // log (its "trosk" element) with the working directory and the `local` log
-// element, for version V/S and the command `flags`. Files are read from
-// `host` when given, else from the entry's host (host2 when status bit 0x20
-// is set); uploads always write the entry's host. Returns the number of files to update or
-// transferred for a transfer, the number of entries rewritten for a verify call, 0 for a status
-// call.
-int verify(ProjectEntry& entry, int version, int subversion, XmlNode* remote, XmlNode* local,
-           int flags, const char* remotepath, const char* localname, const Remote* host = nullptr);
-
-// Sets the value of the direct child `name` of `node` to the number, adding
-// the child when there is none. Returns 0.
-int setchildint(XmlNode* node, const char* name, int value);
+// element, for version V/S of the project at `paths` and the command `flags`.
+// Files are read from `host` when given, else from the entry's host (host2
+// when status bit 0x20 is set); uploads always write the entry's host.
+// Returns the number of files to update or transferred for a transfer, the
+// number of entries rewritten for a verify call, 0 for a status call.
+int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
+           XmlNode* remote, XmlNode* local, int flags, const char* localname,
+           const Remote* host = nullptr);
 
 }  // namespace trosk

@@ -52,6 +52,7 @@ void setname(XmlNode* node, const char* name, const char* label) {
 }
 
 void freeone(XmlNode* node) {
+  delete node->attached;
   freemem(node->attrs);
   if (node->flags & kXmlNameOwned) freemem(node->name);
   if (node->flags & kXmlValueOwned) freemem(node->value);
@@ -100,6 +101,12 @@ void unlink(XmlNode* node, bool tail) {
 }  // namespace
 
 uint64_t xmlgeneration() { return generation; }
+
+XmlAttachment* xmlattach(XmlNode* node, std::unique_ptr<XmlAttachment> attachment) {
+  delete node->attached;
+  node->attached = attachment.release();
+  return node->attached;
+}
 
 XmlNode* xmlnode(XmlNode* parent, const char* name) {
   auto* node = static_cast<XmlNode*>(alloczero(sizeof(XmlNode), "xmlnode"));

@@ -39,6 +39,12 @@ struct XmlAttr {
   char* value;
 };
 
+// What another module keeps with a tree, such as an index of its entries:
+// held by a node and freed with it, so it can never outlive the tree.
+struct XmlAttachment {
+  virtual ~XmlAttachment() = default;
+};
+
 struct XmlNode {
   int16_t type;
   uint32_t nchild;   // children (a project of 100,000 files needs more than 16 bits)
@@ -59,6 +65,7 @@ struct XmlNode {
   int32_t attrlen;
   int32_t attrcap;
   XmlAttr* attrs;
+  XmlAttachment* attached;  // owned; null when none
 };
 
 // Appends a zero-filled node named `name` (copied; null or empty gives no
@@ -91,6 +98,9 @@ int xmlfreekids(XmlNode* node);
 // A number that changes whenever any tree gains or loses a node; lookups
 // use it to know that a remembered position is still valid.
 uint64_t xmlgeneration();
+// Gives the node `attachment` (replacing and freeing the one it had; null
+// drops it). Returns the attachment now held.
+XmlAttachment* xmlattach(XmlNode* node, std::unique_ptr<XmlAttachment> attachment);
 
 // The rest of the model.
 XmlNode* xmlelem(const char* name);

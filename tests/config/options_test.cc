@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "core/output.h"
+#include "core/runerror.h"
 #include "testing/testing.h"
 
 namespace trosk {
 namespace {
 
 using testing::FakeFrontend;
-using testing::QuitCalled;
 
 // Parses a command line given without the program name.
 struct Parsed {
@@ -38,8 +38,8 @@ std::string failure(std::vector<std::string> args) {
   FakeFrontend ui;
   try {
     Parsed p(std::move(args));
-  } catch (const QuitCalled& q) {
-    EXPECT_EQ(q.code, -1);
+  } catch (const RunError& q) {
+    EXPECT_EQ(q.code(), -1);
     return ui.alerts.empty() ? "" : ui.alerts.back();
   }
   return "no failure";
@@ -177,8 +177,8 @@ TEST(ParseoptionsTest, HelpEndsWithExitCodeZero) {
   try {
     Parsed p({"-?"});
     FAIL();
-  } catch (const QuitCalled& q) {
-    EXPECT_EQ(q.code, 0);
+  } catch (const RunError& q) {
+    EXPECT_EQ(q.code(), 0);
   }
   std::string printed = testing::readfile(kOutputFileName);
   EXPECT_EQ(printed.rfind("Trosk -- Version 1.19\n", 0), 0u);

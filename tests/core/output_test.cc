@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "core/runerror.h"
 #include "core/timer.h"
 #include "testing/testing.h"
 
@@ -12,7 +13,6 @@ namespace trosk {
 namespace {
 
 using testing::FakeFrontend;
-using testing::QuitCalled;
 using testing::ScratchDir;
 using testing::readfile;
 using testing::writefile;
@@ -49,8 +49,8 @@ TEST(AlertboxTest, TextIsBoundedAndOnlyANegativeCodeEndsTheProcess) {
   try {
     alertbox("fatal", -7);
     FAIL() << "alertbox returned";
-  } catch (const QuitCalled& q) {
-    EXPECT_EQ(q.code, -7);
+  } catch (const RunError& q) {
+    EXPECT_EQ(q.code(), -7);
   }
   EXPECT_EQ(ui.alerts.back(), "fatal");
 }
@@ -61,8 +61,8 @@ TEST(ErrormsgTest, AlertsWithPrefixAndEndsWithMinusOne) {
   try {
     errormsg("Unrecognized option: %s", "-xyz");
     FAIL() << "errormsg returned";
-  } catch (const QuitCalled& q) {
-    EXPECT_EQ(q.code, -1);
+  } catch (const RunError& q) {
+    EXPECT_EQ(q.code(), -1);
   }
   ASSERT_EQ(ui.alerts.size(), 1u);
   EXPECT_EQ(ui.alerts[0], "TROSK error -- Unrecognized option: -xyz");

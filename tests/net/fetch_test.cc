@@ -6,16 +6,17 @@
 #include <string>
 
 #include "config/options.h"
+#include "core/runerror.h"
 #include "net/nginx.h"
-#include "repo/vtp.h"
+#include "core/vtp.h"
 #include "testing/testing.h"
+#include "xml/xmlvalues.h"
 
 namespace trosk {
 namespace {
 
 using testing::FakeFrontend;
 using testing::Nginx;
-using testing::QuitCalled;
 using testing::ScratchDir;
 using testing::readfile;
 using testing::writefile;
@@ -241,7 +242,7 @@ TEST(HostTextTest, SecureHostsAreRefusedClearly) {
   FakeFrontend ui;
   Remote remote{"https://127.0.0.1/trosk"};
   std::string body;
-  EXPECT_THROW(getfile(remote, "/x", 0, &body, nullptr), QuitCalled);
+  EXPECT_THROW(getfile(remote, "/x", 0, &body, nullptr), RunError);
   ASSERT_EQ(ui.alerts.size(), 1u);
   EXPECT_EQ(ui.alerts[0], "TROSK error -- https hosts are not supported: https://127.0.0.1/trosk");
 }

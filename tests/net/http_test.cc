@@ -11,7 +11,7 @@
 #include "core/output.h"
 #include "net/fetch.h"
 #include "net/scripted_server.h"
-#include "repo/vtp.h"
+#include "core/vtp.h"
 #include "testing/testing.h"
 
 namespace trosk {
@@ -496,7 +496,6 @@ struct CancellingFrontend final : Frontend {
   ~CancellingFrontend() override { setfrontend(previous); }
   void ask(std::string_view, char* answer, std::size_t, bool) override { answer[0] = '\0'; }
   void alert(std::string_view) override {}
-  [[noreturn]] void quit(int code) override { throw testing::QuitCalled{code}; }
   int progress(int percent) override {
     seen.push_back(percent);
     return percent >= 0 ? -1 : 0;

@@ -1,3 +1,4 @@
+#include "core/fileprobe.h"
 #include "repo/copyfile.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,7 @@
 #include <set>
 #include <string>
 
-#include "repo/vtp.h"
+#include "core/vtp.h"
 #include "testing/testing.h"
 
 namespace trosk {

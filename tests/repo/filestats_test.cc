@@ -1,3 +1,4 @@
+#include "core/fileprobe.h"
 #include "repo/filestats.h"
 
 #include <gtest/gtest.h>

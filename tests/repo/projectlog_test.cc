@@ -8,6 +8,7 @@
 #include "core/output.h"
 #include "testing/testing.h"
 #include "xml/xmlparse.h"
+#include "xml/xmlvalues.h"
 #include "xml/xmlwrite.h"
 
 namespace trosk {
@@ -15,11 +16,10 @@ namespace {
 
 using testing::ScratchDir;
 
-// A log tree built in memory that forgets its index when it goes.
+// A log tree built in memory.
 struct Log {
   XmlTree tree{xmlnode(nullptr, "trosk")};
   XmlNode* root() const { return tree.get(); }
-  ~Log() { forgetlogindex(tree.get()); }
 };
 
 XmlNode* addnamed(XmlNode* root, const char* element, const char* name) {
@@ -54,7 +54,6 @@ TEST(FindFileNode, WholeNameOnlyNeverAPrefix) {
   XmlNode* bak = addnamed(log.root(), "file", "a.txt.bak");
   EXPECT_EQ(findfilenode(log.root(), "a.txt"), nullptr);
   XmlNode* a = addnamed(log.root(), "file", "a.txt");
-  forgetlogindex(log.root());  // built outside addfilenode
   EXPECT_EQ(findfilenode(log.root(), "a.txt"), a);
   EXPECT_EQ(findfilenode(log.root(), "a.txt.bak"), bak);
   EXPECT_EQ(findfilenode(log.root(), "a.tx"), nullptr);
@@ -89,7 +88,6 @@ TEST(FindFileNode, EntriesWithoutNameAndAnEmptyLog) {
   Log log;
   EXPECT_EQ(findfilenode(log.root(), "a"), nullptr);
   xmlnode(log.root(), "file");
-  forgetlogindex(log.root());
   EXPECT_EQ(findfilenode(log.root(), "a"), nullptr);
   EXPECT_EQ(findfilenode(nullptr, "a"), nullptr);
 }
@@ -101,7 +99,6 @@ TEST(FindFileNode, SearchStartsAtTheFirstFileFoundDepthFirst) {
   XmlNode* group = xmlnode(log.root(), "group");
   XmlNode* inner = addnamed(group, "file", "inner");
   addnamed(log.root(), "file", "outer");
-  forgetlogindex(log.root());
   EXPECT_EQ(findfilenode(log.root(), "inner"), inner);
   EXPECT_EQ(findfilenode(log.root(), "outer"), nullptr);
 }
@@ -244,7 +241,6 @@ TEST(CheckNode, ReadsBackWhatAddfilenodeWrote) {
   EXPECT_EQ(back.date, st.date);
   EXPECT_EQ(back.time, st.time);
   EXPECT_FLOAT_EQ(back.version, 1.5f);
-  forgetlogindex(doc.root.get());
 }
 
 TEST(CheckNode, VersionBeyondAFloatReadsAsInfinity) {
@@ -265,40 +261,6 @@ TEST(CheckNode, LongNamesSurviveTheWriterAndReader) {
   XmlDocument doc;
   ASSERT_EQ(xmlload("log.xml", doc, kXmlLoadAny | kXmlLoadKeepText), 1);
   EXPECT_NE(findfilenode(doc.root.get(), name.c_str()), nullptr);
-  forgetlogindex(doc.root.get());
-}
-
-TEST(ValueSetters, AppendNeverReplace) {
-  Log log;
-  xmlsetint(log.root(), "pversion", 3);
-  xmlsetint(log.root(), "pversion", -4);
-  xmlsetfloat(log.root(), "v", 2);
-  EXPECT_EQ(log.root()->nchild, 3u);
-  EXPECT_STREQ(xmlval(log.root()->first), "3");
-  EXPECT_STREQ(xmlval(log.root()->first->next), "-4");
-  EXPECT_STREQ(xmlval(log.root()->last), "2.000000");
-}
-
-TEST(PlatformProject, FirstServingProjectOrTheRoot) {
-  Log cat;
-  EXPECT_EQ(platformproject(cat.root(), "linux"), cat.root());
-  XmlNode* win = xmlnode(cat.root(), "project");
-  xmladdval(win, "platform", "win32", kXmlText);
-  XmlNode* lin = xmlnode(cat.root(), "project");
-  xmladdval(lin, "platform", "linux", kXmlText);
-  XmlNode* any = xmlnode(cat.root(), "project");
-  EXPECT_EQ(platformproject(cat.root(), ""), win);
-  EXPECT_EQ(platformproject(cat.root(), nullptr), win);
-  EXPECT_EQ(platformproject(cat.root(), "linux"), lin);
-  EXPECT_EQ(platformproject(cat.root(), "Linux"), any);  // exact match only
-  xmlfree(any, kXmlFreeUnlink);
-  EXPECT_EQ(platformproject(cat.root(), "mac"), cat.root());
-}
-
-TEST(StatusWords, InOrderAndEnded) {
-  EXPECT_STREQ(kStatusWords[0], "modified");
-  EXPECT_STREQ(kStatusWords[4], "newer");
-  EXPECT_EQ(kStatusWords[5], nullptr);
 }
 
 }  // namespace

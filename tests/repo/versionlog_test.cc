@@ -6,7 +6,6 @@
 #include <string>
 
 #include "config/options.h"
-#include "repo/hostops.h"
 #include "testing/testing.h"
 
 namespace trosk {
@@ -17,10 +16,7 @@ namespace fs = std::filesystem;
 struct VersionLogTest : ::testing::Test {
   testing::ScratchDir dir;
   testing::FakeFrontend ui;
-  ProjectEntry entry;
   void SetUp() override {
-    std::snprintf(entry.name, sizeof entry.name, "proj");
-    hostTroskDir = "trosk";
     fs::create_directories("host/trosk/proj");
     commentText = nullptr;
   }
@@ -30,7 +26,7 @@ struct VersionLogTest : ::testing::Test {
 
 TEST_F(VersionLogTest, AsksForACommentWhenNoneWasGiven) {
   ui.answers = {"  first upload "};
-  EXPECT_EQ(versionlog("host", "Created new version", entry, 3, 1), 0);
+  EXPECT_EQ(versionlog("host/trosk/proj", "Created new version", 3, 1), 0);
   ASSERT_EQ(ui.questions.size(), 1u);
   EXPECT_EQ(ui.questions[0], "Add comment: ");
   std::string line = log();
@@ -40,9 +36,9 @@ TEST_F(VersionLogTest, AsksForACommentWhenNoneWasGiven) {
 
 TEST_F(VersionLogTest, GivenCommentIsUsedAndLinesAreAppended) {
   commentText = "from the command line";
-  EXPECT_EQ(versionlog("host", "Added files", entry, 12, 345), 0);
+  EXPECT_EQ(versionlog("host/trosk/proj", "Added files", 12, 345), 0);
   commentText = "";
-  EXPECT_EQ(versionlog("host", "Added files", entry, 12, 346), 0);
+  EXPECT_EQ(versionlog("host/trosk/proj", "Added files", 12, 346), 0);
   EXPECT_TRUE(ui.questions.empty());
   std::string text = log();
   EXPECT_NE(text.find("    12/345   Added files -- from the command line\n"), std::string::npos);
@@ -51,13 +47,13 @@ TEST_F(VersionLogTest, GivenCommentIsUsedAndLinesAreAppended) {
 
 TEST_F(VersionLogTest, EmptyAnswerMeansNoComment) {
   ui.answers = {""};
-  EXPECT_EQ(versionlog("host", "Upload new subversion", entry, 1, 2), 0);
+  EXPECT_EQ(versionlog("host/trosk/proj", "Upload new subversion", 1, 2), 0);
   EXPECT_EQ(log().substr(17), "     1/2     Upload new subversion\n");
 }
 
 TEST_F(VersionLogTest, UnwritableLogIsReported) {
   commentText = "x";
-  EXPECT_EQ(versionlog("nohost", "Added files", entry, 1, 1), -2);
+  EXPECT_EQ(versionlog("nohost/trosk/proj", "Added files", 1, 1), -2);
 }
 
 }  // namespace

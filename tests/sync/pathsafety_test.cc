@@ -1,12 +1,13 @@
 // The checks that stand between names from the host and the file system,
 // the backup naming, and the hints and differences shown to the user.
+#include "core/fileprobe.h"
 #include "sync/pathsafety.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "config/projects.h"
+#include "app/projects.h"
 #include "core/output.h"
 #include "core/strutil.h"
 #include "sync/backup.h"

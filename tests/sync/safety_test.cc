@@ -3,6 +3,8 @@
 // makes: nothing outside is touched, nothing good is lost.
 #include <gtest/gtest.h>
 
+#include "core/fileprobe.h"
+#include "core/runerror.h"
 #include "sync/pathsafety.h"
 #include "sync/synchost.h"
 
@@ -152,7 +154,7 @@ TEST_F(Hostile, DamagedArmourEndsTheRunAndKeepsTheOldFile) {
   armour[armour.size() / 2 + 10] ^= 0x15;
   armour.resize(armour.size() - 3);
   writefile(stored, armour);
-  EXPECT_THROW(run(CMD_DOWNLOAD | CMD_INIT), QuitCalled);
+  EXPECT_THROW(run(CMD_DOWNLOAD | CMD_INIT), RunError);
   EXPECT_EQ(lastalert(), "TROSK error -- download unsuccessful");
   EXPECT_EQ(readfile(work / "img.bin"), "old\n");
   EXPECT_TRUE(leftovers(work).empty());

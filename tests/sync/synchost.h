@@ -15,7 +15,7 @@
 #include "core/strutil.h"
 #include "repo/filestats.h"
 #include "repo/hostops.h"
-#include "repo/vtp.h"
+#include "core/vtp.h"
 #include "sync/syncproject.h"
 #include "testing/testing.h"
 

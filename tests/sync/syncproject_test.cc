@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/runerror.h"
 #include "sync/pathsafety.h"
 #include "sync/synchost.h"
 
@@ -93,8 +94,8 @@ TEST_F(SyncProject, UnreadableLocalLogIsFatal) {
   try {
     run(CMD_STATUS);
     FAIL() << "expected the run to end";
-  } catch (const QuitCalled& quit) {
-    EXPECT_EQ(quit.code, -1);
+  } catch (const RunError& quit) {
+    EXPECT_EQ(quit.code(), -1);
   }
   ASSERT_FALSE(front.alerts.empty());
   EXPECT_EQ(lastalert(), "TROSK error -- error reading file: trosk_proj.xml");
@@ -370,7 +371,7 @@ TEST_F(SyncProject, UnreadableCatalogueMeansVersionOne) {
 TEST_F(SyncProject, MissingReleaseNumberIsFatal) {
   catalogue("  <stable>1</stable>\n");
   settings.release = kReleaseAlpha;
-  EXPECT_THROW(run(CMD_STATUS | CMD_INIT), QuitCalled);
+  EXPECT_THROW(run(CMD_STATUS | CMD_INIT), RunError);
   EXPECT_EQ(lastalert(),
             "TROSK error -- can't identify requested version in remote file: "
             "/trosk/proj/current.xml");
@@ -413,12 +414,12 @@ TEST_F(SyncProject, ProjectNeedingANewerProgramIsSkipped) {
 TEST_F(SyncProject, SubversionWithUploadIsFatal) {
   hostversion(1, 1, {{.name = "a.txt", .content = "one\n"}});
   entry.status = kStatusSource;
-  EXPECT_THROW(run(CMD_UPLOAD | CMD_DOWNLOAD | CMD_INIT, 0, 1), QuitCalled);
+  EXPECT_THROW(run(CMD_UPLOAD | CMD_DOWNLOAD | CMD_INIT, 0, 1), RunError);
   EXPECT_EQ(lastalert(), "TROSK error -- can't specify subversion on upload");
 }
 
 TEST_F(SyncProject, MissingHostLogIsFatal) {
-  EXPECT_THROW(run(CMD_STATUS | CMD_INIT), QuitCalled);
+  EXPECT_THROW(run(CMD_STATUS | CMD_INIT), RunError);
   EXPECT_EQ(lastalert(),
             "TROSK error -- Error reading remote log file: /trosk/proj/proj_1/trosk_proj.xml");
 }
@@ -431,15 +432,15 @@ TEST_F(SyncProject, HostInTheLocalLogIsUsedUnlessOverridden) {
   EXPECT_EQ(run(CMD_DOWNLOAD), 1);
   EXPECT_EQ(readfile(work / "a.txt"), "one\n");
   settings.hostName = "/no/such/host";
-  EXPECT_THROW(run(CMD_STATUS), QuitCalled);
+  EXPECT_THROW(run(CMD_STATUS), RunError);
 }
 
 TEST_F(SyncProject, PortComesFromOptionThenHostTextThenDefault) {
   verboseLevel = 1;
   copystr("http://127.0.0.1:1/base", entry.host, kPathSize - 1);  // nothing listens there
-  EXPECT_THROW(run(CMD_STATUS | CMD_INIT), QuitCalled);
+  EXPECT_THROW(run(CMD_STATUS | CMD_INIT), RunError);
   settings.port = 2;
-  EXPECT_THROW(run(CMD_STATUS | CMD_INIT), QuitCalled);
+  EXPECT_THROW(run(CMD_STATUS | CMD_INIT), RunError);
   verboseLevel = 0;
   std::string out = output();
   EXPECT_NE(out.find("host=<http://127.0.0.1:1/base> port=1 "), std::string::npos);
@@ -526,7 +527,7 @@ TEST_F(Downloaded, ShowVersionsPrintsTheVersionLog) {
   EXPECT_NE(out.find("\nProject: proj     Host: "), std::string::npos);
   EXPECT_NE(out.find("\nRemote Log:\n1/1  Created new version\n"), std::string::npos);
   fs::remove(hostroot / "trosk/proj/versionlog.txt");
-  EXPECT_THROW(run(CMD_DISPLAY), QuitCalled);
+  EXPECT_THROW(run(CMD_DISPLAY), RunError);
   EXPECT_EQ(lastalert(), "TROSK error -- Error reading file: /trosk/proj/versionlog.txt");
 }
 

@@ -3,6 +3,8 @@
 // subversion, the version log; and what a later download makes of it.
 #include <gtest/gtest.h>
 
+#include "core/fileprobe.h"
+#include "core/runerror.h"
 #include "sync/pathsafety.h"
 #include "sync/synchost.h"
 
@@ -103,7 +105,7 @@ TEST_F(Upload, HostLogThatCannotBeWrittenEndsTheRun) {
   fs::create_directories(versiondir(1) / "trosk_proj_2.xml");  // a directory in the way
   writefile(work / "a.txt", "alpha, edited\n");
   front.answers = {"y"};
-  EXPECT_THROW(upload(), QuitCalled);
+  EXPECT_THROW(upload(), RunError);
   EXPECT_EQ(lastalert(), "TROSK error -- Error writing file: " +
                              (versiondir(1) / "trosk_proj_2.xml").string());
   EXPECT_FALSE(fs::exists(work / kStageFile));

@@ -28,8 +28,6 @@ void FakeFrontend::ask(std::string_view question, char* answer, std::size_t size
 
 void FakeFrontend::alert(std::string_view text) { alerts.emplace_back(text); }
 
-void FakeFrontend::quit(int code) { throw QuitCalled{code}; }
-
 int FakeFrontend::progress(int percent) {
   progressSeen.push_back(percent);
   return 0;

@@ -1,6 +1,5 @@
 // Shared test support: a scripted front end that records questions and
-// alerts and turns the process exit into an exception, and a scratch
-// directory that each test works in.
+// alerts, and a scratch directory that each test works in.
 #pragma once
 
 #include <deque>
@@ -12,18 +11,12 @@
 
 namespace trosk::testing {
 
-// Thrown where the program would end the process.
-struct QuitCalled {
-  int code;
-};
-
 struct FakeFrontend final : Frontend {
   FakeFrontend();
   ~FakeFrontend() override;
 
   void ask(std::string_view question, char* answer, std::size_t size, bool buttons) override;
   void alert(std::string_view text) override;
-  [[noreturn]] void quit(int code) override;
   int progress(int percent) override;
   void caption(std::string_view text) override;
 

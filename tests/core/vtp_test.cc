@@ -1,4 +1,4 @@
-#include "repo/vtp.h"
+#include "core/vtp.h"
 
 #include <gtest/gtest.h>
 

@@ -1,19 +1,19 @@
-#include "config/driver.h"
+#include "app/driver.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 
-#include "config/projects.h"
+#include "app/projects.h"
 #include "core/output.h"
+#include "core/runerror.h"
 #include "testing/testing.h"
 
 namespace trosk {
 namespace {
 
 using testing::FakeFrontend;
-using testing::QuitCalled;
 using testing::ScratchDir;
 using testing::readfile;
 
@@ -39,8 +39,8 @@ struct DriverTest : ::testing::Test {
   std::string failure(int flags) {
     try {
       DoTrosk(0, 1, flags, runSettings);
-    } catch (const QuitCalled& q) {
-      EXPECT_EQ(q.code, -1);
+    } catch (const RunError& q) {
+      EXPECT_EQ(q.code(), -1);
       return ui.alerts.back();
     }
     return "no failure";

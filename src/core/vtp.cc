@@ -1,10 +1,10 @@
-#include "repo/vtp.h"
+#include "core/vtp.h"
 
 #include <array>
 #include <cstring>
 #include <vector>
 
-#include "repo/filestats.h"
+#include "core/fileprobe.h"
 
 namespace trosk {
 namespace {

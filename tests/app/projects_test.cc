@@ -1,17 +1,17 @@
-#include "config/projects.h"
+#include "app/projects.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "core/output.h"
+#include "core/runerror.h"
 #include "testing/testing.h"
 
 namespace trosk {
 namespace {
 
 using testing::FakeFrontend;
-using testing::QuitCalled;
 using testing::ScratchDir;
 using testing::readfile;
 using testing::writefile;
@@ -163,8 +163,8 @@ TEST_F(ProjectsTest, AsksForANameWhenThereIsNoList) {
   try {
     selectproject(runSettings);
     FAIL();
-  } catch (const QuitCalled& q) {
-    EXPECT_EQ(q.code, -1);
+  } catch (const RunError& q) {
+    EXPECT_EQ(q.code(), -1);
   }
   EXPECT_EQ(ui.alerts.back(), "TROSK error -- No project found");
 }

@@ -8,7 +8,6 @@
 
 namespace trosk {
 
-inline constexpr const char* kProjectListName = ".trosk_project.xml";
 // The credential used when no -access option is given (a Base64 user:password pair).
 inline constexpr const char* kBuiltinCredential = "kQ3vZt8LmW2pXa9RfYc4HnB6sQ==";
 
@@ -18,9 +17,6 @@ inline constexpr const char* kBuiltinCredential = "kQ3vZt8LmW2pXa9RfYc4HnB6sQ=="
 int readprojects(const char* filename);
 // Writes the whole table. Returns 0, or -2 when the file could not be written.
 int writeprojects(const char* filename);
-// Index of the first entry whose name begins with `name` (case ignored), or
-// -1 for an empty or missing name or no match.
-int findproject(const char* name);
 // Index of the listed project called `name`, or of a new entry appended for
 // it from the settings.
 int addproject(const char* name, RunSettings& settings);

@@ -1,4 +1,4 @@
-#include "config/projects.h"
+#include "app/projects.h"
 
 #include <cstdlib>
 #include <string>
@@ -9,12 +9,10 @@
 #include "net/fetch.h"
 #include "repo/hostops.h"
 #include "repo/projectlog.h"
+#include "xml/xmlvalues.h"
 #include "xml/xmlwrite.h"
 
 namespace trosk {
-
-std::deque<ProjectEntry> projectTable;
-char userEnv[kNameSize] = {};
 
 namespace {
 
@@ -98,15 +96,6 @@ int writeprojects(const char* filename) {
   XmlTree root(xmlnode(nullptr, "trosk"));
   for (const ProjectEntry& e : projectTable) writeentry(root.get(), e);
   return xmlsave(filename, nullptr, root.get(), 0);
-}
-
-int findproject(const char* name) {
-  if (!name || !name[0]) return -1;
-  std::size_t n = std::char_traits<char>::length(name);
-  for (std::size_t i = 0; i < projectTable.size(); ++i) {
-    if (strncmpi(projectTable[i].name, name, n) == 0) return static_cast<int>(i);
-  }
-  return -1;
 }
 
 int addproject(const char* name, RunSettings& settings) {

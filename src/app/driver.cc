@@ -1,9 +1,10 @@
-#include "config/driver.h"
+#include "app/driver.h"
 
 #include <string>
 
 #include "config/banner.h"
-#include "config/projects.h"
+#include "app/projects.h"
+#include "core/fileprobe.h"
 #include "core/frontend.h"
 #include "core/output.h"
 #include "core/strutil.h"
@@ -46,7 +47,7 @@ void offertosave(int flags) {
   const char* name = (flags & CMD_HIDDEN) ? kProjectListName : kProjectListName + 1;
   if (!(flags & CMD_INIT)) {
     std::string question = std::string("Save local settings in: ") + name + " (y/n)? ";
-    if ((askuser(question.c_str(), nullptr, "ynYN") & 1) == 0) return;
+    if (!answeredyes(askuser(question.c_str(), nullptr, "ynYN"))) return;
   }
   if (writeprojects(name) < 0) warnmsg("Could not write %s", name);
 }
