@@ -2,15 +2,14 @@
 
 #include <string>
 
-#include "config/banner.h"
 #include "app/projects.h"
+#include "config/banner.h"
 #include "core/fileprobe.h"
 #include "core/frontend.h"
 #include "core/output.h"
 #include "core/strutil.h"
 #include "core/timer.h"
 #include "net/fetch.h"
-#include "repo/filestats.h"
 #include "repo/hostops.h"
 #include "sync/syncproject.h"
 
@@ -39,6 +38,13 @@ void checkupload(ProjectEntry& e) {
   if (!islocalpath(target)) errormsg("Need direct local host path (-Host) to trosk dir to add files");
 }
 
+// A project's turn of the loop owns its HTTP connection: it is closed when
+// the turn ends, an error unwinding through it included.
+struct ConnectionScope {
+  ProjectEntry& entry;
+  ~ConnectionScope() { closeconnection(&entry.connection); }
+};
+
 bool hostsideoperation(int flags, const RunSettings& s) {
   return s.addCount >= 1 || ((flags & CMD_UPLOAD) && (flags & CMD_INIT)) || (flags & CMD_CURRENT);
 }
@@ -54,11 +60,20 @@ void offertosave(int flags) {
 
 }  // namespace
 
+void beginrun() {
+  closeoutput();
+  timerinit();
+  timerreset();
+  frontend().caption("");
+}
+
 int DoTrosk(int first, int count, int flags, RunSettings& settings) {
   if (count > 1 && ((flags & kSingleProjectOps) || settings.version || settings.subversion)) count = 1;
+  promptLevel &= ~(kPromptAllYes | kPromptAllNo);  // "A" and "X" last for one run
   int total = 0;
   for (int i = first; i < first + count && i < static_cast<int>(projectTable.size()); ++i) {
     ProjectEntry& entry = projectTable[i];
+    ConnectionScope connection{entry};
     if (verboseLevel) printmsg(outStream, "DoTrosk: %s %d\n", entry.name, entry.connection);
     applyoverrides(entry, settings);
     if (flags & CMD_UPLOAD) checkupload(entry);
@@ -67,7 +82,6 @@ int DoTrosk(int first, int count, int flags, RunSettings& settings) {
     } else {
       total += syncproject(settings, entry, flags, settings.version, settings.subversion);
     }
-    if (entry.connection > 0) closeconnection(&entry.connection);
   }
   if (settings.listChanged && total > 0) offertosave(flags);
   frontend().caption("");
@@ -75,6 +89,7 @@ int DoTrosk(int first, int count, int flags, RunSettings& settings) {
 }
 
 int runcommandline(int argc, char** argv) {
+  beginrun();
   int flags = parseoptions(runSettings, argv, argc);
   if (runSettings.peerMode == 0) showbanner();
   int index = selectproject(runSettings);

@@ -130,10 +130,11 @@ int selectproject(RunSettings& settings) {
   settings.projectCount = readprojects(kProjectListName);
   settings.listChanged = settings.projectCount == 0 ? 1 : 0;
   if (!settings.projectName && settings.projectCount == 0) {
-    static char answer[kTextAnswerMax + 1];
+    char answer[kTextAnswerMax + 1];
     if (askuser("Enter project name: ", answer, nullptr) == 0) errormsg("No project found");
-    answer[kNameSize - 1] = '\0';
-    settings.projectName = answer;
+    int index = addproject(answer, settings);
+    settings.projectName = projectTable[index].name;  // kept by the table for the run
+    return index;
   }
   return addproject(settings.projectName, settings);
 }

@@ -54,7 +54,7 @@ Host and project
 
 Transfer
   -decode            (-d) store and fetch files as they are, no VTP armour
-  -encode            (-e) store added files in VTP armour
+  -encode            (-e) store added files in VTP armour, text files too
   -zip               work on archive entries only
   -backup [N]        back up overwritten files into Trosk_bkup (0: off)
   -prompt N          (-p) 0 asks no questions (large files excepted)
@@ -65,8 +65,9 @@ Output
   -verbose [N]       (-V) list all files; with N, diagnostics up to level N
   -mdy, -dmy         dates as month/day/year or day/month/year
   -nobar             no progress bar
-  -tempdir DIR       directory for temporary files
-  -directory DIR     (-D) version directory name
+  -tempdir DIR       accepted for compatibility; has no effect (temporary
+                     files are made beside the file they replace)
+  -directory DIR     (-D) accepted for compatibility; has no effect
 
 Everything printed also goes to trosk_tmp.txt in the working directory.
 Exit codes: 0 done, 255 an error ended the run.

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "config/banner.h"
-#include "core/runerror.h"
 #include "core/output.h"
+#include "core/runerror.h"
 #include "core/strutil.h"
 
 namespace trosk {
@@ -16,8 +16,6 @@ int32_t progressBar = 1;
 int32_t showMode = 0;
 const char* commentText = nullptr;
 const char* accessOption = nullptr;
-char tempDir[kTempDirSize] = ".";
-int16_t webPort = 0;
 
 namespace {
 
@@ -96,7 +94,7 @@ int applyoption(int keyword, Cursor& c, RunSettings& s) {
       }
       break;
     case kDecode: flags |= CMD_NO_DECODE; break;
-    case kDirectory: s.versionDir = required(c, "missing local dir name"); break;
+    case kDirectory: required(c, "missing local dir name"); break;  // accepted, without effect
     case kEncode: flags |= CMD_ENCODE; break;
     case kHelp:
       showbanner();
@@ -108,8 +106,7 @@ int applyoption(int keyword, Cursor& c, RunSettings& s) {
     case kPlatform: s.platform = required(c, "missing platform name"); break;
     case kPort:
       s.port = c.number(-1);
-      if (s.port <= 0) errormsg("invalid port number: %s", c.current);
-      webPort = static_cast<int16_t>(s.port);
+      if (s.port <= 0 || s.port > kMaxPort) errormsg("invalid port number: %s", c.current);
       break;
     case kPrompt:
       if (int n = c.number(-1); n >= 0) promptLevel = n;
@@ -171,9 +168,7 @@ int applyoption(int keyword, Cursor& c, RunSettings& s) {
     case kClient: s.peerMode = 1; break;
     case kServer: s.peerMode = 2; break;
     case kZip: flags |= CMD_ZIP; break;
-    case kTempdir:
-      if (const char* v = c.anything()) copystr(v, tempDir, kTempDirSize - 1);
-      break;
+    case kTempdir: c.anything(); break;  // accepted, without effect
     default: unrecognized(c.current);
   }
   return flags;
@@ -194,8 +189,18 @@ int getoption(const char* argument) {
   return findkey(word, kKeywords) + 1;
 }
 
+void resetoptions() {
+  promptLevel = 1;
+  progressBar = 1;
+  showMode = 0;
+  commentText = nullptr;
+  accessOption = nullptr;
+  verboseLevel = 0;
+}
+
 int parseoptions(RunSettings& settings, char** argv, int argc) {
   settings = RunSettings{};
+  resetoptions();
   int flags = 0;
   int i = 1;
   if (argc >= 2 && argv[1][0] != '-') {
@@ -210,7 +215,6 @@ int parseoptions(RunSettings& settings, char** argv, int argc) {
     flags |= applyoption(keyword, c, settings);
     i = c.i;
   }
-  if (tempDir[0] == '\0') copystr(".", tempDir, kTempDirSize - 1);
   return flags;
 }
 

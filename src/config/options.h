@@ -43,7 +43,6 @@ struct RunSettings {
   const char* localLogName = nullptr;
   const char* catalogueName = nullptr;
   const char* accessToken = nullptr;
-  const char* versionDir = nullptr;
   const char* remoteDir = nullptr;
   const char* platform = nullptr;
   const char* suffix = nullptr;
@@ -64,26 +63,29 @@ struct RunSettings {
   std::vector<const char*> addFiles;
 };
 
-inline constexpr int kTempDirSize = 256;
-
 extern RunSettings runSettings;  // the one record of the process
 extern int32_t promptLevel;      // 0 asks nothing but the large-file question
 extern int32_t progressBar;
 extern int32_t showMode;
 extern const char* commentText;
 extern const char* accessOption;
-extern char tempDir[kTempDirSize];
-extern int16_t webPort;  // the port as the HTTP client keeps it
 
 // promptLevel bits that remember "yes to all" and "no to all".
 inline constexpr int32_t kPromptAllYes = 0x200;
 inline constexpr int32_t kPromptAllNo = 0x400;
 
 inline constexpr int kKeywordCount = 41;
+inline constexpr int kMaxPort = 65535;
 
-// Fills `settings` from the argument vector and returns the command flags.
-// A bad option ends the process with "TROSK error -- ..." and exit code -1;
-// -help prints the banner and the help text and ends with exit code 0.
+// Puts the global settings back to how a run starts (prompt level 1, the
+// progress bar on, no display mode, no comment or access option, verbosity
+// 0), so that one process can run many commands; parseoptions calls it first.
+void resetoptions();
+
+// Fills `settings` (and the global settings, reset first) from the argument
+// vector and returns the command flags. A bad option ends the run with
+// "TROSK error -- ..." (RunError, code -1); -help prints the banner and the
+// help text and ends the run with code 0.
 int parseoptions(RunSettings& settings, char** argv, int argc);
 
 // Keyword number 1-41 of an option argument, 0 when it names none.

@@ -16,7 +16,7 @@
 namespace trosk {
 namespace {
 
-int lastError = 0;
+thread_local int lastError = 0;
 
 int failed() {
   lastError = errno;

@@ -234,9 +234,9 @@ int sizeonly(FILE* stream, FileStats* stats) {
 
 int measure(FILE* stream, FileStats* stats) {
   int32_t start = timerread();
-  // One buffer for the process: measuring many small files costs no
-  // allocation each (the engine runs single-threaded).
-  static std::vector<unsigned char> block(kReadBlock);
+  // One buffer for each thread: measuring many small files costs no
+  // allocation each.
+  thread_local std::vector<unsigned char> block(kReadBlock);
   Sums sums;
   TagScan tag;
   std::size_t got;
@@ -339,8 +339,8 @@ int cmpchecks(const FileStats& l, const FileStats& r, int mode) {
 }
 
 const char* datetext(int32_t date, int32_t time) {
-  static char buffers[2][48];
-  static int turn = 0;
+  thread_local char buffers[2][48];
+  thread_local int turn = 0;
   char* out = buffers[turn];
   turn ^= 1;
   int year = date / 10000 % 100, month = date / 100 % 100, day = date % 100;
@@ -352,7 +352,7 @@ const char* datetext(int32_t date, int32_t time) {
 }
 
 const char* nowtext() {
-  static char buffer[48];
+  thread_local char buffer[48];
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);

@@ -157,7 +157,9 @@ void addone(const char* name, XmlNode* log, const HostRun& run, const ProjectEnt
     printmsg(outStream, "Skipping empty/missing file: %s\n", name);
     return;
   }
-  bool encode = kind == kFileBinary && !(run.flags & CMD_NO_DECODE);
+  // Binary files travel in armour unless -decode says otherwise; -encode
+  // armours every file it adds.
+  bool encode = (run.flags & CMD_ENCODE) || (kind == kFileBinary && !(run.flags & CMD_NO_DECODE));
   std::string dest = run.versiondir + "/" + basename(name) + (encode ? ".vtp" : "");
   XmlNode* node = findfilenode(log, name);
   int bits = kContentDiffers;

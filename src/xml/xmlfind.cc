@@ -36,9 +36,11 @@ struct Search {
   uint64_t used = 0;
 };
 
+// Per thread: a window's own thread may read a file while the engine's
+// thread runs a command.
 constexpr int kKeptSearches = 8;  // enough for a few nested caller loops
-std::array<Search, kKeptSearches> kept;
-uint64_t useClock = 0;
+thread_local std::array<Search, kKeptSearches> kept;
+thread_local uint64_t useClock = 0;
 
 std::vector<std::string_view> splitpath(std::string_view path) {
   std::vector<std::string_view> comps;

@@ -1,5 +1,6 @@
 #include "xml/xmlnode.h"
 
+#include <atomic>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -10,7 +11,8 @@ namespace trosk {
 
 namespace {
 
-uint64_t generation = 1;
+// Trees may be built on more than one thread (a window's and the engine's).
+std::atomic<uint64_t> generation = 1;
 
 // Copies `n` bytes of `text` into a new NUL-terminated block.
 char* copytext(const char* text, std::size_t n, const char* label) {
@@ -140,8 +142,8 @@ int32_t xml_val(XmlNode* node, const char* value) { return setvalue(node, value)
 const char* xmlval(const XmlNode* node) {
   // Short values share one fixed buffer, long ones one heap block that each
   // long value replaces: a result lives until the next call.
-  static char shortValue[64];
-  static TextBuffer longValue;
+  thread_local char shortValue[64];
+  thread_local TextBuffer longValue;
   if (!node || node->vallen <= 0 || !node->value) return "";
   std::size_t n = static_cast<std::size_t>(node->vallen);
   if (n < sizeof shortValue) {
@@ -204,7 +206,7 @@ XmlNode* xmltxtnod(const char* text) {
 XmlNode* xmlnthkid(XmlNode* node, int n) {
   // Callers walk children by rising index; remembering the last answer keeps
   // such a walk linear.
-  static struct {
+  thread_local struct {
     uint64_t generation = 0;
     const XmlNode* parent = nullptr;
     int index = 0;

@@ -23,7 +23,7 @@ constexpr int kErrTooDeep = -7;  // nesting deeper than kMaxXmlDepth
 constexpr std::string_view kCdataOpen = "<![CDATA[";
 constexpr std::string_view kCdataClose = "]]>";
 
-// One parse at a time: the nesting depth, and for each kind of markup that
+// One parse at a time on each thread: the nesting depth, and for each kind of markup that
 // is skipped by searching ahead, the point from which the search is known to
 // fail (the text only ever loses such sequences as it is parsed in place).
 struct ParseState {
@@ -32,7 +32,7 @@ struct ParseState {
   const char* noPiEnd = nullptr;
   const char* noCommentEnd = nullptr;
 };
-ParseState state;
+thread_local ParseState state;
 
 const char* show(const char* text) { return text ? text : ""; }
 

@@ -94,7 +94,7 @@ const char* xmlattval(const XmlNode* node, const char* name) {
 }
 
 const char* const* xmlgetatt(const char* packed, int length, int max) {
-  static std::vector<const char*> names;
+  thread_local std::vector<const char*> names;
   names.clear();
   if (max <= 0 || !packed) return nullptr;
   auto remaining = [&](int p) { return static_cast<std::size_t>(length - p); };
@@ -110,7 +110,7 @@ const char* const* xmlgetatt(const char* packed, int length, int max) {
 }
 
 int Q_tmpstr(const char* text, const char** out) {
-  static std::string path;
+  thread_local std::string path;
   std::size_t end = 0;
   while (text[end] != '\0' && text[end] != '?' && !xmlblank(static_cast<unsigned char>(text[end])))
     ++end;

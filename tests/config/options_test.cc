@@ -19,12 +19,6 @@ struct Parsed {
   explicit Parsed(std::vector<std::string> args) : words(std::move(args)) {
     words.insert(words.begin(), "trosk");
     for (std::string& w : words) argv.push_back(w.data());
-    promptLevel = 1;
-    showMode = 0;
-    verboseLevel = 0;
-    progressBar = 1;
-    commentText = nullptr;
-    accessOption = nullptr;
     flags = parseoptions(settings, argv.data(), static_cast<int>(argv.size()));
   }
   std::vector<std::string> words;
@@ -132,6 +126,8 @@ TEST(ParseoptionsTest, VersionAndSubversion) {
 TEST(ParseoptionsTest, ValuesAndTheirErrors) {
   EXPECT_EQ(failure({"-port"}), "TROSK error -- invalid port number: -port");
   EXPECT_EQ(failure({"-port", "0"}), "TROSK error -- invalid port number: 0");
+  EXPECT_EQ(failure({"-port", "65536"}), "TROSK error -- invalid port number: 65536");
+  EXPECT_EQ(Parsed({"-P", "65535"}).settings.port, 65535);
   EXPECT_EQ(Parsed({"-P", "8080"}).settings.port, 8080);
   EXPECT_EQ(failure({"-host"}), "TROSK error -- missing hostname");
   EXPECT_EQ(failure({"-host", "-status"}), "TROSK error -- missing hostname");
@@ -153,13 +149,16 @@ TEST(ParseoptionsTest, TextAndLoneDashesAreUnrecognised) {
 }
 
 TEST(ParseoptionsTest, AccessCommentSuffixAndTempdir) {
-  Parsed p({"-access", "-comment", "-a note", "-suffix", ".c", "-tempdir", ""});
+  Parsed p({"-access", "-comment", "-a note", "-suffix", ".c", "-tempdir", "-x", "-prompt", "0"});
   EXPECT_STREQ(accessOption, "0");
   EXPECT_STREQ(commentText, "-a note");
   EXPECT_STREQ(p.settings.suffix, ".c");
-  EXPECT_STREQ(tempDir, ".");
+  EXPECT_EQ(promptLevel, 0);
+  // A second command line starts from the defaults, not from the first one.
   Parsed q({"-access", "dXNlcjpwdw=="});
   EXPECT_STREQ(accessOption, "dXNlcjpwdw==");
+  EXPECT_EQ(commentText, nullptr);
+  EXPECT_EQ(promptLevel, 1);
 }
 
 TEST(ParseoptionsTest, DisplayAndModes) {
