@@ -13,6 +13,12 @@ command -v ninja >/dev/null || missing+=(ninja-build)
 command -v nginx >/dev/null || [ -x /usr/sbin/nginx ] || missing+=(nginx-light)
 command -v openssl >/dev/null || missing+=(openssl)
 command -v python3 >/dev/null || missing+=(python3)
+# For the checks of the manual pages, the desktop entry and the packages
+# (cpack -G DEB lists the libraries a package needs with dpkg-shlibdeps and file).
+command -v mandoc >/dev/null || missing+=(mandoc)
+command -v desktop-file-validate >/dev/null || missing+=(desktop-file-utils)
+command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
+command -v file >/dev/null || missing+=(file)
 
 if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" = 0 ]; then
