@@ -228,7 +228,7 @@ struct TagScan {
 
 int sizeonly(FILE* stream, FileStats* stats) {
   int64_t size = filesize(nullptr, stream);
-  stats->size = static_cast<int32_t>(size < 0 ? 0 : size);
+  stats->size = size < 0 ? 0 : size;
   return stats->size > 0 ? kFileText : kFileEmpty;
 }
 
@@ -248,7 +248,7 @@ int measure(FILE* stream, FileStats* stats) {
   stats->checksum = static_cast<int32_t>(static_cast<uint32_t>(sums.sum));
   stats->parity = sums.parity();
   stats->crc = sums.crc();
-  stats->size = static_cast<int32_t>(sums.count);
+  stats->size = static_cast<int64_t>(sums.count);
   timerlog(kTimeFilestats, start, "filestats");
   if (sums.binary) return kFileBinary;
   return sums.count > 0 ? kFileText : kFileEmpty;

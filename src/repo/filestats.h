@@ -13,7 +13,7 @@ struct FileStats {
   int16_t parity = 0;    // XOR of all bytes; -1 when the file cannot be opened
   int16_t crc = 0;       // 8-bit rotating check
   int32_t checksum = 0;  // sum of all bytes modulo 2^32
-  int32_t size = 0;
+  int64_t size = 0;      // bytes; 64-bit, so files of any size are exact
   int32_t date = 0;      // YYYYMMDD, local time
   int32_t time = 0;      // HHMMSS, local time
   float version = 0;     // number after "VERSIONTAG=", 0 when none

@@ -169,8 +169,9 @@ void addone(const char* name, XmlNode* log, const HostRun& run, const ProjectEnt
     bits = cmpchecks(recorded, st, 0);
   }
   if (run.flags & CMD_LIST_ALL) {
-    printmsg(outStream, "Adding: %-36.36s %d %d %5d %7d %7d %s %.1f %s\n", dest.c_str(), kind,
-             encode ? 1 : 0, st.parity, st.checksum, st.size, datetext(st.date, st.time),
+    printmsg(outStream, "Adding: %-36.36s %d %d %5d %7d %7lld %s %.1f %s\n", dest.c_str(), kind,
+             encode ? 1 : 0, st.parity, st.checksum, static_cast<long long>(st.size),
+             datetext(st.date, st.time),
              static_cast<double>(st.version), name);
   }
   if (!(bits & kContentDiffers)) return;

@@ -1,10 +1,11 @@
 #include "repo/projectlog.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string_view>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "config/project.h"
@@ -188,6 +189,18 @@ void forgetholder(XmlNode* holder) {
   }
 }
 
+// Earlier logs held sizes in 32 bits, so a size from 2 to 4 GiB was written
+// negative: such a value reads as the size it stood for.
+int64_t readsize(std::string_view text) {
+  char buf[kNumberText + 1];
+  std::size_t n = text.size() < kNumberText ? text.size() : kNumberText;
+  std::memcpy(buf, text.data(), n);
+  buf[n] = '\0';
+  long long size = std::strtoll(buf, nullptr, 10);
+  if (size < 0 && size >= INT32_MIN) size += int64_t{1} << 32;
+  return size;
+}
+
 long readnumber(std::string_view text) {
   char buf[kNumberText + 1];
   std::size_t n = text.size() < kNumberText ? text.size() : kNumberText;
@@ -244,7 +257,7 @@ int checknode(XmlNode* entry, FileStats* stats) {
       return true;
     };
     if (take(0, "size")) {
-      stats->size = static_cast<int32_t>(readnumber(v));
+      stats->size = readsize(v);
     } else if (take(1, "checksum")) {
       stats->checksum = static_cast<int32_t>(readnumber(v));
     } else if (take(2, "parity")) {
@@ -289,7 +302,7 @@ XmlNode* addfilenode(XmlNode* root, XmlNode* existing, const FileStats& stats, c
   if (!(flags & kEntryNoStats)) {
     if (stats.version != 0) xmlsetfloat(entry, "version", stats.version);
     if (stats.checksum != 0) xmlsetint(entry, "checksum", stats.checksum);
-    if (stats.size != 0) xmlsetint(entry, "size", stats.size);
+    if (stats.size != 0) xmlsetint(entry, "size", static_cast<long long>(stats.size));
     if (stats.parity != 0) xmlsetint(entry, "parity", stats.parity);
     if (stats.crc != 0) xmlsetint(entry, "crc", stats.crc);
     if (stats.date != 0) xmlsetint(entry, "date", stats.date);

@@ -43,8 +43,8 @@ int askupdate(const UpdateCase& c, bool* diff) {
     answer = remember(askuser(question, nullptr, "ynYNAX"));
   }
   if (answeredyes(answer) && c.hostsize > kLargeFile) {
-    std::snprintf(question, sizeof question, "Confirm update of large file %s (%d Mb) (y/n)? ",
-                  c.name, c.hostsize / 1000000);
+    std::snprintf(question, sizeof question, "Confirm update of large file %s (%lld Mb) (y/n)? ",
+                  c.name, static_cast<long long>(c.hostsize / 1000000));
     answer = remember(askuser(question, nullptr, "ynYNAX"));
   }
   return answeredyes(answer) ? 1 : 0;

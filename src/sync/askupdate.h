@@ -8,14 +8,14 @@
 
 namespace trosk {
 
-inline constexpr int32_t kLargeFile = 2000000;  // host size that asks again, at every level
+inline constexpr int64_t kLargeFile = 2000000;  // host size that asks again, at every level
 
 struct UpdateCase {
   const char* name = nullptr;
   bool upload = false;   // the host copy is overwritten
   bool exists = false;   // the local file exists
   int hostbits = 0;      // the host record compared with the local file
-  int32_t hostsize = 0;  // the host record's size
+  int64_t hostsize = 0;  // the host record's size
 };
 
 // Remembers "yes to all" and "no to all" in promptLevel for the rest of the

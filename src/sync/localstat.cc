@@ -9,7 +9,7 @@ int quickstats(const char* path, FileStats* stats) {
   *stats = FileStats{};
   struct stat st;
   if (::stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return 0;
-  stats->size = static_cast<int32_t>(st.st_size);
+  stats->size = st.st_size;
   setstamp(st.st_mtime, stats);
   return 1;
 }

@@ -22,11 +22,13 @@ int StatusList::add(const char* name, const FileStats& R, const FileStats& L, bo
     int label = (hostbits & kNewer)   ? kLabelNewer
                 : (hostbits & kOlder) ? kLabelOld
                                       : kLabelModified;
-    printmsg(outStream, "%10s: %-20s %7d %s > %7d %s\n", kStatusLabels[label], name, R.size,
-             hostdate, L.size, datetext(L.date, L.time));
+    printmsg(outStream, "%10s: %-20s %7lld %s > %7lld %s\n", kStatusLabels[label], name,
+             static_cast<long long>(R.size), hostdate, static_cast<long long>(L.size),
+             datetext(L.date, L.time));
   } else {
     int label = exists ? kLabelUnchanged : kLabelMissing;
-    printmsg(outStream, "%10s: %-20s %7d %s\n", kStatusLabels[label], name, R.size, hostdate);
+    printmsg(outStream, "%10s: %-20s %7lld %s\n", kStatusLabels[label], name,
+             static_cast<long long>(R.size), hostdate);
   }
   return 1;
 }

@@ -41,6 +41,12 @@ XmlNode* xmlsetint(XmlNode* node, const char* name, int value) {
   return xmladdval(node, name, text, kXmlText);
 }
 
+XmlNode* xmlsetint(XmlNode* node, const char* name, long long value) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%lld", value);
+  return xmladdval(node, name, text, kXmlText);
+}
+
 XmlNode* xmlsetfloat(XmlNode* node, const char* name, double value) {
   char text[64];
   std::snprintf(text, sizeof text, "%f", value);

@@ -13,8 +13,10 @@ int xmlgetint(XmlNode* node, const char* name, int fallback);
 // Copies the value of the first element called `name` below node into `out`
 // (size bytes); "" when there is none. Returns out.
 const char* xmlgettext(XmlNode* node, const char* name, char* out, int size);
-// Append a child with the value printed with "%d" / "%f". Return the child.
+// Append a child with the value printed with "%d" ("%lld") / "%f". Return
+// the child.
 XmlNode* xmlsetint(XmlNode* node, const char* name, int value);
+XmlNode* xmlsetint(XmlNode* node, const char* name, long long value);
 XmlNode* xmlsetfloat(XmlNode* node, const char* name, double value);
 // Sets the value of the direct child `name` of `node` to the number, adding
 // the child when there is none. Returns 0.

@@ -252,6 +252,22 @@ TEST(CheckNode, VersionBeyondAFloatReadsAsInfinity) {
   EXPECT_EQ(back.version, std::numeric_limits<float>::infinity());
 }
 
+TEST(CheckNode, SizesAreSixtyFourBitAndOldWrappedSizesReadAsMeant) {
+  Log log;
+  FileStats big;
+  big.size = 6442450944;  // 6 GiB
+  XmlNode* e = addfilenode(log.root(), nullptr, big, "big", nullptr, 0);
+  EXPECT_STREQ(xmlpathval(e, "size"), "6442450944");
+  FileStats back;
+  checknode(e, &back);
+  EXPECT_EQ(back.size, 6442450944);
+  // A 2.5 GB file as a 32-bit log wrote it.
+  XmlNode* old = addnamed(log.root(), "file", "old");
+  xmladdval(old, "size", "-1673527296", kXmlText);
+  checknode(old, &back);
+  EXPECT_EQ(back.size, 2621440000);
+}
+
 TEST(CheckNode, LongNamesSurviveTheWriterAndReader) {
   ScratchDir dir;
   Log log;
