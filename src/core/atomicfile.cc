@@ -32,10 +32,20 @@ int renamenew(const std::string& from, const std::string& to) {
   return -2;
 }
 
+// Makes a rename in the directory of `path` durable.
+void syncdirof(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 }  // namespace
 
 AtomicFile::AtomicFile(const char* target, int mode) : target_(target) {
-  std::string temp = target_ + ".tmpXXXXXX";
+  std::string temp = target_ + tempmark() + "XXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) return;
   temp_.path = temp;
@@ -69,6 +79,7 @@ int AtomicFile::commit(bool sync) {
   if (finish(sync) < 0) return -2;
   if (std::rename(temp_.path.c_str(), target_.c_str()) != 0) return -2;
   temp_.release();
+  if (sync) syncdirof(target_);
   return 0;
 }
 
@@ -76,6 +87,7 @@ int AtomicFile::commitnew(const std::string& target, bool sync) {
   if (finish(sync) < 0) return -2;
   int taken = renamenew(temp_.path, target);
   if (taken == 0) temp_.release();
+  if (taken == 0 && sync) syncdirof(target);
   return taken;
 }
 

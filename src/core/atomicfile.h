@@ -23,7 +23,9 @@ struct AtomicFile {
 
   FILE* stream() const { return stream_; }
   // Flushes and syncs the file (when `sync`), then renames it over the
-  // target. Returns 0, or -2 when any write, the sync or the rename failed.
+  // target and (when `sync`) syncs the directory, so that a power cut leaves
+  // the old file or the new one. Returns 0, or -2 when any write, the sync
+  // or the rename failed.
   int commit(bool sync = false);
   // Like commit, but never replaces an existing file: 0 when the file took
   // the name `target`, 1 when that name is taken (the file is kept for

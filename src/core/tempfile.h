@@ -1,9 +1,11 @@
-// A file that only lives as long as the step that made it: the guard removes
-// it however the step ends (an error unwinding included), unless the step
-// kept it by releasing the guard.
+// Temporary files: a guard that removes one however the step that made it
+// ends (an error unwinding included), unless the step kept it; and the mark
+// that every temporary file of Trosk carries in its name, with the process
+// that made it, so that one left by a killed run is recognised and removed.
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace trosk {
 
@@ -19,5 +21,15 @@ struct TempFile {
 
   std::string path;  // empty: nothing to remove
 };
+
+// ".trosk-<pid>-": the mark a temporary name of this process carries.
+std::string tempmark();
+// The process that made a temporary file of this name, or -1 when the name
+// carries no mark.
+long tempowner(std::string_view name);
+// Removes the marked files directly in `dir` whose maker is no longer
+// running, or every marked file with `all` (a writer holding the host lock
+// knows that no other writer is at work). Returns the files removed.
+int removetemps(const std::string& dir, bool all);
 
 }  // namespace trosk

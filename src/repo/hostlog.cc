@@ -1,8 +1,21 @@
 #include "repo/hostlog.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <unordered_set>
+
+#include "core/atomicfile.h"
 #include "core/output.h"
 #include "core/tempfile.h"
 #include "repo/copyfile.h"
+#include "repo/versionlog.h"
+#include "xml/xmlvalues.h"
 #include "xml/xmlwrite.h"
 
 namespace trosk {
@@ -17,17 +30,109 @@ void publish(const std::string& target, bool announce) {
   }
 }
 
+std::string readall(const std::string& path) {
+  std::string text;
+  std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!in) return text;
+  char block[1 << 16];
+  std::size_t n;
+  while ((n = std::fread(block, 1, sizeof block, in.get())) > 0) text.append(block, n);
+  return text;
+}
+
+// The stored names a log refers to.
+std::unordered_set<std::string> storednames(XmlNode* log) {
+  std::unordered_set<std::string> names;
+  for (XmlNode* e = log ? log->first : nullptr; e; e = e->next) {
+    for (XmlNode* c = e->first; c; c = c->next) {
+      if (xmlisnamed(c, "source")) names.emplace(xmlvalueview(c));
+    }
+  }
+  return names;
+}
+
+// The subversion of a frozen log "trosk_<P>_<S>.xml", or -1 for other names.
+int frozennumber(std::string_view name, const std::string& prefix) {
+  if (name.size() <= prefix.size() + 4 || name.substr(0, prefix.size()) != prefix ||
+      name.substr(name.size() - 4) != ".xml")
+    return -1;
+  std::string_view digits = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+  int n = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9' || n > 100000000) return -1;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
+bool newer(const struct stat& a, const struct stat& b) {
+  return a.st_mtim.tv_sec != b.st_mtim.tv_sec ? a.st_mtim.tv_sec > b.st_mtim.tv_sec
+                                              : a.st_mtim.tv_nsec > b.st_mtim.tv_nsec;
+}
+
+// Removes what no published log of the version needs: frozen logs beyond the
+// current subversion, temporary files, and stored copies made after the
+// current log that it does not name (all of them when there is none yet).
+int sweep(const std::string& versiondir, const char* project, int subversion, XmlNode* current) {
+  std::string currentpath = versiondir + "/trosk_" + project + ".xml";
+  struct stat published {};
+  if (current && ::stat(currentpath.c_str(), &published) != 0) return 0;
+  std::unordered_set<std::string> named = storednames(current);
+  std::string frozenprefix = std::string("trosk_") + project + "_";
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(versiondir.c_str()), &::closedir);
+  if (!dir) return 0;
+  int removed = 0;
+  while (struct dirent* d = ::readdir(dir.get())) {
+    std::string_view name = d->d_name;
+    if (name == "." || name == ".." || named.count(std::string(name))) continue;
+    std::string path = versiondir + "/" + std::string(name);
+    int frozen = frozennumber(name, frozenprefix);
+    bool leftover = frozen > subversion || tempowner(name) >= 0;
+    if (!leftover && frozen < 0 && name != currentpath.substr(versiondir.size() + 1)) {
+      struct stat st;
+      leftover = ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && newer(st, published);
+    }
+    if (leftover && ::unlink(path.c_str()) == 0) ++removed;
+  }
+  return removed;
+}
+
 }  // namespace
 
 int publishlog(XmlNode* log, const std::string& versiondir, const char* project, int subversion,
                bool announce) {
   if (syncstore(versiondir.c_str()) < 0) errormsg("Error writing file: %s", versiondir.c_str());
   TempFile stage(kStageFile);
-  if (xmlsave(kStageFile, nullptr, log, 0) < 0) errormsg("Error writing file: %s", kStageFile);
+  {
+    // Only a step on the way: the host files made from it are synced.
+    AtomicFile staged(kStageFile);
+    if (!staged.stream() || xmlsave(nullptr, staged.stream(), log, 0) < 0 || staged.commit() < 0)
+      errormsg("Error writing file: %s", kStageFile);
+  }
   std::string base = versiondir + "/trosk_" + project;
-  publish(base + ".xml", announce);
   publish(base + "_" + std::to_string(subversion) + ".xml", announce);
+  publish(base + ".xml", announce);
   return 0;
+}
+
+int repairversion(const std::string& projectdir, const std::string& versiondir,
+                  const char* project, int version, XmlNode* current) {
+  if (!current) return sweep(versiondir, project, 0, nullptr);
+  int subversion = xmlgetint(current, "subversion", 0);
+  if (subversion < 1) return 0;
+  std::string base = versiondir + "/trosk_" + project;
+  std::string frozen = base + "_" + std::to_string(subversion) + ".xml";
+  std::string published = readall(base + ".xml");
+  if (!published.empty() && readall(frozen) != published) {
+    if (copyfile((base + ".xml").c_str(), frozen.c_str(), 0, nullptr, nullptr) < 0)
+      errormsg("Error writing file: %s", frozen.c_str());
+  }
+  int removed = sweep(versiondir, project, subversion, current);
+  if (!hasversionline(projectdir, version, subversion)) {
+    const char* activity = subversion == 1 ? "Created new version" : "Upload new subversion";
+    writeversionline(projectdir, activity, version, subversion, "completed after an interruption");
+  }
+  return removed;
 }
 
 }  // namespace trosk

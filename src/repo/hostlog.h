@@ -1,7 +1,9 @@
-// Publishing a version's log on the host after files were stored in it: the
-// stored copies are flushed to disk first, then the log goes through the
-// stage file in the working directory to the version's current log and to
-// the frozen copy of its subversion, each replaced in one step.
+// Publishing a version's log on the host after files were stored in it, in
+// an order that a kill at any point cannot break: the stored copies are
+// flushed to disk first, then the frozen copy of the new subversion is
+// written, then the version's current log; each goes through the stage file
+// in the working directory and replaces its target in one step. What an
+// interrupted writer leaves behind is completed or removed by the next one.
 #pragma once
 
 #include <string>
@@ -12,12 +14,22 @@ namespace trosk {
 
 inline constexpr const char* kStageFile = "stagefile.xml";
 
-// Publishes `log` as subversion S of the version in `versiondir`: replaces
-// "trosk_<P>.xml" there and writes "trosk_<P>_<S>.xml". With `announce`
-// each host file is named on the output before it is written. The stage
-// file is removed however this ends; a file that cannot be written ends the
-// run ("Error writing file: %s"). Returns 0.
+// Publishes `log` as subversion S of the version in `versiondir`: writes
+// "trosk_<P>_<S>.xml", then replaces "trosk_<P>.xml". With `announce` each
+// host file is named on the output before it is written. The stage file is
+// removed however this ends; a file that cannot be written ends the run
+// ("Error writing file: %s"). Returns 0.
 int publishlog(XmlNode* log, const std::string& versiondir, const char* project, int subversion,
                bool announce);
+
+// Puts right what an interrupted writer left in version V, whose current
+// log is `current` (as loaded from `versiondir`; null when the version has
+// none yet, and then no file there is needed): the frozen copy of its
+// subversion is written again when missing or different, frozen logs of
+// later subversions, stored copies that no log names and temporary files
+// are removed, and a missing version-log line for the subversion is added.
+// Called by a writer holding the host lock. Returns the files removed.
+int repairversion(const std::string& projectdir, const std::string& versiondir,
+                  const char* project, int version, XmlNode* current);
 
 }  // namespace trosk

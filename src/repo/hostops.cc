@@ -17,6 +17,7 @@
 #include "repo/catalogue.h"
 #include "repo/copyfile.h"
 #include "repo/filestats.h"
+#include "repo/hostlock.h"
 #include "repo/hostlog.h"
 #include "repo/hostpaths.h"
 #include "repo/projectlog.h"
@@ -35,9 +36,11 @@ constexpr int kCatalogueDirMode = 0755;
   errormsg("Error writing file: %s", path.c_str());
 }
 
+// Another writer may make the same directory at the same moment.
 void makedir(const std::string& path) {
   if (verboseLevel > 0) printmsg(outStream, "Mkdir <%s>\n", path.c_str());
-  if (::mkdir(path.c_str(), kProjectDirMode) != 0) errormsg("Mkdir <%s> failed", path.c_str());
+  if (::mkdir(path.c_str(), kProjectDirMode) != 0 && exists(path.c_str()) != -1)
+    errormsg("Mkdir <%s> failed", path.c_str());
 }
 
 // What one run of addfiles works on, besides the settings and the entry.
@@ -121,9 +124,12 @@ void writecatalogue(Catalogue& cat, const std::string& path, const ProjectEntry&
 }
 
 // Opens the version's log, or begins a new one (the run then makes a new
-// version). Fixes the subversion the run works on.
-XmlNode* openlog(XmlDocument& doc, XmlTree& made, HostRun& run) {
+// version), after putting right what an interrupted writer left there.
+// Fixes the subversion the run works on.
+XmlNode* openlog(XmlDocument& doc, XmlTree& made, HostRun& run, const ProjectEntry& entry) {
   int loaded = loadhostfile(run.logpath, doc);
+  repairversion(run.projectdir, run.versiondir, entry.name, run.version,
+                loaded > 0 ? doc.root.get() : nullptr);
   if (run.subversion < 1) run.subversion = 1;
   XmlNode* root;
   int found = -1;
@@ -183,34 +189,38 @@ void addone(const char* name, XmlNode* log, const HostRun& run, const ProjectEnt
   addfilenode(log, node, st, name, basename(stored.c_str()), archive);
 }
 
-// Publishes the log on the host, then keeps it as the local log.
-void writelogs(XmlNode* log, const HostRun& run, const ProjectEntry& entry) {
-  publishlog(log, run.versiondir, entry.name, run.subversion, false);
+// Keeps the published log as the local log.
+void writelocal(XmlNode* log, const HostRun& run, const ProjectEntry& entry) {
   char local[kPathSize];
   std::snprintf(local, sizeof local, (run.flags & CMD_HIDDEN) ? ".trosk_%s.xml" : "trosk_%s.xml",
                 entry.name);
   if (xmlsave(local, nullptr, log, 0) < 0) writefailed(local);
 }
 
-// Steps of addfiles after the catalogue: the version directory, its log, the
-// files, the version log and the logs written back.
-int addtoversion(RunSettings& settings, ProjectEntry& entry, HostRun& run) {
+// Steps of addfiles after the catalogue was read: the version directory,
+// its log, the files, then in this order the host logs, the catalogue (when
+// it is to be written), the version log and the local log, so that a kill at
+// any point leaves the host readable.
+int addtoversion(RunSettings& settings, ProjectEntry& entry, HostRun& run, Catalogue* cat,
+                 const std::string& catpath) {
   run.versiondir = run.projectdir + "/" + entry.name + "_" + std::to_string(run.version);
   setversionpath(run.paths, entry, run.version);
   if (exists(run.versiondir.c_str()) != -1) makedir(run.versiondir);
   run.logpath = run.versiondir + "/trosk_" + entry.name + ".xml";
   XmlDocument doc;
   XmlTree made;
-  XmlNode* log = openlog(doc, made, run);
+  XmlNode* log = openlog(doc, made, run, entry);
   int archive = (run.flags & CMD_ZIP) ? kEntryArchive : 0;
   for (const char* name : settings.addFiles) {
     if (name) addone(name, log, run, entry, archive);
   }
+  publishlog(log, run.versiondir, entry.name, run.subversion, false);
+  if (cat) writecatalogue(*cat, catpath, entry, run.flags);
   const char* activity = (run.flags & CMD_INIT) ? "Created new version" : "Added files";
   if (versionlog(run.projectdir, activity, run.version, run.subversion) < 0) {
     writefailed(run.projectdir + "/versionlog.txt");
   }
-  writelogs(log, run, entry);
+  writelocal(log, run, entry);
   return 1;
 }
 
@@ -233,6 +243,7 @@ int addfiles(RunSettings& settings, ProjectEntry& entry, int version, int subver
   int kind = exists(run.projectdir.c_str());
   if (kind == 1) errormsg("<%s> not valid directory", run.projectdir.c_str());
   if (kind == 0) makedir(run.projectdir);
+  HostLock lock(run.projectdir);
 
   std::string catpath = run.projectdir + "/" + kCatalogueName;
   Catalogue cat;
@@ -260,11 +271,12 @@ int addfiles(RunSettings& settings, ProjectEntry& entry, int version, int subver
     if (release & kReleaseAlpha) cat.alpha = run.version;
     if (release & kReleaseBeta) cat.beta = run.version;
   }
-  if (write) writecatalogue(cat, catpath, entry, flags);
-  if (settings.addCount < 1 && !(flags & CMD_INIT)) return 0;
-
+  if (settings.addCount < 1 && !(flags & CMD_INIT)) {
+    if (write) writecatalogue(cat, catpath, entry, flags);
+    return 0;
+  }
   run.subversion = subversion;
-  return addtoversion(settings, entry, run);
+  return addtoversion(settings, entry, run, write ? &cat : nullptr, catpath);
 }
 
 }  // namespace trosk

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "config/options.h"
@@ -15,6 +17,10 @@ namespace trosk {
 namespace {
 
 constexpr char kVersionLogName[] = "versionlog.txt";
+
+struct FileCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
 
 // The comment of the line: -comment when given, else the user's answer.
 std::string comment() {
@@ -37,21 +43,41 @@ int appendline(const std::string& path, const std::string& line) {
 
 }  // namespace
 
-int versionlog(const std::string& projectdir, const char* activity, int version, int subversion) {
-  std::string text = comment();
-  for (char& c : text) {
+int writeversionline(const std::string& projectdir, const char* activity, int version,
+                     int subversion, std::string comment) {
+  for (char& c : comment) {
     if (c == '\n' || c == '\r') c = ' ';  // one line per change, whatever was typed
   }
   char head[kPathSize];
   std::snprintf(head, sizeof head, "%s %5d/%-4d  %s", nowtext(), version, subversion, activity);
   std::string line = head;
-  if (!text.empty()) {
+  if (!comment.empty()) {
     char tail[kAnswerSize + 8];
-    std::snprintf(tail, sizeof tail, " -- %s", text.c_str());
+    std::snprintf(tail, sizeof tail, " -- %s", comment.c_str());
     line += tail;
   }
   line += '\n';
   return appendline(projectdir + "/" + kVersionLogName, line);
+}
+
+int versionlog(const std::string& projectdir, const char* activity, int version, int subversion) {
+  return writeversionline(projectdir, activity, version, subversion, comment());
+}
+
+int hasversionline(const std::string& projectdir, int version, int subversion) {
+  std::unique_ptr<FILE, FileCloser> in(std::fopen((projectdir + "/" + kVersionLogName).c_str(), "r"));
+  if (!in) return 0;
+  char line[1024];
+  while (std::fgets(line, sizeof line, in.get())) {
+    // "<date> <time> %5d/%-4d  <activity>": the numbers follow the time.
+    const char* numbers = std::strchr(line, ':');
+    numbers = numbers ? std::strchr(numbers + 1, ':') : nullptr;
+    numbers = numbers ? std::strchr(numbers, ' ') : nullptr;
+    int v = 0, s = 0;
+    if (numbers && std::sscanf(numbers, " %d/%d", &v, &s) == 2 && v == version && s == subversion)
+      return 1;
+  }
+  return 0;
 }
 
 }  // namespace trosk

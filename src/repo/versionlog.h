@@ -11,5 +11,10 @@ namespace trosk {
 // first when no -comment was given. Returns 0, or -2 when the log cannot be
 // written.
 int versionlog(const std::string& projectdir, const char* activity, int version, int subversion);
+// The same line with the given comment, asking nothing.
+int writeversionline(const std::string& projectdir, const char* activity, int version,
+                     int subversion, std::string comment);
+// 1 when the version log has a line for V/S, else 0.
+int hasversionline(const std::string& projectdir, int version, int subversion);
 
 }  // namespace trosk

@@ -28,7 +28,7 @@ std::string tempbeside(const char* name) {
   std::string dir(name);
   std::size_t slash = dir.rfind('/');
   dir.resize(slash == std::string::npos ? 0 : slash + 1);
-  return dir + ".trosk_dl_" + std::to_string(getpid()) + "_" + std::to_string(++serial);
+  return dir + tempmark() + "dl" + std::to_string(++serial);
 }
 
 // Moves the complete download over the target. Returns 0 when renamed, 1

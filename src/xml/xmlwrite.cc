@@ -189,7 +189,7 @@ int xmlsave(const char* path, FILE* stream, XmlNode* node, int level) {
     AtomicFile file(path);
     if (!file.stream()) return -2;
     savetree(file.stream(), node, level);
-    return file.commit();
+    return file.commit(true);
   }
   if (!stream) return -2;
   savetree(stream, node, level);

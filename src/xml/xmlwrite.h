@@ -11,8 +11,9 @@
 namespace trosk {
 
 // Writes the node, its subtree and its following siblings at `level`. With a
-// path the file is written beside the target and renamed into place; without
-// one, `stream` is written. Returns 0, or -2 when the file could not be
+// path the file is written beside the target, synced and renamed into place
+// (a power cut leaves the old file or the new one); without one, `stream` is
+// written. Returns 0, or -2 when the file could not be
 // written completely (the old file is then left as it was).
 int xmlsave(const char* path, FILE* stream, XmlNode* node, int level);
 

@@ -50,7 +50,7 @@ expect_grep "Update download:" trosk_P_log.txt
 expect_grep "  a.txt  b.txt  c.txt  d.txt  sub/deep/e.txt  logo.png  big.dat" trosk_P_log.txt
 expect_no_file Trosk_bkup
 expect_no_file trosk_project.xml
-ls -A | grep -q '^\.trosk_dl_' && fail "temporary download left behind" || pass
+ls -A | grep -q '\.trosk-' && fail "temporary download left behind" || pass
 
 test_case "a second download finds nothing to do"
 run "n\n" -- P -host "$H" -download

@@ -143,7 +143,7 @@ expect_content same.txt "same size A\n"
 expect_content size.txt "short\n"
 expect_no_err "Confirm overwrite"
 expect_same fine.txt "$SCRATCH/src2/fine.txt"
-ls -A | grep -q '^\.trosk_dl_' && fail "temporary download left behind" || pass
+ls -A | grep -q '\.trosk-' && fail "temporary download left behind" || pass
 
 test_case "and over HTTP"
 workdir m2
@@ -185,6 +185,6 @@ expect_err "TROSK error -- download unsuccessful"
 expect_same one.txt "$SCRATCH/src3/one.txt"
 expect_no_file two.txt
 expect_no_file three.txt
-ls -A | grep -q '^\.trosk_dl_' && fail "temporary download left behind" || pass
+ls -A | grep -q '\.trosk-' && fail "temporary download left behind" || pass
 
 finish

@@ -10,7 +10,7 @@ P1=$H/trosk/P/P_1
 # expect_clean DIR...: no stage file and no temporary file below the directories.
 expect_clean() {
   local found
-  found=$(find "$@" \( -name '*.tmp??????' -o -name '.trosk_dl_*' -o -name stagefile.xml \) 2>&1)
+  found=$(find "$@" \( -name '*.trosk-*' -o -name stagefile.xml \) 2>&1)
   if [ -z "$found" ]; then pass; else fail "left behind: $found"; fi
 }
 

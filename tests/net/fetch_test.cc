@@ -35,7 +35,7 @@ std::string binarydata(std::size_t n) {
 int strayfiles() {
   int count = 0;
   for (const auto& entry : fs::recursive_directory_iterator(".")) {
-    if (entry.path().filename().string().find(".tmp") != std::string::npos) ++count;
+    if (entry.path().filename().string().find(".trosk-") != std::string::npos) ++count;
   }
   return count;
 }

@@ -339,7 +339,7 @@ TEST_F(HostTest, FailedStageFileLeavesTheHostLogAsItWas) {
   EXPECT_EQ(readfile(log), before);
 }
 
-TEST_F(HostTest, FailedSnapshotIsFatalAfterACompleteLog) {
+TEST_F(HostTest, FailedSnapshotIsFatalAndLeavesThePublishedLog) {
   writefile("a.txt", "one");
   ASSERT_EQ(add({"a.txt"}), 1);
   std::string log = std::string(kVersion1) + "/trosk_proj.xml";
@@ -348,10 +348,11 @@ TEST_F(HostTest, FailedSnapshotIsFatalAfterACompleteLog) {
   fs::create_directories(snapshot);
   writefile("b.txt", "two");
   EXPECT_EQ(addfatal({"b.txt"}), "TROSK error -- Error writing file: " + snapshot);
-  EXPECT_EQ(sourceof(log, "b.txt"), "b.txt_v1");  // the new log is in place, whole
+  // The frozen copy comes first: the published log still names what it did.
+  EXPECT_EQ(sourceof(log, "b.txt"), "none");
   EXPECT_EQ(sourceof(log, "a.txt"), "a.txt_v1");
   for (const auto& e : fs::directory_iterator(kVersion1)) {
-    EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos);
+    EXPECT_EQ(e.path().filename().string().find(".trosk-"), std::string::npos);
   }
 }
 

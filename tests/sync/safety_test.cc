@@ -111,7 +111,7 @@ std::vector<std::string> leftovers(const fs::path& dir) {
   std::vector<std::string> names;
   for (const auto& e : fs::recursive_directory_iterator(dir)) {
     std::string name = e.path().filename().string();
-    if (name.find(".trosk_dl_") != std::string::npos || name == "troskdiff.tmp")
+    if (name.find(".trosk-") != std::string::npos || name == "troskdiff.tmp")
       names.push_back(name);
   }
   return names;
