@@ -70,6 +70,7 @@ void beginrun() {
 int DoTrosk(int first, int count, int flags, RunSettings& settings) {
   if (count > 1 && ((flags & kSingleProjectOps) || settings.version || settings.subversion)) count = 1;
   promptLevel &= ~(kPromptAllYes | kPromptAllNo);  // "A" and "X" last for one run
+  settings.notUpdated = 0;
   int total = 0;
   for (int i = first; i < first + count && i < static_cast<int>(projectTable.size()); ++i) {
     ProjectEntry& entry = projectTable[i];
@@ -85,6 +86,10 @@ int DoTrosk(int first, int count, int flags, RunSettings& settings) {
   }
   if (settings.listChanged && total > 0) offertosave(flags);
   frontend().caption("");
+  // A run that could not do all it set out to do must not end as if it had.
+  if (settings.notUpdated > 0) {
+    errormsg("Files not updated: %s", std::to_string(settings.notUpdated).c_str());
+  }
   return 0;
 }
 

@@ -14,7 +14,8 @@ void beginrun();
 
 // Runs `count` consecutive entries of projectTable from index `first` with
 // the command flags. Returns 0. An error ends the run with RunError, after
-// each guard on the way (files, connections) has cleaned up.
+// each guard on the way (files, connections) has cleaned up; so does a run
+// that left files it decided to transfer not updated ("Files not updated").
 int DoTrosk(int first, int count, int flags, RunSettings& settings);
 
 // The command-line entry after the front end is set up: begins a run,

@@ -61,6 +61,7 @@ struct RunSettings {
   int16_t backup = -1;
   int16_t peerMode = 0;
   std::vector<const char*> addFiles;
+  int32_t notUpdated = 0;  // files the run decided to transfer and could not
 };
 
 extern RunSettings runSettings;  // the one record of the process

@@ -13,6 +13,7 @@ struct TempFile {
   TempFile() = default;
   explicit TempFile(std::string p) : path(std::move(p)) {}
   ~TempFile();
+  TempFile(TempFile&& other) noexcept : path(std::move(other.path)) { other.path.clear(); }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
 

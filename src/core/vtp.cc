@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "core/fileprobe.h"
@@ -156,6 +157,13 @@ struct Output {
 }  // namespace
 
 bool isvtp(std::string_view start) { return start.substr(0, kVtpMagic.size()) == kVtpMagic; }
+
+bool isvtpfile(const char* path) {
+  std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path, "rb"), &std::fclose);
+  char head[8] = {};
+  std::size_t n = in ? std::fread(head, 1, kVtpMagic.size(), in.get()) : 0;
+  return isvtp(std::string_view(head, n));
+}
 
 std::string vtpencodestring(std::string_view data) {
   auto* p = reinterpret_cast<const unsigned char*>(data.data());

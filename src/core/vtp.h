@@ -16,6 +16,9 @@ inline constexpr std::string_view kVtpMagic = "[VTP ";
 
 // True when the text begins like VTP armour.
 bool isvtp(std::string_view start);
+// True when the file at `path` begins like VTP armour. Such a file is stored
+// in armour itself, so that it decodes to its own bytes.
+bool isvtpfile(const char* path);
 
 // Encodes all of `in` onto `out`. Returns the armoured bytes written, or -1
 // on a read or write failure.

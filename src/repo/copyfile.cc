@@ -54,7 +54,17 @@ long long replace(FILE* in, const std::string& dest, int flags, bool sync) {
 // before it writes the log that names them.
 long long storeunique(FILE* in, const char* dest, int flags, const char* suffix,
                       std::string* stored) {
-  AtomicFile out(dest);
+  // The stored copy is executable when the source is, so that a download of
+  // a new file can give an executable script its mode back; it stays
+  // readable by everyone the usual mode allows (a web server among them).
+  struct stat st;
+  int mode = -1;
+  if (fstat(fileno(in), &st) == 0 && (st.st_mode & 0111)) {
+    mode_t mask = umask(0);
+    umask(mask);
+    mode = static_cast<int>(0777 & ~mask);
+  }
+  AtomicFile out(dest, mode);
   if (!out.stream()) return -2;
   long long n = transfer(in, out.stream(), flags);
   if (n < 0) return n;

@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "core/atomicfile.h"
+#include "core/fileprobe.h"
 #include "core/output.h"
 #include "core/tempfile.h"
 #include "repo/copyfile.h"
@@ -128,7 +129,9 @@ int repairversion(const std::string& projectdir, const std::string& versiondir,
       errormsg("Error writing file: %s", frozen.c_str());
   }
   int removed = sweep(versiondir, project, subversion, current);
-  if (!hasversionline(projectdir, version, subversion)) {
+  // A host made without a version log is left without one.
+  if (exists((projectdir + "/versionlog.txt").c_str()) == 1 &&
+      !hasversionline(projectdir, version, subversion)) {
     const char* activity = subversion == 1 ? "Created new version" : "Upload new subversion";
     writeversionline(projectdir, activity, version, subversion, "completed after an interruption");
   }

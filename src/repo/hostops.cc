@@ -14,6 +14,7 @@
 #include "core/output.h"
 #include "core/relpath.h"
 #include "core/strutil.h"
+#include "core/vtp.h"
 #include "repo/catalogue.h"
 #include "repo/copyfile.h"
 #include "repo/filestats.h"
@@ -164,8 +165,10 @@ void addone(const char* name, XmlNode* log, const HostRun& run, const ProjectEnt
     return;
   }
   // Binary files travel in armour unless -decode says otherwise; -encode
-  // armours every file it adds.
-  bool encode = (run.flags & CMD_ENCODE) || (kind == kFileBinary && !(run.flags & CMD_NO_DECODE));
+  // armours every file it adds; text that begins like armour is armoured
+  // too, or a download would take it for armour.
+  bool encode = (run.flags & CMD_ENCODE) || (kind == kFileBinary && !(run.flags & CMD_NO_DECODE)) ||
+                isvtpfile(name);
   std::string dest = run.versiondir + "/" + basename(name) + (encode ? ".vtp" : "");
   XmlNode* node = findfilenode(log, name);
   int bits = kContentDiffers;

@@ -1,29 +1,32 @@
 // The project's activity log in the working directory ("trosk_%s_log.txt"):
 // one heading per transferring run, then the names of the files moved, eight
-// to a line. The first transfer also records the version in "troskversion.txt".
+// to a line; and "troskversion.txt", the version the directory was last
+// brought to. Both are written when the run's transfers are complete, each
+// replaced in one step, so a killed run records nothing it did not finish.
 #pragma once
 
-#include <cstdio>
-#include <memory>
+#include <string>
 
 namespace trosk {
 
+inline constexpr int kNamesPerLine = 8;
+
 struct ActivityLog {
-  // Records one transferred file, opening the log with its heading on the
-  // first call. Returns the names written so far, or -1 when the log cannot
-  // be opened (it is then skipped silently).
-  int note(const char* project, int version, int subversion, bool upload, const char* name);
-  // Ends an unfinished line and closes the log. Returns 0.
+  // Names the run whose transfers are recorded. Returns 0.
+  int begin(const char* project, int version, int subversion, bool upload);
+  // Records one transferred file. Returns the names recorded so far.
+  int note(const char* name);
+  // Appends what was recorded to the activity log and rewrites
+  // "troskversion.txt", when anything was transferred. A log that cannot be
+  // written is skipped silently. Returns 0.
   int close();
 
-  struct Closer {
-    void operator()(FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<FILE, Closer> file;
-  int lines = 0;  // names written; -1 when the log could not be opened
-  bool started = false;
+  std::string project;
+  int version = 0;
+  int subversion = 0;
+  bool upload = false;
+  std::string lines;  // what this run adds to the log
+  int names = 0;
 };
-
-inline constexpr int kNamesPerLine = 8;
 
 }  // namespace trosk

@@ -23,13 +23,14 @@ std::string updatequestion(const char* name, bool upload) {
 }
 
 int askupdate(const UpdateCase& c, bool* diff) {
-  if (promptLevel & kPromptAllYes) return 1;
   if (promptLevel & kPromptAllNo) return 0;
-  // Older: the copy that would replace the other one is the older of the two.
-  bool older = (c.hostbits & (c.upload ? kOlder : kNewer)) != 0;
+  if ((promptLevel & kPromptAllYes) && !c.conflict) return 1;
+  // Older: the copy that would replace the other one is the older of the
+  // two; a copy changed on both sides counts as older, whatever the stamps.
+  bool older = c.conflict || (c.hostbits & (c.upload ? kOlder : kNewer)) != 0;
   bool asking = (promptLevel & 7) != 0;
   int answer = 1;
-  if (c.exists && asking) {
+  if (c.exists && asking && !(promptLevel & kPromptAllYes)) {
     answer = remember(askuser(updatequestion(c.name, c.upload).c_str(), nullptr, "ynYNAXd"));
   }
   if (answer == kAnswerDiff) {

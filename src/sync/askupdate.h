@@ -16,6 +16,7 @@ struct UpdateCase {
   bool exists = false;   // the local file exists
   int hostbits = 0;      // the host record compared with the local file
   int64_t hostsize = 0;  // the host record's size
+  bool conflict = false;  // changed here and on the host: always confirmed
 };
 
 // Remembers "yes to all" and "no to all" in promptLevel for the rest of the

@@ -13,6 +13,8 @@
 #include "net/fetch.h"
 #include "net/webhost.h"
 #include "repo/catalogue.h"
+#include "repo/hostlock.h"
+#include "repo/hostlog.h"
 #include "repo/hostpaths.h"
 #include "sync/logdoc.h"
 #include "sync/pathsafety.h"
@@ -231,6 +233,35 @@ int dump(ProjectEntry& entry, const Choice& c, const std::string& path) {
   return -1;
 }
 
+// An upload writes the host directly: it holds the host lock from before it
+// reads the host's log until the new one is published, reads that log from
+// the host it writes, puts right what an interrupted writer left, and
+// compares each file with the host log of the version the working directory
+// has, so that it never sends back a file that only changed on the host.
+int upload(RunSettings& settings, ProjectEntry& entry, Choice& c, LogDoc& local, int flags) {
+  const char* root = (entry.status & kStatusHost2) ? entry.host2 : entry.hostPath;
+  std::string projectdir = trosk::projectdir(root, c.paths, entry);
+  HostLock lock(projectdir);
+  Remote direct{root, 0, nullptr, nullptr};
+  std::string path = hostlogpath(c, entry, c.wantS);
+  LogDoc hostlog;
+  if (hostlog.fetch(direct, path.c_str()) < 0) {
+    errormsg("Error reading remote log file: %s", path.c_str());
+  }
+  std::string versiondir = std::string(root) + "/" + c.paths.versionPath;
+  repairversion(projectdir, versiondir, entry.name, c.wantV, hostlog.top());
+  LogDoc base;
+  if (c.haveV == c.wantV && c.haveS > 0) {
+    std::string basepath = hostlogpath(c, entry, c.haveS);
+    if (base.fetch(direct, basepath.c_str()) < 0) base.doc.clear();
+  }
+  Outcome outcome;
+  verify(entry, c.paths, c.wantV, c.wantS, hostlog.top(), local.top(), flags, c.localname, &direct,
+         base.top(), &outcome);
+  settings.notUpdated += outcome.notUpdated;
+  return 1;
+}
+
 // The entry's authorisation line points into the run's choice while the run
 // lasts, and at nothing afterwards.
 struct AuthHeaderScope {
@@ -301,14 +332,17 @@ int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int versi
   setversionpath(c.paths, entry, c.wantV);
   std::string path = hostlogpath(c, entry, c.wantS);
   if (flags & CMD_DISPLAY) return dump(entry, c, path);
+  if (isupload(entry, flags)) return upload(settings, entry, c, local, flags);
   Remote remote = c.remote(entry);
   LogDoc hostlog;
   if (hostlog.fetch(remote, path.c_str()) < 0) {
     errormsg("Error reading remote log file: %s", path.c_str());
   }
   if (backup != 0) flags |= CMD_BACKUP;
+  Outcome outcome;
   verify(entry, c.paths, c.wantV, c.wantS, hostlog.top(), local.top(), flags, c.localname,
-         &remote);
+         &remote, nullptr, &outcome);
+  settings.notUpdated += outcome.notUpdated;
   return 1;
 }
 

@@ -1,13 +1,17 @@
 #include "sync/transfer.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "core/fileprobe.h"
 #include "core/output.h"
+#include "core/strutil.h"
 #include "core/tempfile.h"
 #include "repo/copyfile.h"
 #include "sync/backup.h"
@@ -31,14 +35,39 @@ std::string tempbeside(const char* name) {
   return dir + tempmark() + "dl" + std::to_string(++serial);
 }
 
-// Moves the complete download over the target. Returns 0 when renamed, 1
-// when copied (the stamp is then new), -2 on failure.
-int moveintoplace(const std::string& from, const char* target) {
-  if (std::rename(from.c_str(), target) == 0) return 0;
-  if (errno != EXDEV) return -2;
-  // The difference file lies in the working directory, which may be on
-  // another file system than the target: copy beside the target, then rename.
-  return copyfile(from.c_str(), target, 0, nullptr, nullptr) < 0 ? -2 : 1;
+constexpr std::size_t kBatchFiles = 1000;
+constexpr uint64_t kBatchBytes = uint64_t{256} << 20;
+
+// Flushes what was written on the file system of the working directory.
+void syncworkdir() {
+  int fd = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::syncfs(fd);
+  ::close(fd);
+}
+
+// The permission bits the new file is to have: those of the file it
+// replaces, else those of the host's copy (a directory host), else the
+// usual ones; never more than the umask allows for a new file.
+void setmode(const std::string& temp, const char* target, const Download& job) {
+  struct stat st;
+  if (::stat(target, &st) == 0) {
+    ::chmod(temp.c_str(), st.st_mode & 07777);
+    return;
+  }
+  if (!islocalpath(job.remote->host)) return;
+  std::string hostcopy = std::string(job.remote->host) + "/" + job.hostpath;
+  if (::stat(hostcopy.c_str(), &st) != 0 || !(st.st_mode & 0111)) return;
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::chmod(temp.c_str(), (st.st_mode | 0644) & 0777 & ~mask);
+}
+
+// The difference file lies in the working directory, which may be on
+// another file system than the target: it is copied beside the target,
+// synced, and renamed. Returns 0, or -2 on failure.
+int copyintoplace(const std::string& from, const char* target) {
+  return copyfile(from.c_str(), target, 0, nullptr, nullptr) < 0 ? -2 : 0;
 }
 
 // Measures what arrived (into `got`) and compares it with what the host log
@@ -50,41 +79,69 @@ bool arrivedasrecorded(const char* path, const FileStats& expected, FileStats* g
 
 }  // namespace
 
-int downloadfile(const Download& job) {
+void PendingMoves::add(TempFile&& temp, std::string target, uint64_t bytes) {
+  moves_.push_back(Move{std::move(temp), std::move(target)});
+  bytes_ += bytes;
+  if (moves_.size() >= kBatchFiles || bytes_ >= kBatchBytes) flush();
+}
+
+int PendingMoves::flush() {
+  if (moves_.empty()) return 0;
+  syncworkdir();
+  for (Move& m : moves_) {
+    if (std::rename(m.temp.path.c_str(), m.target.c_str()) != 0)
+      errormsg("Cannot replace %s", printable(m.target).c_str());
+    m.temp.release();
+  }
+  syncworkdir();
+  moves_.clear();
+  bytes_ = 0;
+  return 0;
+}
+
+bool armouredname(const char* source) { return std::strstr(source, ".vtp_v") != nullptr; }
+
+Moved downloadfile(const Download& job) {
   std::string shown = printable(job.name);
   if (!linkfree(job.name)) {
     warnmsg("Symbolic link in the way, file not updated: %s", shown.c_str());
-    return 0;
+    return Moved::kFailed;
   }
   bool local = exists(job.name) != 0;
   bool diff = job.diff && local;
   TempFile temp{diff ? std::string(kDiffTemp) : tempbeside(job.name)};
   if (temp.path.empty()) {
     warnmsg("Cannot write beside %s, file not updated", shown.c_str());
-    return 0;
+    return Moved::kFailed;
   }
-  if (getfile(*job.remote, job.hostpath, kFetchDownload, nullptr, temp.path.c_str()) < 0) {
+  int flags = job.armoured ? kFetchDownload : kFetchDownload & ~kFetchDecode;
+  if (getfile(*job.remote, job.hostpath, flags, nullptr, temp.path.c_str()) < 0) {
     errormsg("download unsuccessful");
   }
   FileStats got;
   if (!arrivedasrecorded(temp.path.c_str(), job.expected, &got)) {
     warnmsg("Download does not match the host log, local file kept: %s", shown.c_str());
-    return 0;
+    return Moved::kFailed;
   }
-  if (diff && !showdiff(job.name, temp.path.c_str(), job.name, false, job.question)) return 0;
+  if (diff && !showdiff(job.name, temp.path.c_str(), job.name, false, job.question)) {
+    return Moved::kDeclined;
+  }
   if (job.backup && local && backupfile(job.name, nullptr) != 0) {
     warnmsg("Backup failed, local file kept: %s", shown.c_str());
-    return 0;
+    return Moved::kFailed;
   }
-  int moved = moveintoplace(temp.path, job.name);
-  if (moved < 0) {
-    warnmsg("Cannot replace %s, local file kept", shown.c_str());
-    return 0;
+  if (diff) {
+    if (copyintoplace(temp.path, job.name) < 0) {
+      warnmsg("Cannot replace %s, local file kept", shown.c_str());
+      return Moved::kFailed;
+    }
+    fullstats(job.name, &got);
+  } else {
+    setmode(temp.path, job.name, job);
+    job.moves->add(std::move(temp), job.name, static_cast<uint64_t>(got.size));
   }
-  if (moved == 0) temp.release();
-  if (moved == 1) fullstats(job.name, &got);
   if (job.arrived) *job.arrived = got;  // a rename keeps the stamp measured above
-  return 1;
+  return Moved::kDone;
 }
 
 int uploadfile(const char* name, const std::string& destdir, bool vtp, const char* suffix,
@@ -105,7 +162,8 @@ int uploadfile(const char* name, const std::string& destdir, bool vtp, const cha
 int diffbeforeupload(const Remote& remote, const char* hostpath, const char* name,
                      const char* question) {
   TempFile temp{kDiffTemp};
-  if (getfile(remote, hostpath, kFetchDownload, nullptr, temp.path.c_str()) < 0) {
+  int flags = armouredname(hostpath) ? kFetchDownload : kFetchDownload & ~kFetchDecode;
+  if (getfile(remote, hostpath, flags, nullptr, temp.path.c_str()) < 0) {
     printmsg(outStream, "No host copy to compare: %s\n", name);
   }
   return showdiff(name, temp.path.c_str(), name, true, question);

@@ -1,11 +1,17 @@
 // Moving one file between the host and the working directory. A download
 // lands in a temporary file beside its target, is measured against what the
-// host log records, and only then replaces the local file (backed up first
-// on request). An upload stores the file under a new name on the host.
+// host log records, and replaces the local file (backed up first on request,
+// keeping its permission bits) when its batch of downloads is made durable:
+// one flush to disk for the whole batch, then each rename, so that a power
+// cut leaves every file old or new. An upload stores the file under a new
+// name on the host.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
+#include "core/tempfile.h"
 #include "net/fetch.h"
 #include "repo/filestats.h"
 
@@ -13,22 +19,57 @@ namespace trosk {
 
 inline constexpr int kMaxFiles = 400;  // transfers in one run of a project
 
+// What became of a file the run decided to transfer.
+enum class Moved {
+  kDone,      // transferred
+  kDeclined,  // the user said no after seeing the differences
+  kFailed,    // could not be done (reported)
+};
+
+// Downloads waiting to take their names.
+class PendingMoves {
+ public:
+  PendingMoves() = default;
+  PendingMoves(const PendingMoves&) = delete;
+  PendingMoves& operator=(const PendingMoves&) = delete;
+
+  // Queues the complete file `temp` to replace `target`; when the batch is
+  // full it is made durable at once.
+  void add(TempFile&& temp, std::string target, uint64_t bytes);
+  // Flushes the queued files to disk, renames each over its target and
+  // flushes the renames. A rename that fails ends the run. Returns 0.
+  int flush();
+
+ private:
+  struct Move {
+    TempFile temp;  // removed unless renamed: an error leaves the old files
+    std::string target;
+  };
+  std::vector<Move> moves_;
+  uint64_t bytes_ = 0;
+};
+
 struct Download {
   const Remote* remote = nullptr;
   const char* hostpath = nullptr;  // below the host root
   const char* name = nullptr;      // relative path in the working directory
   FileStats expected;              // the host entry's recorded values
+  bool armoured = true;            // the host stores it in VTP armour
   bool diff = false;               // show the differences and ask `question` again
   bool backup = false;             // back up the file that is replaced
   const char* question = nullptr;
   FileStats* arrived = nullptr;  // receives the new file's measurement
+  PendingMoves* moves = nullptr;
 };
 
-// Fetches the file. Returns 1 when the local file was replaced, 0 when it was
-// kept (refused after the differences, the arrival did not match the host
-// log, a symbolic link on the way, the backup failed). A fetch that fails
-// ends the run ("download unsuccessful").
-int downloadfile(const Download& job);
+// Whether a stored name is that of a copy in VTP armour ("<name>.vtp_v<N>").
+bool armouredname(const char* source);
+
+// Fetches the file and queues it to replace the local one. Returns kDone,
+// kDeclined (refused after the differences) or kFailed (the arrival did not
+// match the host log, a symbolic link on the way, the backup failed:
+// reported). A fetch that fails ends the run ("download unsuccessful").
+Moved downloadfile(const Download& job);
 
 // Copies the local file `name` into `destdir` under the first free name
 // (base name, ".vtp" when `vtp`, then "_v<N><suffix>"), VTP-encoded when

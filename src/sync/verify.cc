@@ -1,16 +1,21 @@
 #include "sync/verify.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "config/options.h"
 #include "core/fileprobe.h"
 #include "core/output.h"
 #include "core/strutil.h"
+#include "core/tempfile.h"
 #include "core/timer.h"
+#include "core/vtp.h"
 #include "repo/filestats.h"
 #include "repo/hostlog.h"
 #include "repo/hostpaths.h"
@@ -54,12 +59,17 @@ struct Run {
   bool statuscall = false;
   bool verifycall = false;
   bool listing = false;
+  bool transferring = false;  // files may move, not only be compared
   StatusList statuslist;
   bool halted = false;
   int toUpdate = 0;
   int logChanged = 0;
   int uploaded = 0;
+  int notUpdated = 0;  // files the run decided to transfer and could not
+  XmlNode* base = nullptr;  // an upload's host log of the version the directory has
+  FileStats logstamp;       // when the local log was written
   ActivityLog activity;
+  PendingMoves moves;
   std::unordered_map<std::string, XmlNode*> archives;  // local "archive" entries by name
   std::vector<std::string> arrived;                    // archives downloaded
 };
@@ -74,6 +84,7 @@ struct Entry {
   FileStats G, L, R;
   bool exists = false;
   bool rewrite = false;
+  bool flagged = false;  // the local log's entry carries a status word
   int status = 0;
   int hostbits = 0;
 };
@@ -136,10 +147,28 @@ bool acceptable(const Run& r, const Entry& e) {
   return false;
 }
 
+bool haschild(const XmlNode* entry, const char* name) {
+  for (const XmlNode* c = entry->first; c; c = c->next) {
+    if (xmlisnamed(c, name)) return true;
+  }
+  return false;
+}
+
+// A stamp that is not older than the local log cannot be trusted alone: the
+// file may have changed again within the second the log was written in,
+// keeping its size and stamp. Only such files have their content read.
+bool racy(const Run& r, const FileStats& logged) {
+  const FileStats& w = r.logstamp;
+  return logged.date > w.date || (logged.date == w.date && logged.time >= w.time);
+}
+
 // G, L and the local state (step by step: quick when the log has a stamp).
 void measure(Run& r, Entry& e) {
   e.logged = findlogged(r, e.name);
-  if (e.logged) checknode(e.logged, &e.G);
+  if (e.logged) {
+    checknode(e.logged, &e.G);
+    e.flagged = haschild(e.logged, "status");
+  }
   bool quick = e.logged && e.G.date != 0 && e.G.time != 0;
   if (quick) {
     e.exists = quickstats(e.name, &e.L) > 0;
@@ -154,7 +183,8 @@ void measure(Run& r, Entry& e) {
     return;
   }
   int bits = cmpchecks(e.G, e.L, quick ? kCompareStampOnly : 0);
-  if (quick && (bits & (kContentDiffers | kStampDiffers))) {
+  bool stamped = quick && (bits & (kContentDiffers | kStampDiffers));
+  if (stamped || (quick && racy(r, e.G))) {
     e.exists = fullstats(e.name, &e.L) >= 0;
     if (!e.exists) {
       e.rewrite = true;
@@ -162,7 +192,7 @@ void measure(Run& r, Entry& e) {
       return;
     }
     bits = cmpchecks(e.G, e.L, 0);
-    e.rewrite = true;  // the stamp at least has changed
+    e.rewrite = stamped || (bits & kContentDiffers);
   } else if (quick) {
     e.L.checksum = e.G.checksum;
     e.L.parity = e.G.parity;
@@ -184,7 +214,7 @@ std::string hostfile(const Run& r, const Entry& e) {
   return "/" + r.paths.versionPath + "/" + (e.source[0] ? e.source : e.name);
 }
 
-bool download(Run& r, Entry& e, bool diff) {
+Moved download(Run& r, Entry& e, bool diff) {
   setcaption(std::string("Downloading: ") + e.name);
   std::string path = hostfile(r, e);
   std::string question = updatequestion(e.name, r.upload);
@@ -197,29 +227,66 @@ bool download(Run& r, Entry& e, bool diff) {
   job.backup = (r.flags & CMD_BACKUP) != 0;
   job.question = question.c_str();
   job.arrived = &e.L;
-  if (!downloadfile(job)) return false;
+  job.armoured = !e.source[0] || armouredname(e.source);
+  job.moves = &r.moves;
+  Moved moved = downloadfile(job);
+  if (moved != Moved::kDone) return moved;
   e.exists = true;
   if (r.zip) r.arrived.emplace_back(e.name);
-  return true;
+  return moved;
 }
 
-bool upload(Run& r, Entry& e, bool diff) {
+Moved upload(Run& r, Entry& e, bool diff) {
   int kind = fullstats(e.name, &e.L);
-  if (kind < 0) return false;
-  bool vtp = kind == kFileBinary && !(r.flags & CMD_NO_DECODE);
+  if (kind < 0) return Moved::kFailed;
+  // Text that begins like armour is stored in armour too, or a download
+  // would take it for armour.
+  bool vtp = (kind == kFileBinary && !(r.flags & CMD_NO_DECODE)) || isvtpfile(e.name);
   setcaption(std::string("Uploading: ") + basename(e.name));
   if (diff) {
     std::string path = hostfile(r, e);
     if (!diffbeforeupload(r.source, path.c_str(), e.name,
                           updatequestion(e.name, r.upload).c_str())) {
-      return false;
+      return Moved::kDeclined;
     }
   }
   std::string destdir = r.hostroot + "/" + r.paths.versionPath;
   std::string stored;
-  if (!uploadfile(e.name, destdir, vtp, r.entry.suffix, &stored)) return false;
+  if (!uploadfile(e.name, destdir, vtp, r.entry.suffix, &stored)) return Moved::kFailed;
   addfilenode(r.remote, e.host, e.L, e.name, stored.c_str(), 0);
   ++r.uploaded;
+  return Moved::kDone;
+}
+
+// Where a file to upload changed since the version the working directory
+// has: here, on the host (someone else's upload), or both.
+enum class Changed { kHere, kHost, kBoth };
+
+Changed changedwhere(const Run& r, const Entry& e) {
+  XmlNode* b = r.base ? findfilenode(r.base, e.name) : nullptr;
+  if (!b) return Changed::kBoth;  // no common version to tell by
+  FileStats B;
+  checknode(b, &B);
+  bool here = (cmpchecks(B, e.L, 0) & kContentDiffers) != 0;
+  bool host = (cmpchecks(B, e.R, 0) & kContentDiffers) != 0;
+  if (!host) return Changed::kHere;
+  return here ? Changed::kBoth : Changed::kHost;
+}
+
+// An upload never sends back a file that only changed on the host, and asks
+// before it overwrites a change made on both sides (prompt level 0 refuses).
+// Returns false when the file is not to be uploaded.
+bool uploadable(const Run& r, const Entry& e, bool* conflict) {
+  Changed where = changedwhere(r, e);
+  if (where == Changed::kHost) {
+    printmsg(outStream, "Changed on the host, download it first: %s\n", e.name);
+    return false;
+  }
+  *conflict = where == Changed::kBoth;
+  if (*conflict && (promptLevel & 7) == 0) {
+    warnmsg("Changed here and on the host, not uploaded: %s", printable(e.name).c_str());
+    return false;
+  }
   return true;
 }
 
@@ -249,13 +316,15 @@ void settle(Run& r, Entry& e) {
     return;
   }
   if (e.exists && !content) {
-    if (e.rewrite) {
+    if (e.rewrite || e.flagged) {  // a status word from an earlier run no longer holds
       writelocal(r, e, e.status);
       ++r.logChanged;
     }
     return;
   }
   bool transfer = (r.flags & CMD_DOWNLOAD) && !(r.upload && !e.exists);
+  bool conflict = false;
+  if (transfer && r.upload) transfer = uploadable(r, e, &conflict);
   if (transfer && (r.halted || r.toUpdate >= kMaxFiles)) {
     if (!r.halted) printmsg(outStream, "Too many files (>%d) -- update halted\n", kMaxFiles);
     r.halted = true;
@@ -264,12 +333,14 @@ void settle(Run& r, Entry& e) {
   }
   bool diff = false;
   bool done = false;
-  if (transfer && askupdate({e.name, r.upload, e.exists, e.hostbits, e.R.size}, &diff)) {
+  if (transfer && askupdate({e.name, r.upload, e.exists, e.hostbits, e.R.size, conflict}, &diff)) {
     ++r.toUpdate;
     if (r.flags & CMD_LIST_ALL)
       printmsg(outStream, "Updating file: %s (%oo)\n", e.name, e.hostbits);
-    done = r.upload ? upload(r, e, diff) : download(r, e, diff);
-    if (done) r.activity.note(r.entry.name, r.version, r.subversion, r.upload, e.name);
+    Moved moved = r.upload ? upload(r, e, diff) : download(r, e, diff);
+    done = moved == Moved::kDone;
+    if (done) r.activity.note(e.name);
+    if (moved == Moved::kFailed) ++r.notUpdated;
   }
   writelocal(r, e, done ? 0 : (e.exists ? kStatusModified : kStatusMissing));
   if (done && !r.upload) {
@@ -286,7 +357,10 @@ void visit(Run& r, XmlNode* host) {
   xmlgettext(host, "name", e.name, sizeof e.name);
   if (!e.name[0]) return;
   xmlgettext(host, "source", e.source, sizeof e.source);
-  if (!acceptable(r, e)) return;
+  if (!acceptable(r, e)) {
+    if (r.transferring) ++r.notUpdated;
+    return;
+  }
   measure(r, e);
   settle(r, e);
   timerlog(kTimeVerify1, started, "verify1");
@@ -312,10 +386,33 @@ void writelocallog(Run& r) {
   printmsg(outStream, "   %s\n", r.localname);
 }
 
+// A download that brought every file but was stopped before it wrote the
+// local log left the log at the version before: it is brought up to date
+// even when no file needs to move now.
+bool logbehind(const Run& r) {
+  if (r.upload || r.verifycall || !(r.flags & CMD_DOWNLOAD) || r.halted) return false;
+  return xmlgetint(r.local, "subversion", 0) != r.subversion ||
+         xmlgetint(r.local, "pversion", 0) != r.version;
+}
+
+// Removes what a killed run left in the directories this one writes.
+void removeleftovers(Run& r) {
+  std::unordered_set<std::string> dirs{""};
+  for (XmlNode* n = r.remote->first; n; n = n->next) {
+    const char* name = xmlpathval(n, "name");
+    if (!name || checkrelpath(name) < 0) continue;
+    std::string_view path(name);
+    std::size_t slash = path.find_last_of("/\\");
+    if (slash != std::string_view::npos) dirs.emplace(path.substr(0, slash));
+  }
+  for (const std::string& dir : dirs) removetemps(dir, false);
+}
+
 }  // namespace
 
 int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
-           XmlNode* remote, XmlNode* local, int flags, const char* localname, const Remote* host) {
+           XmlNode* remote, XmlNode* local, int flags, const char* localname, const Remote* host,
+           XmlNode* base, Outcome* outcome) {
   int32_t started = timerread();
   int found = xmlgetint(remote, "subversion", 0);
   if (subversion == 0) subversion = found;
@@ -326,12 +423,21 @@ int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subvers
   const char* root = (entry.status & kStatusHost2) ? entry.host2 : entry.hostPath;
   r.source = host ? *host : Remote{root, entry.port, entry.authHeader, &entry.connection};
   r.hostroot = root ? root : "";  // uploads write the direct path, whatever was read
-  r.upload = (entry.status & 3) == 3 && (flags & CMD_UPLOAD);
+  r.upload = isupload(entry, flags);
+  if (r.upload && r.subversion == INT_MAX) {
+    errormsg("Project %s is at the last subversion there can be; no upload can follow",
+             entry.name);
+  }
   if (r.upload) ++r.subversion;
+  r.base = base;
+  quickstats(localname, &r.logstamp);
   r.verifycall = (flags & CMD_VERIFY) != 0;
   r.statuscall = (flags & CMD_STATUS) && !(flags & (CMD_DOWNLOAD | CMD_VERIFY));
   r.listing = (flags & (CMD_STATUS | CMD_REPORT_ONLY | CMD_VERIFY)) == CMD_STATUS;
   r.uploaded = r.upload ? 1 : 0;
+  r.transferring = (flags & CMD_DOWNLOAD) && !r.verifycall && !r.statuscall;
+  r.activity.begin(entry.name, r.version, r.subversion, r.upload);
+  if (r.transferring) removeleftovers(r);
   if (!(flags & CMD_REPORT_ONLY)) {
     printmsg(outStream, "Verifying %s V=%d/%d (Entries: %d, Flag: %oo)\n", entry.name, version,
              r.subversion, static_cast<int>(xmlnchild(remote)) - 1, flags);
@@ -365,16 +471,22 @@ int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subvers
   if (version != entry.version) setchildint(local, "pversion", version);
   if (r.statuscall) {
     printtotals(entry.name, r.toUpdate);
-    r.activity.close();
     timerlog(kTimeVerify, started, "verify");
     return 0;
   }
-  if (r.toUpdate || r.logChanged) printmsg(outStream, "Updating project file:\n");
+  r.moves.flush();
+  bool behind = logbehind(r);
+  if (r.toUpdate || r.logChanged || behind) printmsg(outStream, "Updating project file:\n");
   if (r.upload && r.uploaded > 1)
     publishupload(r);
-  if (r.toUpdate || r.logChanged) writelocallog(r);
-  if (!r.upload && (r.flags & CMD_DOWNLOAD) && r.zip && r.toUpdate) extracthint(r.arrived);
+  if (r.toUpdate || r.logChanged || behind) writelocallog(r);
   r.activity.close();
+  if (!r.upload && (r.flags & CMD_DOWNLOAD) && r.zip && r.toUpdate) extracthint(r.arrived);
+  if (r.notUpdated > 0) {
+    printmsg(outStream, " %d of the files to update %s not updated (see above).\n", r.notUpdated,
+             r.notUpdated == 1 ? "was" : "were");
+  }
+  if (outcome) outcome->notUpdated = r.notUpdated;
   timerlog(kTimeVerify, started, "verify");
   return r.verifycall ? r.logChanged : r.toUpdate;
 }

@@ -6,12 +6,18 @@
 
 #include <cstdint>
 
+#include "config/options.h"
 #include "config/project.h"
 #include "net/fetch.h"
 #include "repo/hostpaths.h"
 #include "xml/xmlnode.h"
 
 namespace trosk {
+
+// What a comparison could not do.
+struct Outcome {
+  int notUpdated = 0;  // files it decided to transfer and could not
+};
 
 // Compares every "file" (or, with CMD_ZIP, "archive") entry of the `remote`
 // log (its "trosk" element) with the working directory and the `local` log
@@ -20,8 +26,16 @@ namespace trosk {
 // when status bit 0x20 is set); uploads always write the entry's host.
 // Returns the number of files to update or transferred for a transfer, the
 // number of entries rewritten for a verify call, 0 for a status call.
+// An upload (`base`: the host log of the version the working directory has,
+// or null) sends only what changed here, never a file that only changed on
+// the host. `outcome` (may be null) receives what could not be done.
 int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
            XmlNode* remote, XmlNode* local, int flags, const char* localname,
-           const Remote* host = nullptr);
+           const Remote* host = nullptr, XmlNode* base = nullptr, Outcome* outcome = nullptr);
+
+// True when the command uploads: a source project with CMD_UPLOAD.
+inline bool isupload(const ProjectEntry& entry, int flags) {
+  return (entry.status & 3) == 3 && (flags & CMD_UPLOAD);
+}
 
 }  // namespace trosk

@@ -47,7 +47,7 @@ workdir dst
 run "y\n" -- P -host "127.0.0.1:$NGINX_PORT" -access 0 -version 1/1 -download
 expect_rc 255
 expect_err "TROSK error -- download unsuccessful"
-expect_file a.txt
+expect_no_file a.txt
 expect_no_file b.txt
 expect_clean "$SCRATCH/dst"
 
