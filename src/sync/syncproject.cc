@@ -320,8 +320,10 @@ int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int versi
   if (c.wantS > 0 && (flags & CMD_UPLOAD)) errormsg("can't specify subversion on upload");
 
   bool differ = c.wantV != c.haveV || c.wantS != c.haveS;
-  if ((flags & CMD_VERIFY) ||
-      ((flags & CMD_DOWNLOAD) && !settings.noVerify && differ && c.haveS != 0)) {
+  // An upload keeps the local log as it is: its entries tell what the
+  // working directory last shared with the host.
+  if ((flags & CMD_VERIFY) || ((flags & CMD_DOWNLOAD) && !settings.noVerify && differ &&
+                               c.haveS != 0 && !isupload(entry, flags))) {
     int updated = verifyhave(entry, c, local, flags);
     if (flags & CMD_VERIFY) {
       printmsg(outStream, "Verified local log file -- %d entries updated\n", updated);

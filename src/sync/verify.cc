@@ -66,6 +66,8 @@ struct Run {
   int logChanged = 0;
   int uploaded = 0;
   int notUpdated = 0;  // files the run decided to transfer and could not
+  int havesubversion = 0;   // the subversion the local log named at the start
+  bool behindhost = false;  // an upload left out a change made on the host
   XmlNode* base = nullptr;  // an upload's host log of the version the directory has
   FileStats logstamp;       // when the local log was written
   ActivityLog activity;
@@ -258,15 +260,22 @@ Moved upload(Run& r, Entry& e, bool diff) {
   return Moved::kDone;
 }
 
-// Where a file to upload changed since the version the working directory
-// has: here, on the host (someone else's upload), or both.
+// Where a file to upload changed since the working directory last matched
+// the host: here, on the host (someone else's upload), or both. What it
+// last matched is the local log's entry when that carries no status word
+// (it was recorded equal to the host), else the host log of the version
+// the local log names.
 enum class Changed { kHere, kHost, kBoth };
 
 Changed changedwhere(const Run& r, const Entry& e) {
-  XmlNode* b = r.base ? findfilenode(r.base, e.name) : nullptr;
-  if (!b) return Changed::kBoth;  // no common version to tell by
   FileStats B;
-  checknode(b, &B);
+  if (e.logged && !e.flagged) {
+    B = e.G;
+  } else if (XmlNode* b = r.base ? findfilenode(r.base, e.name) : nullptr) {
+    checknode(b, &B);
+  } else {
+    return Changed::kBoth;  // nothing to tell by
+  }
   bool here = (cmpchecks(B, e.L, 0) & kContentDiffers) != 0;
   bool host = (cmpchecks(B, e.R, 0) & kContentDiffers) != 0;
   if (!host) return Changed::kHere;
@@ -276,15 +285,17 @@ Changed changedwhere(const Run& r, const Entry& e) {
 // An upload never sends back a file that only changed on the host, and asks
 // before it overwrites a change made on both sides (prompt level 0 refuses).
 // Returns false when the file is not to be uploaded.
-bool uploadable(const Run& r, const Entry& e, bool* conflict) {
+bool uploadable(Run& r, const Entry& e, bool* conflict) {
   Changed where = changedwhere(r, e);
   if (where == Changed::kHost) {
     printmsg(outStream, "Changed on the host, download it first: %s\n", e.name);
+    r.behindhost = true;
     return false;
   }
   *conflict = where == Changed::kBoth;
   if (*conflict && (promptLevel & 7) == 0) {
     warnmsg("Changed here and on the host, not uploaded: %s", printable(e.name).c_str());
+    r.behindhost = true;
     return false;
   }
   return true;
@@ -324,7 +335,8 @@ void settle(Run& r, Entry& e) {
   }
   bool transfer = (r.flags & CMD_DOWNLOAD) && !(r.upload && !e.exists);
   bool conflict = false;
-  if (transfer && r.upload) transfer = uploadable(r, e, &conflict);
+  // A file left out keeps its entry: it still says what the host had.
+  if (transfer && r.upload && !uploadable(r, e, &conflict)) return;
   if (transfer && (r.halted || r.toUpdate >= kMaxFiles)) {
     if (!r.halted) printmsg(outStream, "Too many files (>%d) -- update halted\n", kMaxFiles);
     r.halted = true;
@@ -339,9 +351,13 @@ void settle(Run& r, Entry& e) {
       printmsg(outStream, "Updating file: %s (%oo)\n", e.name, e.hostbits);
     Moved moved = r.upload ? upload(r, e, diff) : download(r, e, diff);
     done = moved == Moved::kDone;
+    if (conflict && !done) r.behindhost = true;
     if (done) r.activity.note(e.name);
     if (moved == Moved::kFailed) ++r.notUpdated;
+  } else if (conflict) {
+    r.behindhost = true;
   }
+  if (conflict && !done) return;
   writelocal(r, e, done ? 0 : (e.exists ? kStatusModified : kStatusMissing));
   if (done && !r.upload) {
     char alert[kNameMax + 1];
@@ -378,9 +394,11 @@ void publishupload(Run& r) {
 }
 
 void writelocallog(Run& r) {
-  // An upload that stored nothing made no new subversion on the host.
-  bool published = !r.upload || r.uploaded > 1;
-  setchildint(r.local, "subversion", published ? r.subversion : r.subversion - 1);
+  // The local log names the host subversion the working directory holds:
+  // after an upload that left out a change made on the host, that is still
+  // the one it had, the base the next upload compares with.
+  bool holdsall = !r.upload || (r.uploaded > 1 && !r.behindhost);
+  setchildint(r.local, "subversion", holdsall ? r.subversion : r.havesubversion);
   if (xmlsave(r.localname, nullptr, r.local, 0) < 0)
     errormsg("Error writing file: %s", r.localname);
   printmsg(outStream, "   %s\n", r.localname);
@@ -430,6 +448,7 @@ int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subvers
   }
   if (r.upload) ++r.subversion;
   r.base = base;
+  r.havesubversion = xmlgetint(local, "subversion", 0);
   quickstats(localname, &r.logstamp);
   r.verifycall = (flags & CMD_VERIFY) != 0;
   r.statuscall = (flags & CMD_STATUS) && !(flags & (CMD_DOWNLOAD | CMD_VERIFY));
