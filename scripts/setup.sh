@@ -13,6 +13,7 @@ command -v ninja >/dev/null || missing+=(ninja-build)
 command -v nginx >/dev/null || [ -x /usr/sbin/nginx ] || missing+=(nginx-light)
 command -v openssl >/dev/null || missing+=(openssl)
 command -v python3 >/dev/null || missing+=(python3)
+command -v strace >/dev/null || missing+=(strace)
 # For the checks of the manual pages, the desktop entry and the packages
 # (cpack -G DEB lists the libraries a package needs with dpkg-shlibdeps and file).
 command -v mandoc >/dev/null || missing+=(mandoc)

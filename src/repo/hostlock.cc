@@ -21,6 +21,9 @@ namespace {
 
 constexpr int kRetryMs = 50;
 constexpr int kStaleBreakerSeconds = 60;
+// A lock file is written whole within moments of its making; one that
+// still says nothing readable after this long was left by a killed writer.
+constexpr int kUnreadableLockSeconds = 2;
 
 struct Holder {
   std::string host;
@@ -63,11 +66,13 @@ std::string describe(const Holder& h) {
   return h.host + " (process " + std::to_string(h.pid) + ") since " + date;
 }
 
+long long ageof(const std::string& path);
+
 // A holder that can never release the lock: gone from this machine, or
 // holding it for longer than any run takes.
-bool stale(const Holder& h) {
+bool stale(const Holder& h, const std::string& path) {
   long long now = static_cast<long long>(std::time(nullptr));
-  if (!h.readable) return false;
+  if (!h.readable) return ageof(path) > kUnreadableLockSeconds;
   if (now - h.since > kStaleLockSeconds) return true;
   return h.host == thishost() && h.pid > 0 && ::kill(static_cast<pid_t>(h.pid), 0) != 0 &&
          errno == ESRCH;
@@ -119,7 +124,7 @@ HostLock::HostLock(const std::string& projectdir) : path_(projectdir + "/" + kLo
     }
     std::string seen = readall(path_);
     Holder holder = parseholder(seen);
-    if (stale(holder) && breakstale(path_, seen)) {
+    if (stale(holder, path_) && breakstale(path_, seen)) {
       warnmsg("Took over the host lock of %s, whose holder is gone", describe(holder).c_str());
       continue;
     }

@@ -118,6 +118,10 @@ int publishlog(XmlNode* log, const std::string& versiondir, const char* project,
 
 int repairversion(const std::string& projectdir, const std::string& versiondir,
                   const char* project, int version, XmlNode* current) {
+  // The working directory's share: the stage file and the temporary files
+  // of a writer that was killed there.
+  ::unlink(kStageFile);
+  removetemps("", false);
   if (!current) return sweep(versiondir, project, 0, nullptr);
   int subversion = xmlgetint(current, "subversion", 0);
   if (subversion < 1) return 0;

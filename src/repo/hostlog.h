@@ -27,7 +27,9 @@ int publishlog(XmlNode* log, const std::string& versiondir, const char* project,
 // none yet, and then no file there is needed): the frozen copy of its
 // subversion is written again when missing or different, frozen logs of
 // later subversions, stored copies that no log names and temporary files
-// are removed, and a missing version-log line for the subversion is added.
+// are removed, and a missing version-log line for the subversion is added;
+// in the working directory, a stage file and temporary files left by a
+// killed writer are removed.
 // Called by a writer holding the host lock. Returns the files removed.
 int repairversion(const std::string& projectdir, const std::string& versiondir,
                   const char* project, int version, XmlNode* current);

@@ -17,6 +17,7 @@ namespace trosk {
 namespace {
 
 constexpr char kVersionLogName[] = "versionlog.txt";
+constexpr std::size_t kDateText = 17;  // "%2d/%02d/%02d %02d:%02d:%02d" begins each line
 
 struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
@@ -41,6 +42,20 @@ int appendline(const std::string& path, const std::string& line) {
   return ok ? 0 : -2;
 }
 
+// The last line of the file (with its line end), or "" when there is none.
+std::string lastline(const std::string& path) {
+  std::unique_ptr<FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
+  if (!in || fseeko(in.get(), 0, SEEK_END) != 0) return {};
+  off_t size = ftello(in.get());
+  off_t from = size > 4096 ? size - 4096 : 0;
+  std::string tail(static_cast<std::size_t>(size - from), '\0');
+  if (fseeko(in.get(), from, SEEK_SET) != 0 ||
+      std::fread(tail.data(), 1, tail.size(), in.get()) != tail.size())
+    return {};
+  std::size_t start = tail.size() > 1 ? tail.rfind('\n', tail.size() - 2) : std::string::npos;
+  return start == std::string::npos ? (from == 0 ? tail : std::string()) : tail.substr(start + 1);
+}
+
 }  // namespace
 
 int writeversionline(const std::string& projectdir, const char* activity, int version,
@@ -57,7 +72,12 @@ int writeversionline(const std::string& projectdir, const char* activity, int ve
     line += tail;
   }
   line += '\n';
-  return appendline(projectdir + "/" + kVersionLogName, line);
+  std::string path = projectdir + "/" + kVersionLogName;
+  // The same command run again after it was interrupted says nothing new.
+  std::string last = lastline(path);
+  if (last.size() > kDateText && last.compare(kDateText, std::string::npos, line, kDateText) == 0)
+    return 0;
+  return appendline(path, line);
 }
 
 int versionlog(const std::string& projectdir, const char* activity, int version, int subversion) {

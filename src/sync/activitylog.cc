@@ -26,14 +26,6 @@ int append(const std::string& path, const std::string& tail) {
   return out.commit(true);
 }
 
-// The version the working directory was last brought to. Returns 0 or -2.
-int writeversionstamp(int version, int subversion) {
-  AtomicFile stamp(kVersionStamp);
-  if (!stamp.stream()) return -2;
-  std::fprintf(stamp.stream(), "%d/%d\n", version, subversion);
-  return stamp.commit(true);
-}
-
 }  // namespace
 
 int ActivityLog::begin(const char* name, int v, int s, bool up) {
@@ -61,10 +53,16 @@ int ActivityLog::close() {
   if (names == 0) return 0;
   if (names % kNamesPerLine != 0) lines += "\n";
   append("trosk_" + project + "_log.txt", lines);
-  writeversionstamp(version, subversion);
   lines.clear();
   names = 0;
   return 0;
+}
+
+int writeversionstamp(int version, int subversion) {
+  AtomicFile stamp(kVersionStamp);
+  if (!stamp.stream()) return -2;
+  std::fprintf(stamp.stream(), "%d/%d\n", version, subversion);
+  return stamp.commit(true);
 }
 
 }  // namespace trosk

@@ -1,8 +1,8 @@
 // The project's activity log in the working directory ("trosk_%s_log.txt"):
 // one heading per transferring run, then the names of the files moved, eight
-// to a line; and "troskversion.txt", the version the directory was last
-// brought to. Both are written when the run's transfers are complete, each
-// replaced in one step, so a killed run records nothing it did not finish.
+// to a line, written when the run's transfers are complete; and
+// "troskversion.txt", the version the directory was last brought to. Each
+// is replaced in one step, so a killed run records nothing it did not finish.
 #pragma once
 
 #include <string>
@@ -16,9 +16,8 @@ struct ActivityLog {
   int begin(const char* project, int version, int subversion, bool upload);
   // Records one transferred file. Returns the names recorded so far.
   int note(const char* name);
-  // Appends what was recorded to the activity log and rewrites
-  // "troskversion.txt", when anything was transferred. A log that cannot be
-  // written is skipped silently. Returns 0.
+  // Appends what was recorded to the activity log, when anything was
+  // transferred. A log that cannot be written is skipped silently. Returns 0.
   int close();
 
   std::string project;
@@ -28,5 +27,9 @@ struct ActivityLog {
   std::string lines;  // what this run adds to the log
   int names = 0;
 };
+
+// Rewrites "troskversion.txt" with "V/S". Returns 0, or -2 when it cannot be
+// written.
+int writeversionstamp(int version, int subversion);
 
 }  // namespace trosk

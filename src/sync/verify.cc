@@ -327,8 +327,9 @@ void settle(Run& r, Entry& e) {
     return;
   }
   if (e.exists && !content) {
-    if (e.rewrite || e.flagged) {  // a status word from an earlier run no longer holds
-      writelocal(r, e, e.status);
+    // Equal to the host: the entry is in step, whatever it said before.
+    if (e.rewrite || e.flagged) {
+      writelocal(r, e, 0);
       ++r.logChanged;
     }
     return;
@@ -395,10 +396,16 @@ void publishupload(Run& r) {
 
 void writelocallog(Run& r) {
   // The local log names the host subversion the working directory holds:
-  // after an upload that left out a change made on the host, that is still
-  // the one it had, the base the next upload compares with.
-  bool holdsall = !r.upload || (r.uploaded > 1 && !r.behindhost);
-  setchildint(r.local, "subversion", holdsall ? r.subversion : r.havesubversion);
+  // the new one after an upload, the host's own when nothing was stored;
+  // after an upload that left out a change made on the host, still the one
+  // it had, the base the next upload compares with.
+  int holds = r.subversion;
+  if (r.upload && r.behindhost) holds = r.havesubversion;
+  else if (r.upload && r.uploaded <= 1) holds = r.subversion - 1;
+  setchildint(r.local, "subversion", holds);
+  // Written first: a run killed between the two leaves the log behind,
+  // and the next run writes both again.
+  if (r.transferring) writeversionstamp(r.version, holds);
   if (xmlsave(r.localname, nullptr, r.local, 0) < 0)
     errormsg("Error writing file: %s", r.localname);
   printmsg(outStream, "   %s\n", r.localname);
@@ -423,7 +430,10 @@ void removeleftovers(Run& r) {
     std::size_t slash = path.find_last_of("/\\");
     if (slash != std::string_view::npos) dirs.emplace(path.substr(0, slash));
   }
-  for (const std::string& dir : dirs) removetemps(dir, false);
+  for (const std::string& dir : dirs) {
+    removetemps(dir, false);
+    removetemps(dir.empty() ? kBackupDir : std::string(kBackupDir) + "/" + dir, false);
+  }
 }
 
 }  // namespace
