@@ -189,35 +189,30 @@ void forgetholder(XmlNode* holder) {
   }
 }
 
+// A stored number as the C conversions want it: NUL-terminated, at most
+// kNumberText bytes (an empty value, which has no text at all, reads as 0).
+struct NumberText {
+  explicit NumberText(std::string_view text) {
+    std::size_t n = text.size() < kNumberText ? text.size() : kNumberText;
+    if (n > 0) std::memcpy(buf, text.data(), n);
+    buf[n] = '\0';
+  }
+  char buf[kNumberText + 1];
+};
+
 // Earlier logs held sizes in 32 bits, so a size from 2 to 4 GiB was written
 // negative: such a value reads as the size it stood for.
 int64_t readsize(std::string_view text) {
-  char buf[kNumberText + 1];
-  std::size_t n = text.size() < kNumberText ? text.size() : kNumberText;
-  std::memcpy(buf, text.data(), n);
-  buf[n] = '\0';
-  long long size = std::strtoll(buf, nullptr, 10);
+  long long size = std::strtoll(NumberText(text).buf, nullptr, 10);
   if (size < 0 && size >= INT32_MIN) size += int64_t{1} << 32;
   return size;
 }
 
-long readnumber(std::string_view text) {
-  char buf[kNumberText + 1];
-  std::size_t n = text.size() < kNumberText ? text.size() : kNumberText;
-  std::memcpy(buf, text.data(), n);
-  buf[n] = '\0';
-  return std::strtol(buf, nullptr, 10);
-}
+long readnumber(std::string_view text) { return std::strtol(NumberText(text).buf, nullptr, 10); }
 
 // Read as a float directly: a text beyond a float's range then gives
 // infinity instead of an undefined conversion from double.
-float readdecimal(std::string_view text) {
-  char buf[kNumberText + 1];
-  std::size_t n = text.size() < kNumberText ? text.size() : kNumberText;
-  std::memcpy(buf, text.data(), n);
-  buf[n] = '\0';
-  return std::strtof(buf, nullptr);
-}
+float readdecimal(std::string_view text) { return std::strtof(NumberText(text).buf, nullptr); }
 
 // Node references in the trace are only told apart, not followed.
 int noderef(const XmlNode* node) {
