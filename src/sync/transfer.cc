@@ -64,6 +64,7 @@ int downloadfile(const Download& job) {
     return 0;
   }
   if (getfile(*job.remote, job.hostpath, kFetchDownload, nullptr, temp.path.c_str()) < 0) {
+    printcause();
     errormsg("download unsuccessful");
   }
   FileStats got;
