@@ -10,6 +10,7 @@
 #include "net/certs.h"
 #include "net/netrun.h"
 #include "net/nginx.h"
+#include "net/webhost.h"
 #include "testing/testing.h"
 #include "xml/xmlvalues.h"
 
@@ -324,6 +325,25 @@ TEST(HostTextTest, UnusableHostTextFails) {
   }
   Remote none{};
   EXPECT_EQ(getfile(none, "/x", 0, &body, nullptr), -1);
+}
+
+TEST(HostTextTest, SecureHostsDefaultToPort443AndLoopbackIsKnown) {
+  WebHost host;
+  ASSERT_EQ(parsehost("HTTPS://files.example/hosts/", &host), 0);
+  EXPECT_TRUE(host.secure);
+  EXPECT_EQ(host.port, 443);
+  EXPECT_EQ(host.base, "/hosts");
+  EXPECT_FALSE(loopbackhost(host));
+  for (const char* text : {"localhost:8080", "http://127.0.0.1/x", "127.1.2.3"}) {
+    WebHost local;
+    ASSERT_EQ(parsehost(text, &local), 0) << text;
+    EXPECT_TRUE(loopbackhost(local)) << text;
+  }
+  for (const char* text : {"127.0.0.1.example", "localhost.example", "10.0.0.1"}) {
+    WebHost other;
+    ASSERT_EQ(parsehost(text, &other), 0) << text;
+    EXPECT_FALSE(loopbackhost(other)) << text;
+  }
 }
 
 TEST(HostTextTest, ClosingNoConnectionIsHarmless) {
