@@ -19,7 +19,9 @@ struct Registered {
 
 thread_local std::unordered_map<int, Registered> links;
 
-std::string peerof(const char* host, int port) { return std::string(host) + ":" + std::to_string(port); }
+std::string peerof(const char* host, int port) {
+  return std::string(host) + ":" + std::to_string(port);
+}
 
 }  // namespace
 
@@ -56,11 +58,13 @@ Link link_of(int sock) {
 }
 
 long long link_send(const Link& link, const char* data, std::size_t n, int timeoutMs) {
-  return link.tls ? tls_send(*link.tls, data, n, timeoutMs) : sock_send(link.sock, data, n, timeoutMs);
+  if (link.tls) return tls_send(*link.tls, data, n, timeoutMs);
+  return sock_send(link.sock, data, n, timeoutMs);
 }
 
 long long link_recv(const Link& link, char* data, std::size_t n, int timeoutMs) {
-  return link.tls ? tls_recv(*link.tls, data, n, timeoutMs) : sock_recv(link.sock, data, n, timeoutMs);
+  if (link.tls) return tls_recv(*link.tls, data, n, timeoutMs);
+  return sock_recv(link.sock, data, n, timeoutMs);
 }
 
 void link_forget(int sock) {

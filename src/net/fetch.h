@@ -16,7 +16,7 @@ namespace trosk {
 // Where a file is read from.
 struct Remote {
   const char* host = nullptr;        // a direct path, or a web host text (see webhost.h)
-  int port = 0;                      // 0: from the host text, else 80
+  int port = 0;                      // 0: from the host text (https: 443), else 80
   const char* credential = nullptr;  // "Authorization: Basic ..." line, or null
   int32_t* connection = nullptr;     // kept-open socket holder, or null
 };

@@ -288,7 +288,8 @@ TEST(WebFramingTest, ShortBodyFailsAndLeavesTheOldFile) {
   EXPECT_EQ(get(server, "/x", &body, 0), -1);
   EXPECT_EQ(body, "");  // nothing half-arrived is handed over
   EXPECT_EQ(getinto(server, "/x", "keep.txt", 0), -1);
-  EXPECT_EQ(fetchcause(), hostport(server) + " closed the connection before the reply was complete");
+  EXPECT_EQ(fetchcause(),
+            hostport(server) + " closed the connection before the reply was complete");
   EXPECT_EQ(readfile("keep.txt"), "old content");
   EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
 }
