@@ -10,6 +10,12 @@
 #include "net/http.h"
 
 namespace trosk {
+namespace {
+
+// Memory set aside for a decoded body before its bytes arrive.
+constexpr std::size_t kMaxReservation = std::size_t{16} << 20;
+
+}  // namespace
 
 int WebBody::open(std::string* text, const char* file, bool decode, const char* source) {
   vtp = decode ? kVtpUnknown : kVtpPlain;
@@ -95,9 +101,11 @@ bool WebBody::decodeinto(const char* data, std::size_t n) {
   if (announced < 0) return true;
   vtp = kVtpDecoding;
   if (text_ && !reserved_) {
-    // The announced size is outside input: it must pass the cap before it is trusted.
+    // The announced size is outside input: it must pass the cap before it is
+    // trusted, and a short file claiming a huge size gets no huge reservation.
     if (static_cast<uint64_t>(announced) > kMaxMemoryBody) return fail(-1);
-    text_->reserve(text_->size() + static_cast<std::size_t>(announced) + 1);
+    std::size_t reserved = std::min(static_cast<std::size_t>(announced), kMaxReservation);
+    text_->reserve(text_->size() + reserved + 1);
     reserved_ = true;
   }
   return true;
