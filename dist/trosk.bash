@@ -1,7 +1,7 @@
 # bash completion for trosk
 # Plain bash (compgen), so it works without the bash-completion package too.
 
-_trosk_options="-access -add -alpha -backup -beta -comment -current -decode -directory
+_trosk_options="-access -add -alpha -backup -beta -cacert -comment -current -decode -directory
 -dmy -download -dump -encode -help -host -init -localhost -log -mdy -nobar -platform
 -port -prompt -remotedir -show -source -stable -status -subversion -suffix -tempdir
 -upload -user -verbose -verify -version -webhdr -zip"
@@ -70,6 +70,10 @@ _trosk() {
     -host|-localhost|-tempdir)
       compopt -o filenames 2>/dev/null
       _trosk_reply -d -- "$cur"
+      return ;;
+    -cacert)
+      compopt -o filenames 2>/dev/null
+      _trosk_reply -f -- "$cur"
       return ;;
     -port|-user|-access|-remotedir|-platform|-suffix|-version|-subversion|-comment|-directory)
       return ;;

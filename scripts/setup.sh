@@ -12,6 +12,7 @@ command -v ninja >/dev/null || missing+=(ninja-build)
   || [ -e /usr/lib/aarch64-linux-gnu/cmake/GTest ] || missing+=(libgtest-dev)
 command -v nginx >/dev/null || [ -x /usr/sbin/nginx ] || missing+=(nginx-light)
 command -v openssl >/dev/null || missing+=(openssl)
+[ -e /usr/include/openssl/ssl.h ] || missing+=(libssl-dev)
 command -v python3 >/dev/null || missing+=(python3)
 command -v strace >/dev/null || missing+=(strace)
 # For the checks of the manual pages, the desktop entry and the packages

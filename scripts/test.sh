@@ -21,7 +21,7 @@ if command -v clang++ >/dev/null && [ -d fuzz ] && ls fuzz/*_fuzz.cc >/dev/null 
   cmake --build build-fuzz -j "$jobs"
   for target in "$PWD"/build-fuzz/fuzz/*_fuzz; do
     name=$(basename "$target")
-    work=$(mktemp -d)  # the targets write their messages into the working directory
+    work=$(mktemp -d)  # a scratch corpus: the fuzzer adds the inputs it finds to it
     mkdir "$work/corpus"
     cp fuzz/corpus/"${name%_fuzz}"/* "$work/corpus"/ 2>/dev/null || true
     (cd "$work" && "$target" -runs=20000 -max_len=65536 corpus)

@@ -1,5 +1,6 @@
 #include "app/driver.h"
 
+#include <cstring>
 #include <string>
 
 #include "app/projects.h"
@@ -10,6 +11,7 @@
 #include "core/strutil.h"
 #include "core/timer.h"
 #include "net/fetch.h"
+#include "net/netrun.h"
 #include "repo/hostops.h"
 #include "sync/syncproject.h"
 
@@ -49,6 +51,13 @@ bool hostsideoperation(int flags, const RunSettings& s) {
   return s.addCount >= 1 || ((flags & CMD_UPLOAD) && (flags & CMD_INIT)) || (flags & CMD_CURRENT);
 }
 
+// A credential of the user's own: an -access token other than the built-in
+// one, or a password given with -user name:password.
+bool owncredential(const RunSettings& s) {
+  bool token = s.accessToken && std::strcmp(s.accessToken, kBuiltinCredential) != 0;
+  return token || (s.userName && std::strchr(s.userName, ':'));
+}
+
 void offertosave(int flags) {
   const char* name = (flags & CMD_HIDDEN) ? kProjectListName : kProjectListName + 1;
   if (!(flags & CMD_INIT)) {
@@ -71,6 +80,7 @@ int DoTrosk(int first, int count, int flags, RunSettings& settings) {
   if (count > 1 && ((flags & kSingleProjectOps) || settings.version || settings.subversion)) count = 1;
   promptLevel &= ~(kPromptAllYes | kPromptAllNo);  // "A" and "X" last for one run
   settings.notUpdated = 0;
+  NetRun net(settings.caFile, owncredential(settings));
   int total = 0;
   for (int i = first; i < first + count && i < static_cast<int>(projectTable.size()); ++i) {
     ProjectEntry& entry = projectTable[i];

@@ -14,7 +14,7 @@ void showhelp() {
 R"(
 Trosk keeps the files of a project in step with a host that stores every
 uploaded version and never overwrites one. The host is a directory (a local
-or network path) or a web site read with HTTP GET.
+or network path) or a web site read with HTTP or HTTPS GET.
 
 Usage: trosk [project] [options]
 
@@ -38,12 +38,15 @@ Commands
   -help              (-h, -?) this text
 
 Host and project
-  -host NAME         (-H) host: a directory, name[:port] or
-                     http://name[:port][/path]
+  -host NAME         (-H) host: a directory, name[:port],
+                     http://name[:port][/path] or https://name[:port][/path]
   -localhost DIR     direct path of the host, used for uploads
-  -port N            (-P) TCP port of a web host (default 80)
+  -port N            (-P) TCP port of a web host (default 80, https 443)
   -user NAME[:PW]    (-U) user name checked against the host's user list
-  -access TEXT       Basic credential (user:password in Base64); 0 for none
+  -access TEXT       Basic credential (user:password in Base64); 0 for none;
+                     a plain http:// host gets it unencrypted (with a warning)
+  -cacert FILE       trust the certificate authority in FILE (PEM) for https
+                     hosts, besides the system's trusted certificates
   -remotedir DIR     (-R) host directory that holds all projects (trosk)
   -platform NAME     platform section of the host catalogue
   -suffix TEXT       suffix added to file names stored on the host

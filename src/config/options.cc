@@ -24,7 +24,7 @@ enum Keyword {
   kLog, kPlatform, kPort, kPrompt, kRemotedir, kStatus, kShow, kText, kDownload, kUpload,
   kUser, kVersion, kVerbose, kWebhdr, kDump, kStable, kSource, kMdy, kDmy, kVerify,
   kBackup, kNobar, kSubversion, kComment, kAccess, kLocalhost, kSuffix, kClient, kServer,
-  kZip, kTempdir,
+  kZip, kTempdir, kCacert,
 };
 
 const char* const kKeywords[] = {
@@ -33,7 +33,8 @@ const char* const kKeywords[] = {
     "remotedir", "status", "show",    "text",    "download", "upload",   "user",
     "version", "verbose", "webhdr",   "dump",    "stable",  "source",    "mdy",
     "dmy",    "verify",  "backup",    "nobar",   "subversion", "comment", "access",
-    "localhost", "suffix", "client",  "server",  "zip",     "tempdir",   nullptr,
+    "localhost", "suffix", "client",  "server",  "zip",     "tempdir",   "cacert",
+    nullptr,
 };
 static_assert(sizeof kKeywords / sizeof kKeywords[0] == kKeywordCount + 1);
 
@@ -169,6 +170,7 @@ int applyoption(int keyword, Cursor& c, RunSettings& s) {
     case kServer: s.peerMode = 2; break;
     case kZip: flags |= CMD_ZIP; break;
     case kTempdir: c.anything(); break;  // accepted, without effect
+    case kCacert: s.caFile = required(c, "missing certificate authority file"); break;
     default: unrecognized(c.current);
   }
   return flags;

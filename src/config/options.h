@@ -46,6 +46,7 @@ struct RunSettings {
   const char* remoteDir = nullptr;
   const char* platform = nullptr;
   const char* suffix = nullptr;
+  const char* caFile = nullptr;  // -cacert: trusted for https hosts besides the system's
   int32_t port = 0;
   int32_t version = 0;
   int32_t subversion = 0;
@@ -75,7 +76,7 @@ extern const char* accessOption;
 inline constexpr int32_t kPromptAllYes = 0x200;
 inline constexpr int32_t kPromptAllNo = 0x400;
 
-inline constexpr int kKeywordCount = 41;
+inline constexpr int kKeywordCount = 42;
 inline constexpr int kMaxPort = 65535;
 
 // Puts the global settings back to how a run starts (prompt level 1, the
@@ -89,7 +90,7 @@ void resetoptions();
 // help text and ends the run with code 0.
 int parseoptions(RunSettings& settings, char** argv, int argc);
 
-// Keyword number 1-41 of an option argument, 0 when it names none.
+// Keyword number 1-42 of an option argument, 0 when it names none.
 int getoption(const char* argument);
 
 }  // namespace trosk

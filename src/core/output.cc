@@ -21,6 +21,7 @@ struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
 std::unique_ptr<FILE, FileCloser> outputFile;
+bool outputFileKept = true;
 
 // The answer of the last question stays here until the next one.
 char answerBuffer[kAnswerSize];
@@ -41,7 +42,7 @@ void report(const char* prefix, const char* format, const char* argument, int co
 }  // namespace
 
 int printmsg(FILE* channel, const char* format, ...) {
-  if (!outputFile) {
+  if (!outputFile && outputFileKept) {
     outputFile.reset(std::fopen(kOutputFileName, "w"));
   }
   va_list args;
@@ -57,7 +58,7 @@ int printmsg(FILE* channel, const char* format, ...) {
     va_end(args);
     std::fflush(channel);
   }
-  return outputFile ? 0 : -1;
+  return outputFile || !outputFileKept ? 0 : -1;
 }
 
 void errormsg(const char* format, const char* argument) {
@@ -96,5 +97,10 @@ int askuser(const char* question, char* answer, const char* letters) {
 }
 
 void closeoutput() { outputFile.reset(); }
+
+void keepoutputfile(bool keep) {
+  outputFileKept = keep;
+  if (!keep) outputFile.reset();
+}
 
 }  // namespace trosk

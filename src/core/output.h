@@ -54,4 +54,9 @@ inline bool answeredyes(int answer) { return (answer & 1) != 0; }
 // Closes the output file, so that the next message creates it afresh.
 void closeoutput();
 
+// Messages stop going to the output file (or go to it again), for programs
+// that must write no files at all, such as the fuzz targets: feeding them
+// millions of inputs would fill the disk with their parser messages.
+void keepoutputfile(bool keep);
+
 }  // namespace trosk

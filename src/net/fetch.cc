@@ -1,5 +1,6 @@
 #include "net/fetch.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -11,7 +12,9 @@
 #include "core/memory.h"
 #include "core/output.h"
 #include "core/strutil.h"
+#include "core/fileprobe.h"
 #include "core/timer.h"
+#include "net/netrun.h"
 #include "net/webbody.h"
 #include "net/webhost.h"
 #include "xml/xmlparse.h"
@@ -36,7 +39,21 @@ int makedirs(const char* destfile) {
   if (parent.empty()) return 0;
   std::error_code ec;
   std::filesystem::create_directories(parent, ec);
-  return ec ? -2 : 0;
+  if (!ec) return 0;
+  setcause("cannot make the directory %s: %s", parent.c_str(), ec.message().c_str());
+  return -2;
+}
+
+// Why a file of a directory host cannot be read (`error` is the errno):
+// most often the host directory itself is not there.
+void localcause(const char* host, const std::string& full, int error) {
+  if (error != ENOENT) {
+    setcause("cannot read %s: %s", full.c_str(), std::strerror(error));
+  } else if (exists(host) != -1) {
+    setcause("the host directory does not exist: %s", host);
+  } else {
+    setcause("no such file on the host: %s", full.c_str());
+  }
 }
 
 // A host that is a directory: the file is read through the same body
@@ -45,14 +62,22 @@ long long readlocal(const char* host, const char* path, int flags, std::string* 
                     const char* destfile) {
   std::string full = joinpath(host, path);
   std::unique_ptr<FILE, FileCloser> in(std::fopen(full.c_str(), "rb"));
-  if (!in) return -1;
+  if (!in) {
+    localcause(host, full, errno);
+    return -1;
+  }
   bool tofile = flags & kFetchToFile;
   WebBody sink;
-  if (sink.open(body, tofile ? destfile : nullptr, flags & kFetchDecode) != 0) return -2;
+  if (sink.open(body, tofile ? destfile : nullptr, flags & kFetchDecode, full.c_str()) != 0) {
+    return -2;
+  }
   long long total =
       readblocks(in.get(), [&sink](const char* data, std::size_t n) { return sink.take(data, n); });
   if (total == -2) return sink.error;
-  if (total < 0) return -1;  // a directory, or a read error
+  if (total < 0) {
+    localcause(host, full, errno);  // a directory, or a read error
+    return -1;
+  }
   if (int error = sink.close(); error != 0) return error;
   return tofile ? total : static_cast<long long>(sink.stored);
 }
@@ -81,7 +106,7 @@ long long readweb(const Remote& remote, const char* path, int flags, std::string
                   const char* destfile) {
   WebHost host;
   if (parsehost(remote.host, &host) != 0) return -1;
-  int port = remote.port > 0 ? remote.port : host.port > 0 ? host.port : 80;
+  int port = remote.port > 0 ? remote.port : host.port > 0 ? host.port : kDefaultWebPort;
   std::string full = joinpath(host.base, path);
   if (full.empty() || full[0] != '/') full.insert(0, 1, '/');
   int webflags = kWebNegStatus;
@@ -90,6 +115,8 @@ long long readweb(const Remote& remote, const char* path, int flags, std::string
   if (flags & kFetchDecode) webflags |= kWebDecode;
   if (remote.connection) webflags |= kWebKeepAlive;
   if (progressBar) webflags |= kWebProgress;
+  if (host.secure) webflags |= kWebTls;
+  checkplaintext(host);
   full = urlpath(full);
   return web_get(full.c_str(), host.name.c_str(), port, remote.credential, body, destfile,
                  nullptr, webflags, remote.connection);
@@ -100,14 +127,17 @@ long long readweb(const Remote& remote, const char* path, int flags, std::string
 long long getfile(const Remote& remote, const char* path, int flags, std::string* body,
                   const char* destfile) {
   int32_t start = timerread();
+  clearcause();
   std::string scratch;
   bool tofile = flags & kFetchToFile;
   if (!body) body = &scratch;
   if (!tofile) destfile = nullptr;
   long long result = -1;
   if (!remote.host || !remote.host[0] || !path) {
+    setcause("no host or no file to read");
     result = -1;
   } else if (tofile && !destfile) {
+    setcause("no file to store %s in", path);
     result = -2;
   } else if (tofile && (flags & kFetchMakeDirs) && makedirs(destfile) != 0) {
     result = -2;
@@ -121,6 +151,7 @@ long long getfile(const Remote& remote, const char* path, int flags, std::string
     printmsg(outStream, "getfile(%s,%s,%o) -> %lld%s%s\n", remote.host ? remote.host : "",
              path ? path : "", static_cast<unsigned>(flags), result, tofile ? " " : "",
              tofile ? destfile : "");
+    if (result < 0) printcause();
   }
   return result;
 }
@@ -134,7 +165,10 @@ int getxml(const Remote& remote, const char* path, XmlDocument& doc) {
   if (!owned) return -2;
   std::memcpy(owned.get(), text.c_str(), text.size() + 1);
   XmlNode* root = xmlparsetext(owned.get());
-  if (!root) return -2;
+  if (!root) {
+    setcause("%s is not valid XML", path);
+    return -2;
+  }
   // The tree points into the text: the document keeps both.
   doc.text = std::move(owned);
   doc.root.reset(root);

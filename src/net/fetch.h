@@ -1,11 +1,13 @@
 // Reading a host file: by direct path when the host is a local path, over
-// HTTP GET otherwise; into memory or into a file (replaced only when the
-// download is complete), with VTP decoding on request.
+// HTTP or HTTPS GET otherwise; into memory or into a file (replaced only when
+// the download is complete), with VTP decoding on request. A fetch that
+// fails records why: printcause() tells the user.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "net/fetchcause.h"
 #include "net/http.h"
 #include "xml/xmlnode.h"
 
@@ -13,8 +15,8 @@ namespace trosk {
 
 // Where a file is read from.
 struct Remote {
-  const char* host = nullptr;        // a direct path, or name[:port] / http://name[:port][/base]
-  int port = 0;                      // 0: from the host text, else 80
+  const char* host = nullptr;        // a direct path, or a web host text (see webhost.h)
+  int port = 0;                      // 0: from the host text (https: 443), else 80
   const char* credential = nullptr;  // "Authorization: Basic ..." line, or null
   int32_t* connection = nullptr;     // kept-open socket holder, or null
 };
@@ -30,7 +32,8 @@ inline constexpr int kFetchDownload = 0x21c;    // what a download passes
 // Reads `path` (below the host root; a path without a leading '/' is taken
 // relative to it too) into `body` or, with kFetchToFile, into `destfile`.
 // Returns the body length, or a negative code: -1 not found or unreadable,
-// -2 destination not writable, -N an HTTP status N >= 300.
+// -2 destination not writable, -N an HTTP status N >= 300. The cause of a
+// failure is recorded; each fetch begins by forgetting the last one.
 long long getfile(const Remote& remote, const char* path, int flags, std::string* body,
                   const char* destfile);
 

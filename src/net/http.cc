@@ -1,12 +1,16 @@
 #include "net/http.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
 
 #include "core/frontend.h"
 #include "core/output.h"
 #include "core/timer.h"
+#include "net/connection.h"
+#include "net/fetchcause.h"
 #include "net/reply.h"
 #include "net/socket-posix.h"
 #include "net/webbody.h"
@@ -14,6 +18,8 @@
 namespace trosk {
 
 int webTimeoutMs = 60000;
+int webProgressWindowMs = 30000;
+int webProgressBytes = 1024;
 
 namespace {
 
@@ -52,6 +58,7 @@ void appendextra(std::string& out, const char* extra) {
 }
 
 std::string request(const char* path, const char* host, int port, const char* extra, int flags) {
+  int defaultport = flags & kWebTls ? kDefaultTlsPort : kDefaultWebPort;
   std::string text = "GET ";
   appendclean(text, path);
   text += flags & kWebKeepAlive ? " HTTP/1.1\r\n" : " HTTP/1.0\r\n";
@@ -59,7 +66,7 @@ std::string request(const char* path, const char* host, int port, const char* ex
     text += "Host: ";
     appendclean(text, host ? host : "");
     // HTTP/1.1 wants the port named whenever it is not the default one.
-    if (port != kDefaultWebPort) text += ":" + std::to_string(port);
+    if (port != defaultport) text += ":" + std::to_string(port);
     text += "\r\n";
   }
   if (extra) appendextra(text, extra);
@@ -67,10 +74,41 @@ std::string request(const char* path, const char* host, int port, const char* ex
   return text;
 }
 
-// False when the path or the extra text is too long to send.
+// False, with the cause, when the path or the extra text is too long to send.
 bool sendable(const char* path, const char* extra) {
-  return std::strlen(path) <= kMaxRequestPath && (!extra || std::strlen(extra) <= kMaxExtraHeader);
+  if (std::strlen(path) <= kMaxRequestPath && (!extra || std::strlen(extra) <= kMaxExtraHeader)) {
+    return true;
+  }
+  setcause("the request for %.60s... is too long to send", path);
+  return false;
 }
+
+// The progress rule of a reply: from its first byte on, each
+// webProgressBytes must arrive within webProgressWindowMs of the last.
+struct Pace {
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point mark;  // when the last milestone was passed
+  uint64_t since = 0;      // bytes since then
+
+  void start() {
+    mark = Clock::now();
+    since = 0;
+  }
+  int elapsed() const {
+    return static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - mark).count());
+  }
+  bool over() const { return elapsed() >= webProgressWindowMs; }
+  // The longest wait for the next bytes.
+  int wait() const { return std::clamp(webProgressWindowMs - elapsed(), 0, webTimeoutMs); }
+  // Counts `n` bytes. False when the window closed before enough arrived.
+  bool advance(uint64_t n) {
+    since += n;
+    if (since < static_cast<uint64_t>(webProgressBytes)) return !over();
+    start();
+    return true;
+  }
+};
 
 // What one request on one connection came to.
 struct Outcome {
@@ -82,11 +120,15 @@ struct Outcome {
 
 // One reply being read: its framing, where the body goes, progress.
 struct Transfer {
-  Transfer(int sock, int flags, std::string* body, const char* file, std::string* header,
-           int32_t start)
-      : sock(sock), flags(flags), body(body), file(file), header(header), start(start) {}
+  Transfer(const Link& link, const char* host, int port, const char* path, int flags,
+           std::string* body, const char* file, std::string* header, int32_t start)
+      : link(link), host(host), port(port), path(path), flags(flags), body(body), file(file),
+        header(header), start(start) {}
 
-  int sock;
+  Link link;
+  const char* host;  // host, port and path name the peer and file in a failure's cause
+  int port;
+  const char* path;
   int flags;
   std::string* body;
   const char* file;
@@ -104,6 +146,7 @@ struct Transfer {
   uint64_t dropped = 0;
 
   Outcome run();
+  void readfailed(long long got, bool replied, bool stalled);
   bool feedall(const char* data, std::size_t n, const ReplySink& into);
   bool onheader();
   bool take(const char* data, std::size_t n);
@@ -128,12 +171,15 @@ bool Transfer::onheader() {
   }
   bool tofile = flags & kWebToFile;
   std::string* text = body ? body : &scratch;
-  if (!tofile && reply.length > static_cast<int64_t>(kMaxMemoryBody)) return false;
+  if (!tofile && reply.length > static_cast<int64_t>(kMaxMemoryBody)) {
+    setcause("%s is larger than the %zu MiB read into memory", path, kMaxMemoryBody >> 20);
+    return false;
+  }
   if (tofile && !file) {
     failure = -2;
     return false;
   }
-  if (sink.open(text, tofile ? file : nullptr, flags & kWebDecode) != 0) {
+  if (sink.open(text, tofile ? file : nullptr, flags & kWebDecode, path) != 0) {
     failure = -2;
     return false;
   }
@@ -151,7 +197,11 @@ bool Transfer::feedall(const char* data, std::size_t n, const ReplySink& into) {
   std::size_t used = 0;
   while (used < n) {
     long long k = reply.feed(data + used, n - used, into);
-    if (k < 0) return false;
+    if (k < 0) {
+      // A body that failed recorded its own cause; otherwise the reply is at fault.
+      setcause("the reply from %s:%d is not valid HTTP or exceeds its bounds", host, port);
+      return false;
+    }
     used += static_cast<std::size_t>(k);
     if (!opened && reply.headerdone() && !onheader()) return false;
     if (reply.done()) {
@@ -166,7 +216,24 @@ bool Transfer::feedall(const char* data, std::size_t n, const ReplySink& into) {
 bool Transfer::report() {
   if (!progress) return true;
   auto percent = static_cast<int>(reply.received * 100 / static_cast<uint64_t>(reply.length));
-  return frontend().progress(percent) >= 0;
+  if (frontend().progress(percent) >= 0) return true;
+  setcause("the transfer was cancelled");
+  return false;
+}
+
+void Transfer::readfailed(long long got, bool replied, bool stalled) {
+  if (stalled) {
+    setcause("the transfer from %s:%d stalled: less than %d bytes arrived in %d seconds", host,
+             port, webProgressBytes, webProgressWindowMs / 1000);
+  } else if (got == kSockTimeout) {
+    setcause("timed out: %s:%d sent nothing for %d seconds", host, port, webTimeoutMs / 1000);
+  } else if (got == 0 && !reply.done()) {
+    setcause("%s:%d closed the connection %s", host, port,
+             replied ? "before the reply was complete" : "without a reply");
+  } else if (got < 0) {
+    setcause("the connection to %s:%d failed: %s%s", host, port, std::strerror(sock_error()),
+             replied ? "" : " (no reply)");
+  }
 }
 
 Outcome Transfer::run() {
@@ -174,18 +241,26 @@ Outcome Transfer::run() {
   auto buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
   ReplySink into = [this](const char* data, std::size_t n) { return take(data, n); };
   bool replied = false;
+  Pace pace;
   for (;;) {
-    long long got = sock_recv(sock, buffer.get(), kReadSize, webTimeoutMs);
+    int wait = replied ? pace.wait() : webTimeoutMs;
+    long long got = link_recv(link, buffer.get(), kReadSize, wait);
     if (verboseLevel) printmsg(outStream, " read(%d,%lld)", timerread() - start, got);
     if (got <= 0) {
       // A connection that ends before the first reply byte was closed idle.
       stale = !replied && got != kSockTimeout;
       if (got == 0) reply.finish();
+      readfailed(got, replied, replied && got == kSockTimeout && pace.over());
       break;
     }
+    if (!replied) pace.start();
     replied = true;
     if (!feedall(buffer.get(), static_cast<std::size_t>(got), into)) break;
     if (!report() || reply.done()) break;
+    if (!pace.advance(static_cast<uint64_t>(got))) {
+      readfailed(got, replied, true);
+      break;
+    }
   }
   if (progress) frontend().progress(-1);
   Outcome end = finish();
@@ -222,8 +297,24 @@ Outcome Transfer::finish() {
   return outcome;
 }
 
-Outcome exchange(const char* path, int sock, const char* host, int port, const char* extra,
-                 std::string* body, const char* file, std::string* header, int flags) {
+// The cause of an error status: what the user can do about it.
+void statuscause(int status, const char* host, int port, const char* path, const char* extra) {
+  if (status == 401) {
+    setcause(extra ? "HTTP 401: %s:%d refused the credential (see -access)"
+                   : "HTTP 401: %s:%d wants a credential (see -access)",
+             host, port);
+  } else if (status == 403) {
+    setcause("HTTP 403: %s:%d forbids access to %s", host, port, path);
+  } else if (status == 404) {
+    setcause("HTTP 404: no such file on the host: %s:%d%s", host, port, path);
+  } else {
+    setcause("HTTP %d from %s:%d for %s", status, host, port, path);
+  }
+}
+
+Outcome exchange(const char* path, const Link& link, const char* host, int port,
+                 const char* extra, std::string* body, const char* file, std::string* header,
+                 int flags) {
   int32_t start = timerread();
   if (!(flags & kWebToFile) && body) body->clear();
   if (header) header->clear();
@@ -234,24 +325,45 @@ Outcome exchange(const char* path, int sock, const char* host, int port, const c
     return outcome;
   }
   std::string text = request(path, host, port, extra, flags);
-  long long sent = sock_send(sock, text.data(), text.size(), webTimeoutMs);
+  long long sent = link_send(link, text.data(), text.size(), webTimeoutMs);
   if (verboseLevel) {
-    printmsg(outStream, "write_socket(%d) t=%d: -> %lld [%30.30s]\n", sock, timerread() - start,
-             sent, text.c_str());
+    printmsg(outStream, "write_socket(%d) t=%d: -> %lld [%30.30s]\n", link.sock,
+             timerread() - start, sent, text.c_str());
   }
   if (sent < 0) {
+    setcause("the request could not be sent to %s:%d: %s", host, port, std::strerror(sock_error()));
     outcome.stale = true;
     return outcome;
   }
-  Transfer transfer(sock, flags, body, file, header, start);
-  return transfer.run();
+  Transfer transfer(link, host, port, path, flags, body, file, header, start);
+  outcome = transfer.run();
+  if (outcome.result <= -300) {
+    // The status is the reason, whatever went wrong with the error page after it.
+    clearcause();
+    statuscause(static_cast<int>(-outcome.result), host, port, path, extra);
+  }
+  return outcome;
 }
 
 void closesock(int sock, bool polite) {
   if (polite) {
     web_close(sock);
   } else {
+    link_forget(sock);
     sock_release(sock);
+  }
+}
+
+// Why no connection was made: refused, timed out, or the system's reason.
+void connectcause(const char* host, int port) {
+  int error = sock_error();
+  if (error == ECONNREFUSED) {
+    setcause("connection refused by %s:%d", host, port);
+  } else if (error == ETIMEDOUT || error == EAGAIN || error == EWOULDBLOCK) {
+    setcause("timed out: no connection to %s:%d within %d seconds", host, port,
+             webTimeoutMs / 1000);
+  } else {
+    setcause("no connection to %s:%d: %s", host, port, std::strerror(error));
   }
 }
 
@@ -259,7 +371,10 @@ void closesock(int sock, bool polite) {
 
 int OpSock(const char* host, int port, int mode) {
   int32_t start = timerread();
-  if (port <= 0 || port > 65535 || mode != 1) return -1;
+  if (port <= 0 || port > 65535 || mode != 1) {
+    setcause("no connection to %s: invalid port %d", host ? host : "", port);
+    return -1;
+  }
   uint32_t address = 0;
   bool found = sock_lookup(host, &address) == 0;
   for (int tries = 1;; ++tries) {
@@ -267,9 +382,13 @@ int OpSock(const char* host, int port, int mode) {
     if (verboseLevel && tries == 1) {
       printmsg(outStream, "OpSock(%s,%d,%d) -> %d\n", host ? host : "", port, mode, sock);
     }
-    if (sock < 0) return -1;
+    if (sock < 0) {
+      setcause("no socket for a connection: %s", std::strerror(sock_error()));
+      return -1;
+    }
     if (!found) {
       sock_release(sock);
+      setcause("host name not found: %s (%s)", host ? host : "", sock_lookupreason());
       return -2;
     }
     int left = webTimeoutMs - elapsedms(start);
@@ -278,7 +397,10 @@ int OpSock(const char* host, int port, int mode) {
     sock_release(sock);
     // A failed connect leaves the socket unusable: each try takes a new one.
     left = webTimeoutMs - elapsedms(start);
-    if (done != kSockRetry || tries >= kConnectTries || left <= 0) return -3;
+    if (done != kSockRetry || tries >= kConnectTries || left <= 0) {
+      connectcause(host, port);
+      return -3;
+    }
     if (verboseLevel) {
       printmsg(outStream, " sock err: %d  %d t=%d\n", -3, sock_error(), elapsedms(start));
     }
@@ -289,45 +411,55 @@ int OpSock(const char* host, int port, int mode) {
 long long read_socket(const char* path, int sock, const char* host, const char* extra,
                       std::string* body, const char* file, std::string* header, int flags,
                       int port) {
-  return exchange(path, sock, host, port, extra, body, file, header, flags).result;
+  clearcause();
+  return exchange(path, link_of(sock), host, port, extra, body, file, header, flags).result;
 }
 
 long long web_get(const char* path, const char* host, int port, const char* extra,
                   std::string* body, const char* file, std::string* header, int flags,
                   int32_t* kept) {
+  clearcause();
   if (!sendable(path, extra)) {
     // Refused before a connection is spent on it.
     if (!(flags & kWebToFile) && body) body->clear();
     return -2;
   }
+  bool secure = flags & kWebTls;
   bool keep = (flags & kWebKeepAlive) && kept;
-  bool reused = keep && *kept > 0;
-  int sock = reused ? *kept : OpSock(host, port, 1);
+  Link link;
+  if (keep && *kept > 0) {
+    link = link_find(*kept, host, port, secure);
+    if (link.sock < 0) closesock(*kept, false);  // kept for another peer
+  }
+  bool reused = link.sock > 0;
+  if (!reused) link = link_open(host, port, secure);
   if (verboseLevel) {
     printmsg(outStream, "web_get(%s,%oo,%d) %d\n", path, static_cast<unsigned>(flags),
-             kept ? *kept : 0, sock);
+             kept ? *kept : 0, link.sock);
   }
   if (keep) *kept = 0;
-  if (sock < 0) return -1;
-  Outcome outcome = exchange(path, sock, host, port, extra, body, file, header, flags);
+  if (link.sock < 0) return -1;
+  Outcome outcome = exchange(path, link, host, port, extra, body, file, header, flags);
   if (reused && outcome.stale) {
     // The server closed the kept connection while it was idle; a GET may
     // safely be sent again on a fresh one.
-    sock_release(sock);
-    sock = OpSock(host, port, 1);
-    if (sock < 0) return -1;
-    outcome = exchange(path, sock, host, port, extra, body, file, header, flags);
+    closesock(link.sock, false);
+    clearcause();
+    link = link_open(host, port, secure);
+    if (link.sock < 0) return -1;
+    outcome = exchange(path, link, host, port, extra, body, file, header, flags);
   }
   if (keep && outcome.reusable) {
-    *kept = sock;
+    *kept = link.sock;
   } else {
-    closesock(sock, outcome.clean);
+    closesock(link.sock, outcome.clean);
   }
   return outcome.result;
 }
 
 int web_close(int sock) {
   int32_t start = timerread();
+  link_forget(sock);
   sock_shutdown(sock);
   char scrap[kDrainRead];
   std::size_t drained = 0;

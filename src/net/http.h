@@ -1,6 +1,7 @@
-// HTTP GET over TCP (IPv4): one request and its reply, delivered into memory
-// or into a file that is replaced only when the body arrived whole, with VTP
-// decoding on the fly. Every wait is bounded by webTimeoutMs.
+// HTTP GET over TCP (IPv4), plain or over TLS: one request and its reply,
+// delivered into memory or into a file that is replaced only when the body
+// arrived whole, with VTP decoding on the fly. Every wait is bounded by
+// webTimeoutMs, and a reply that trickles in fails by the progress rule.
 #pragma once
 
 #include <cstddef>
@@ -16,11 +17,13 @@ inline constexpr int kWebNegStatus = 0x04;   // a status >= 300 is returned as i
 inline constexpr int kWebToFile = 0x08;      // the body goes to the named file
 inline constexpr int kWebDecode = 0x10;      // a body in VTP armour is decoded
 inline constexpr int kWebProgress = 0x40;    // progress bar for bodies over 1000 bytes
+inline constexpr int kWebTls = 0x80;         // https: TLS with a verified certificate
 
 inline constexpr std::size_t kMaxRequestPath = 1020;
 inline constexpr std::size_t kMaxExtraHeader = 4096;
 inline constexpr int kConnectTries = 60;
 inline constexpr int kDefaultWebPort = 80;  // the one port "Host: " leaves unnamed
+inline constexpr int kDefaultTlsPort = 443;  // the same over TLS
 inline constexpr std::size_t kMaxMemoryBody = std::size_t{256} << 20;
 // An error page is read and dropped, so that the connection stays usable,
 // up to this size; a larger one costs the connection.
@@ -29,20 +32,26 @@ inline constexpr std::size_t kMaxErrorBody = std::size_t{1} << 20;
 // Longest wait, in milliseconds, for a connection or for the next bytes of a
 // reply; a stalled server fails the request after it.
 extern int webTimeoutMs;
+// The progress rule: from a reply's first byte on, every webProgressBytes of
+// it must arrive within webProgressWindowMs (30 s and 1 KiB; tests lower
+// them), or the request fails as stalled.
+extern int webProgressWindowMs;
+extern int webProgressBytes;
 
-// Opens a connection to host:port (mode 1; the listening mode 0 is not
+// Opens a plain connection to host:port (mode 1; the listening mode 0 is not
 // provided). Time-outs and would-block failures are tried again, up to
 // kConnectTries times one second apart and within webTimeoutMs. Returns the
 // socket, or -1 (bad port, mode or socket), -2 (name not found) or -3 (no
-// connection).
+// connection); a failure's cause is recorded.
 int OpSock(const char* host, int port, int mode);
 
-// Fetches `path` from host:port. With kWebKeepAlive and a holder `kept`, a
-// socket in the holder (> 0) is used and a reusable one left there (else the
-// holder is cleared); a kept connection that the server has closed is opened
-// afresh once. Without kWebToFile the body goes to `body`, else to the file
-// `file`; `header` (may be null) receives the reply header. `extra` (may be
-// null) holds extra header lines. Returns the body length (the decoded length
+// Fetches `path` from host:port, over TLS with kWebTls. With kWebKeepAlive
+// and a holder `kept`, a connection in the holder (> 0) is used when it was
+// opened for the same peer and a reusable one left there (else the holder is
+// cleared); a kept connection that the server has closed is opened afresh
+// once. Without kWebToFile the body goes to `body`, else to the file `file`;
+// `header` (may be null) receives the reply header. `extra` (may be null)
+// holds extra header lines. A failure's cause is recorded (fetchcause.h). Returns the body length (the decoded length
 // for VTP into memory, the header included with kWebKeepHeader in memory),
 // or -1 (no connection, a malformed, cut, oversized or stalled reply, corrupt
 // armour, a cancel), -2 (path or extra text too long, file not writable), or
@@ -51,15 +60,16 @@ long long web_get(const char* path, const char* host, int port, const char* extr
                   std::string* body, const char* file, std::string* header, int flags,
                   int32_t* kept);
 
-// Sends the request on `sock`, connected to host:port, and reads the reply;
-// results as web_get.
+// Sends the request on `sock` (a connection that web_get keeps, or a plain
+// one), connected to host:port, and reads the reply; results as web_get.
 long long read_socket(const char* path, int sock, const char* host, const char* extra,
                       std::string* body, const char* file, std::string* header, int flags,
                       int port = kDefaultWebPort);
 
-// Closes a connection politely: stops sending, reads and drops what the
-// peer still sends (132 bytes at a time, within the time-out and
-// kMaxErrorBody) until it closes, then releases the socket. Returns 0.
+// Closes a connection politely: ends its TLS session, stops sending, reads
+// and drops what the peer still sends (132 bytes at a time, within the
+// time-out and kMaxErrorBody) until it closes, then releases the socket.
+// Returns 0.
 int web_close(int sock);
 
 }  // namespace trosk

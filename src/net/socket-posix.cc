@@ -17,6 +17,7 @@ namespace trosk {
 namespace {
 
 thread_local int lastError = 0;
+thread_local int lastLookup = 0;
 
 int failed() {
   lastError = errno;
@@ -47,10 +48,18 @@ int sock_lookup(const char* host, uint32_t* address) {
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
-  if (getaddrinfo(host, nullptr, &hints, &found) != 0 || !found) return -1;
+  lastLookup = getaddrinfo(host, nullptr, &hints, &found);
+  if (lastLookup != 0 || !found) return -1;
   *address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
   freeaddrinfo(found);
   return 0;
+}
+
+const char* sock_lookupreason() { return gai_strerror(lastLookup); }
+
+bool sock_isaddress(const char* host) {
+  in_addr parsed;
+  return inet_pton(AF_INET, host, &parsed) == 1;
 }
 
 int sock_create() {

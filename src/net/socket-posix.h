@@ -16,6 +16,10 @@ inline constexpr int kSockTimeout = -2;  // nothing arrived in time
 // Looks up an IPv4 address for `host` (a name or dotted quad); an empty host
 // is any local address. Returns 0 and the address in network order, or -1.
 int sock_lookup(const char* host, uint32_t* address);
+// Why the last lookup of this thread failed, in the resolver's words.
+const char* sock_lookupreason();
+// True when `host` is a dotted quad rather than a name.
+bool sock_isaddress(const char* host);
 
 // Creates a stream socket that never blocks the caller without a time-out.
 // Returns the socket, or -1.

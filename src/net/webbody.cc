@@ -1,18 +1,30 @@
 #include "net/webbody.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 
+#include "net/fetchcause.h"
 #include "net/http.h"
 
 namespace trosk {
+namespace {
 
-int WebBody::open(std::string* text, const char* file, bool decode) {
+// Memory set aside for a decoded body before its bytes arrive.
+constexpr std::size_t kMaxReservation = std::size_t{16} << 20;
+
+}  // namespace
+
+int WebBody::open(std::string* text, const char* file, bool decode, const char* source) {
   vtp = decode ? kVtpUnknown : kVtpPlain;
+  source_ = source ? source : "the file";
   if (file) {
+    file_ = file;
     out_ = std::make_unique<AtomicFile>(file);
     if (!out_->stream()) {
-      error = -2;
+      writefailed();
       return -2;
     }
     return 0;
@@ -22,17 +34,37 @@ int WebBody::open(std::string* text, const char* file, bool decode) {
   return 0;
 }
 
+// Records the system's reason (errno) for a failed write of the file.
+void WebBody::writefailed() {
+  int reason = errno;
+  std::string dir = std::filesystem::path(file_).parent_path().string();
+  setcause("cannot store %s in %s: %s", source_.c_str(),
+           dir.empty() ? "the working directory" : dir.c_str(), std::strerror(reason));
+  error = -2;
+}
+
+bool WebBody::fail(int code) {
+  if (code == -1) {
+    setcause("%s is larger than the %zu MiB read into memory", source_.c_str(),
+             kMaxMemoryBody >> 20);
+  }
+  error = code;
+  return false;
+}
+
 bool WebBody::put(const char* data, std::size_t n) {
   if (error) return false;
   if (n == 0) return true;
   if (out_) {
-    if (std::fwrite(data, 1, n, out_->stream()) != n) error = -2;
+    if (std::fwrite(data, 1, n, out_->stream()) != n) {
+      writefailed();
+      return false;
+    }
   } else if (text_->size() + n > kMaxMemoryBody) {
-    error = -1;
+    return fail(-1);
   } else {
     text_->append(data, n);
   }
-  if (error) return false;
   stored += n;
   return true;
 }
@@ -58,7 +90,10 @@ bool WebBody::take(const char* data, std::size_t n) {
 
 bool WebBody::decodeinto(const char* data, std::size_t n) {
   if (decoder_.feed(data, n, [this](const char* d, std::size_t k) { return put(d, k); }) < 0) {
-    if (!error) error = -1;
+    if (!error) {
+      setcause("the VTP armour of %s is corrupt", source_.c_str());
+      error = -1;
+    }
     return false;
   }
   if (error) return false;
@@ -66,12 +101,11 @@ bool WebBody::decodeinto(const char* data, std::size_t n) {
   if (announced < 0) return true;
   vtp = kVtpDecoding;
   if (text_ && !reserved_) {
-    // The announced size is outside input: it must pass the cap before it is trusted.
-    if (static_cast<uint64_t>(announced) > kMaxMemoryBody) {
-      error = -1;
-      return false;
-    }
-    text_->reserve(text_->size() + static_cast<std::size_t>(announced) + 1);
+    // The announced size is outside input: it must pass the cap before it is
+    // trusted, and a short file claiming a huge size gets no huge reservation.
+    if (static_cast<uint64_t>(announced) > kMaxMemoryBody) return fail(-1);
+    std::size_t reserved = std::min(static_cast<std::size_t>(announced), kMaxReservation);
+    text_->reserve(text_->size() + reserved + 1);
     reserved_ = true;
   }
   return true;
@@ -83,8 +117,11 @@ int WebBody::close() {
     vtp = kVtpPlain;
     put(lead_.data(), lead_.size());
   }
-  if (!error && vtp >= kVtpHeader && decoder_.finish() != 0) error = -1;
-  if (!error && out_ && out_->commit() != 0) error = -2;
+  if (!error && vtp >= kVtpHeader && decoder_.finish() != 0) {
+    setcause("the VTP armour of %s is cut short or does not match its check", source_.c_str());
+    error = -1;
+  }
+  if (!error && out_ && out_->commit() != 0) writefailed();
   return error;
 }
 

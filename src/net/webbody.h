@@ -1,6 +1,7 @@
 // Where a fetched body goes: into memory, bounded by kMaxMemoryBody, or into
 // a file written beside its destination and renamed into place only when the
-// body is complete; VTP armour is recognised and decoded on the way.
+// body is complete; VTP armour is recognised and decoded on the way. A body
+// that fails records why (see fetchcause.h).
 #pragma once
 
 #include <cstddef>
@@ -21,9 +22,10 @@ inline constexpr int kVtpDecoding = 3;  // decoding
 
 struct WebBody {
   // Starts a body into `text` (cleared) or, when `file` is not null, into a
-  // temporary file beside it. `decode` looks for VTP armour. Returns 0, or
-  // -2 when the file cannot be created.
-  int open(std::string* text, const char* file, bool decode);
+  // temporary file beside it. `decode` looks for VTP armour; `source` (may
+  // be null) names the host file in a failure's cause. Returns 0, or -2 when
+  // the file cannot be created.
+  int open(std::string* text, const char* file, bool decode, const char* source = nullptr);
   // Takes bytes of the body as they arrive. Returns false once the body is
   // failed: too large for memory, corrupt armour, or a write error.
   bool take(const char* data, std::size_t n);
@@ -43,6 +45,11 @@ struct WebBody {
 
  private:
   bool decodeinto(const char* data, std::size_t n);
+  bool fail(int code);
+  void writefailed();
+
+  std::string file_;    // the destination, for a failure's cause
+  std::string source_;  // the host file
 
   std::string* text_ = nullptr;
   std::unique_ptr<AtomicFile> out_;

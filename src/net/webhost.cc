@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "core/output.h"
 #include "core/strutil.h"
+#include "net/http.h"
 
 namespace trosk {
 namespace {
@@ -16,8 +16,13 @@ bool startswith(std::string_view text, std::string_view prefix) {
 
 int parsehost(const char* text, WebHost* host) {
   std::string_view rest(text);
-  if (startswith(rest, "https://")) errormsg("https hosts are not supported: %s", text);
-  if (startswith(rest, "http://")) rest.remove_prefix(7);
+  if (startswith(rest, "https://")) {
+    rest.remove_prefix(8);
+    host->secure = true;
+    host->port = kDefaultTlsPort;
+  } else if (startswith(rest, "http://")) {
+    rest.remove_prefix(7);
+  }
   std::size_t slash = rest.find('/');
   std::string_view authority = rest.substr(0, slash);
   if (slash != std::string_view::npos) {
@@ -39,6 +44,21 @@ int parsehost(const char* text, WebHost* host) {
   }
   host->name.assign(authority);
   return host->name.empty() ? -1 : 0;
+}
+
+bool loopbackhost(const WebHost& host) {
+  std::string_view name = host.name;
+  if (name.size() == 9 && startswith(name, "localhost")) return true;
+  if (!name.starts_with("127.")) return false;
+  int dots = 0;
+  for (char c : name) {
+    if (c == '.') {
+      ++dots;
+    } else if (c < '0' || c > '9') {
+      return false;
+    }
+  }
+  return dots == 3;
 }
 
 }  // namespace trosk

@@ -190,6 +190,7 @@ int showversions(ProjectEntry& entry, const Choice& c) {
   std::string path = "/" + c.paths.hostTroskDir + "/" + entry.name + "/versionlog.txt";
   std::string text;
   if (getfile(c.remote(entry), path.c_str(), CMD_DISPLAY, &text, nullptr) <= 0) {
+    printcause();
     errormsg("Error reading file: %s", path.c_str());
   }
   printmsg(outStream, "\nRemote Log:\n");
@@ -227,6 +228,7 @@ int dump(ProjectEntry& entry, const Choice& c, const std::string& path) {
   std::string name = dumpname(entry.name, c.localname);
   int flags = kFetchToFile | CMD_DISPLAY | ((showMode & SHOW_WEBHDR) ? kFetchKeepHeader : 0);
   if (getfile(c.remote(entry), path.c_str(), flags, nullptr, name.c_str()) <= 0) {
+    printcause();
     errormsg("Error reading remote file: %s", path.c_str());
   }
   printmsg(outStream, "Host log written to: %s\n", name.c_str());
@@ -338,6 +340,7 @@ int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int versi
   Remote remote = c.remote(entry);
   LogDoc hostlog;
   if (hostlog.fetch(remote, path.c_str()) < 0) {
+    printcause();
     errormsg("Error reading remote log file: %s", path.c_str());
   }
   if (backup != 0) flags |= CMD_BACKUP;

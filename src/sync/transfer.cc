@@ -116,6 +116,7 @@ Moved downloadfile(const Download& job) {
   }
   int flags = job.armoured ? kFetchDownload : kFetchDownload & ~kFetchDecode;
   if (getfile(*job.remote, job.hostpath, flags, nullptr, temp.path.c_str()) < 0) {
+    printcause();
     errormsg("download unsuccessful");
   }
   FileStats got;

@@ -167,5 +167,19 @@ TEST(TwoRuns, OneProcessLeavesWhatTwoProcessesLeave) {
   EXPECT_TRUE(fs::exists(together / "trosk_project.xml"));
 }
 
+TEST(TwoRuns, EachRunWarnsOnceOfAnUnencryptedCredential) {
+  testing::ScratchDir scratch;
+  Command run{{"p", "-host", "http://trosk-test.invalid/hosts", "-access", "dXNlcjpwdw==",
+               "-download"},
+              "y\n"};
+  for (int i = 0; i < 2; ++i) {
+    Outcome o = runhere(scratch.path, run);
+    EXPECT_EQ(o.code, 255);
+    std::size_t first = o.err.find("travels unencrypted");
+    EXPECT_NE(first, std::string::npos) << i << o.err;
+    EXPECT_EQ(o.err.find("travels unencrypted", first + 1), std::string::npos) << i << o.err;
+  }
+}
+
 }  // namespace
 }  // namespace trosk

@@ -58,6 +58,8 @@ TEST(GetoptionTest, AbbreviationsLettersAndTies) {
   EXPECT_EQ(getoption("--"), 0);
   EXPECT_EQ(getoption("-C"), 34);
   EXPECT_EQ(getoption("-tempdir"), 41);
+  EXPECT_EQ(getoption("-ca"), 42);     // cacert: last, so no older abbreviation changed
+  EXPECT_EQ(getoption("-c"), 4);
   EXPECT_EQ(getoption("-x"), 0);
 }
 
@@ -138,6 +140,8 @@ TEST(ParseoptionsTest, ValuesAndTheirErrors) {
   EXPECT_EQ(failure({"-remotedir"}), "TROSK error -- missing remote trosk dir name");
   EXPECT_STREQ(Parsed({"-remotedir", "-odd"}).settings.remoteDir, "-odd");
   EXPECT_STREQ(Parsed({"-H", "/srv/host"}).settings.hostName, "/srv/host");
+  EXPECT_STREQ(Parsed({"-cacert", "ca.pem"}).settings.caFile, "ca.pem");
+  EXPECT_EQ(failure({"-cacert"}), "TROSK error -- missing certificate authority file");
 }
 
 TEST(ParseoptionsTest, TextAndLoneDashesAreUnrecognised) {

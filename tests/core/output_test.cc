@@ -38,6 +38,16 @@ TEST(PrintmsgTest, UnopenableFileLosesTheMessageAndTheNextOneTriesAgain) {
   EXPECT_EQ(readfile(kOutputFileName), "kept\n");
 }
 
+TEST(PrintmsgTest, WithoutTheOutputFileNothingIsWritten) {
+  ScratchDir dir;
+  keepoutputfile(false);
+  EXPECT_EQ(printmsg(nullptr, "dropped\n"), 0);
+  EXPECT_FALSE(std::filesystem::exists(kOutputFileName));
+  keepoutputfile(true);
+  printmsg(nullptr, "kept\n");
+  EXPECT_EQ(readfile(kOutputFileName), "kept\n");
+}
+
 TEST(AlertboxTest, TextIsBoundedAndOnlyANegativeCodeEndsTheProcess) {
   FakeFrontend ui;
   std::string huge(400, 'a');

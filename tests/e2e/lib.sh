@@ -122,11 +122,12 @@ make_host() {
 # newer and older are decided by the test, not by the clock.
 stamp() { touch -d "$2" "$1"; }
 
-# start_nginx ROOT [USER PASSWORD]: serves ROOT on a free loopback port
-# (in $NGINX_PORT), with Basic authorisation when a user is given; a server
+# start_nginx ROOT [USER PASSWORD [CERT KEY]]: serves ROOT on a free
+# loopback port (in $NGINX_PORT), with Basic authorisation when a user is
+# given, over TLS with the certificate and key when they are given; a server
 # started before is stopped.
 start_nginx() {
-  local root=$1 user=${2:-} password=${3:-}
+  local root=$1 user=${2:-} password=${3:-} cert=${4:-} key=${5:-}
   local nginx_bin
   nginx_bin=$(command -v nginx || echo /usr/sbin/nginx)
   # One server at a time; each in its own prefix, so that a server still
@@ -139,6 +140,11 @@ start_nginx() {
   if [ -n "$user" ]; then
     printf '%s:%s\n' "$user" "$(openssl passwd -apr1 "$password")" >"$NGINX_PREFIX/htpasswd"
     auth="auth_basic \"trosk\"; auth_basic_user_file $NGINX_PREFIX/htpasswd;"
+  fi
+  local ssl="" tls=""
+  if [ -n "$cert" ]; then
+    ssl=" ssl"
+    tls="ssl_certificate $cert; ssl_certificate_key $key;"
   fi
   local attempt
   for attempt in 1 2 3 4 5; do
@@ -159,9 +165,10 @@ http {
   default_type application/octet-stream;
   keepalive_requests 100000;
   server {
-    listen 127.0.0.1:$NGINX_PORT;
+    listen 127.0.0.1:$NGINX_PORT$ssl;
     root $root;
     $auth
+    $tls
   }
 }
 CONF

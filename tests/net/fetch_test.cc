@@ -6,9 +6,11 @@
 #include <string>
 
 #include "config/options.h"
-#include "core/runerror.h"
-#include "net/nginx.h"
 #include "core/vtp.h"
+#include "net/certs.h"
+#include "net/netrun.h"
+#include "net/nginx.h"
+#include "net/webhost.h"
 #include "testing/testing.h"
 #include "xml/xmlvalues.h"
 
@@ -18,6 +20,7 @@ namespace {
 using testing::FakeFrontend;
 using testing::Nginx;
 using testing::ScratchDir;
+using testing::TestCertificates;
 using testing::readfile;
 using testing::writefile;
 namespace fs = std::filesystem;
@@ -69,10 +72,16 @@ TEST_F(WebHostTest, CredentialDecidesAccess) {
   EXPECT_EQ(body, "read me\n");
   remote.credential = kBadCredential;
   EXPECT_EQ(getfile(remote, "/trosk/p/p_3/readme.txt", 0, &body, nullptr), -401);
+  EXPECT_EQ(fetchcause(), "HTTP 401: " + hostname + " refused the credential (see -access)");
   remote.credential = nullptr;
   EXPECT_EQ(getfile(remote, "/trosk/p/p_3/readme.txt", 0, &body, nullptr), -401);
+  EXPECT_EQ(fetchcause(), "HTTP 401: " + hostname + " wants a credential (see -access)");
   remote.credential = kGoodCredential;
   EXPECT_EQ(getfile(remote, "/trosk/p/p_3/missing.txt", 0, &body, nullptr), -404);
+  EXPECT_EQ(fetchcause(),
+            "HTTP 404: no such file on the host: " + hostname + "/trosk/p/p_3/missing.txt");
+  EXPECT_EQ(getfile(remote, "/trosk/p/p_3/readme.txt", 0, &body, nullptr), 8);
+  EXPECT_EQ(fetchcause(), "");  // each fetch starts afresh
 }
 
 TEST_F(WebHostTest, ManyFilesTravelOverOneKeptConnection) {
@@ -202,7 +211,12 @@ TEST(LocalHostTest, ReadsBelowTheHostDirectory) {
   EXPECT_EQ(getfile(remote, "/trosk/p/current.xml", 0, &body, nullptr), 33);
   EXPECT_EQ(getfile(remote, "trosk/p/current.xml", 0, &body, nullptr), 33);
   EXPECT_EQ(getfile(remote, "/trosk/p/none.xml", 0, &body, nullptr), -1);
+  EXPECT_EQ(fetchcause(), "no such file on the host: " + root + "/trosk/p/none.xml");
   EXPECT_EQ(getfile(remote, "/trosk/p", 0, &body, nullptr), -1);  // a directory
+  EXPECT_EQ(fetchcause(), "cannot read " + root + "/trosk/p: Is a directory");
+  Remote gone{"./nohost"};
+  EXPECT_EQ(getfile(gone, "/trosk/p/current.xml", 0, &body, nullptr), -1);
+  EXPECT_EQ(fetchcause(), "the host directory does not exist: ./nohost");
   Remote here{"."};
   EXPECT_EQ(getfile(here, "host/trosk/p/current.xml", 0, &body, nullptr), 33);
   XmlDocument doc;
@@ -238,13 +252,68 @@ TEST(LocalHostTest, CopiesIntoPlaceWithDecodingAndKeepsTheOldFileOnFailure) {
   EXPECT_EQ(strayfiles(), 0);
 }
 
-TEST(HostTextTest, SecureHostsAreRefusedClearly) {
-  FakeFrontend ui;
-  Remote remote{"https://127.0.0.1/trosk"};
+// --- Secure hosts ------------------------------------------------------------
+
+// An https host whose certificate, signed by a private authority, names the
+// address 127.0.0.1 only.
+class SecureHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(certs.error, "");
+    writefile(dir.path / "host/trosk/p/p_3/readme.txt", "read me\n");
+    nginx = std::make_unique<Nginx>(dir.path, dir.path / "host", "", "", certs.nginx());
+    ASSERT_EQ(nginx->error, "");
+  }
+  std::string url(const char* name) const {
+    return std::string("https://") + name + ":" + std::to_string(nginx->port);
+  }
+
+  ScratchDir dir;
+  TestCertificates certs{dir.path / "certs", "IP:127.0.0.1"};
+  std::unique_ptr<Nginx> nginx;
+};
+
+TEST_F(SecureHostTest, FilesTravelOverOneVerifiedKeptConnection) {
+  NetRun run(certs.ca.c_str(), false);
+  std::string data = binarydata(300000);
+  writefile(dir.path / "host/bin/data.bin", vtpencodestring(data));
+  std::string host = url("127.0.0.1");
+  int32_t connection = 0;
+  Remote remote{host.c_str(), 0, nullptr, &connection};
   std::string body;
-  EXPECT_THROW(getfile(remote, "/x", 0, &body, nullptr), RunError);
-  ASSERT_EQ(ui.alerts.size(), 1u);
-  EXPECT_EQ(ui.alerts[0], "TROSK error -- https hosts are not supported: https://127.0.0.1/trosk");
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_EQ(getfile(remote, "/trosk/p/p_3/readme.txt", 0, &body, nullptr), 8);
+    EXPECT_EQ(body, "read me\n");
+  }
+  EXPECT_EQ(getfile(remote, "/trosk/p/p_3/none.txt", 0, &body, nullptr), -404);
+  EXPECT_GT(getfile(remote, "/bin/data.bin", kFetchDownload, nullptr, "got/data.bin"), 0);
+  EXPECT_EQ(readfile("got/data.bin"), data);
+  EXPECT_GT(connection, 0);
+  closeconnection(&connection);
+  EXPECT_EQ(nginx->connectionsfor(22), 1);
+}
+
+TEST_F(SecureHostTest, CertificateMustBeTrustedAndNameTheHost) {
+  std::string body;
+  std::string byaddress = url("127.0.0.1"), byname = url("localhost");
+  {
+    NetRun run(nullptr, false);
+    EXPECT_EQ(getfile(Remote{byaddress.c_str()}, "/trosk/p/p_3/readme.txt", 0, &body, nullptr), -1);
+    EXPECT_EQ(fetchcause(), "the certificate of 127.0.0.1:" + std::to_string(nginx->port) +
+                                " is not trusted: unable to get local issuer certificate"
+                                " (-cacert FILE trusts a private certificate authority)");
+  }
+  {
+    NetRun run(certs.ca.c_str(), false);
+    EXPECT_EQ(getfile(Remote{byname.c_str()}, "/trosk/p/p_3/readme.txt", 0, &body, nullptr), -1);
+    EXPECT_EQ(fetchcause(), "the certificate of localhost:" + std::to_string(nginx->port) +
+                                " is not trusted: hostname mismatch");
+  }
+  NetRun run("missing.pem", false);
+  EXPECT_EQ(getfile(Remote{byaddress.c_str()}, "/trosk/p/p_3/readme.txt", 0, &body, nullptr), -1);
+  EXPECT_EQ(fetchcause().rfind("the certificate authority file missing.pem cannot be read", 0), 0u)
+      << fetchcause();
+  EXPECT_EQ(nginx->connectionsfor(0), 0);  // no request went out unverified
 }
 
 TEST(HostTextTest, UnusableHostTextFails) {
@@ -256,6 +325,25 @@ TEST(HostTextTest, UnusableHostTextFails) {
   }
   Remote none{};
   EXPECT_EQ(getfile(none, "/x", 0, &body, nullptr), -1);
+}
+
+TEST(HostTextTest, SecureHostsDefaultToPort443AndLoopbackIsKnown) {
+  WebHost host;
+  ASSERT_EQ(parsehost("HTTPS://files.example/hosts/", &host), 0);
+  EXPECT_TRUE(host.secure);
+  EXPECT_EQ(host.port, 443);
+  EXPECT_EQ(host.base, "/hosts");
+  EXPECT_FALSE(loopbackhost(host));
+  for (const char* text : {"localhost:8080", "http://127.0.0.1/x", "127.1.2.3"}) {
+    WebHost local;
+    ASSERT_EQ(parsehost(text, &local), 0) << text;
+    EXPECT_TRUE(loopbackhost(local)) << text;
+  }
+  for (const char* text : {"127.0.0.1.example", "localhost.example", "10.0.0.1"}) {
+    WebHost other;
+    ASSERT_EQ(parsehost(text, &other), 0) << text;
+    EXPECT_FALSE(loopbackhost(other)) << text;
+  }
 }
 
 TEST(HostTextTest, ClosingNoConnectionIsHarmless) {

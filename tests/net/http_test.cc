@@ -66,6 +66,13 @@ struct ShortTimeout {
   int saved;
 };
 
+// Shortens the progress rule's window for one test.
+struct ShortWindow {
+  explicit ShortWindow(int ms) : saved(webProgressWindowMs) { webProgressWindowMs = ms; }
+  ~ShortWindow() { webProgressWindowMs = saved; }
+  int saved;
+};
+
 double secondssince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -281,6 +288,8 @@ TEST(WebFramingTest, ShortBodyFailsAndLeavesTheOldFile) {
   EXPECT_EQ(get(server, "/x", &body, 0), -1);
   EXPECT_EQ(body, "");  // nothing half-arrived is handed over
   EXPECT_EQ(getinto(server, "/x", "keep.txt", 0), -1);
+  EXPECT_EQ(fetchcause(),
+            hostport(server) + " closed the connection before the reply was complete");
   EXPECT_EQ(readfile("keep.txt"), "old content");
   EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
 }
@@ -313,7 +322,34 @@ TEST(WebFramingTest, StalledServerTimesOut) {
     EXPECT_EQ(get(server, "/x", &body, kWebKeepAlive, &kept), -1);
     EXPECT_LT(secondssince(start), 3.0);
     EXPECT_EQ(kept, 0);
+    EXPECT_EQ(fetchcause(), "timed out: " + hostport(server) + " sent nothing for 0 seconds");
   }
+}
+
+TEST(WebFramingTest, TricklingReplyFailsByTheProgressRule) {
+  ShortWindow quick(400);
+  auto trickle = [](int bytes, int pausems) {
+    return [bytes, pausems](Conn& c) {
+      if (!c.readrequest()) return;
+      c.send("HTTP/1.1 200 OK\r\nContent-Length: 6000\r\n\r\n");
+      for (int sent = 0; sent < 6000 && !c.server->stopping; sent += bytes) {
+        c.pause(pausems);
+        c.send(std::string(bytes, 't'));
+      }
+    };
+  };
+  ScratchDir dir;
+  writefile("old.bin", "old");
+  ScriptedServer slow(trickle(1, 20));
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(getinto(slow, "/x", "old.bin", 0), -1);
+  EXPECT_LT(secondssince(start), 2.0);
+  EXPECT_EQ(fetchcause(), "the transfer from " + hostport(slow) +
+                              " stalled: less than 1024 bytes arrived in 0 seconds");
+  EXPECT_EQ(readfile("old.bin"), "old");
+  EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
+  ScriptedServer steady(trickle(600, 100));  // about 2400 bytes in every window
+  EXPECT_EQ(getinto(steady, "/x", "old.bin", 0), 6000);
 }
 
 TEST(WebFramingTest, OversizedMemoryBodyIsRefusedAtTheHeader) {
@@ -342,6 +378,7 @@ TEST(WebConnectionTest, RefusedConnectionIsNotRetried) {
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(web_get("/x", "127.0.0.1", port, nullptr, &body, nullptr, nullptr, 0, nullptr), -1);
   EXPECT_LT(secondssince(start), 0.5);
+  EXPECT_EQ(fetchcause(), "connection refused by 127.0.0.1:" + std::to_string(port));
   EXPECT_EQ(OpSock("127.0.0.1", port, 1), -3);
   EXPECT_EQ(OpSock("127.0.0.1", 0, 1), -1);
   EXPECT_EQ(OpSock("127.0.0.1", port, 0), -1);
@@ -430,6 +467,19 @@ TEST(WebConnectionTest, ReopenedConnectionIsNotRetriedAgain) {
   EXPECT_EQ(get(server, "/2", &body, kWebKeepAlive, &kept), -1);
   EXPECT_EQ(kept, 0);
   EXPECT_EQ(server.connections(), 2);
+}
+
+TEST(WebConnectionTest, KeptConnectionServesOnlyItsOwnPeer) {
+  ScriptedServer first(serving(ok("first")));
+  ScriptedServer second(serving(ok("second")));
+  int32_t kept = 0;
+  std::string body;
+  EXPECT_EQ(get(first, "/x", &body, kWebKeepAlive, &kept), 5);
+  EXPECT_EQ(get(second, "/x", &body, kWebKeepAlive, &kept), 6);
+  EXPECT_EQ(body, "second");
+  closeconnection(&kept);
+  EXPECT_EQ(first.requests().size(), 1u);
+  EXPECT_EQ(second.requests().size(), 1u);
 }
 
 TEST(WebConnectionTest, CloseRequestedByServerClearsTheHolder) {

@@ -1,6 +1,7 @@
 // A real nginx for tests and benchmarks: its own instance on a free loopback
 // port, configured in a scratch directory, serving a host directory with
-// optional Basic authorisation and logging each request's connection number.
+// optional Basic authorisation, optionally over TLS, and logging each
+// request's connection number.
 #pragma once
 
 #include <arpa/inet.h>
@@ -29,11 +30,13 @@ namespace trosk::testing {
 class Nginx {
  public:
   // Starts nginx with its files in `workdir`, serving `root`; with a user,
-  // every request needs that user's password. `error` tells why when it
+  // every request needs that user's password; with `tls` (the certificate
+  // directives, see certs.h) it speaks https. `error` tells why when it
   // could not start (nginx missing counts as a failure, never a skip).
   Nginx(const std::filesystem::path& workdir, const std::filesystem::path& root,
-        const std::string& user = "", const std::string& password = "")
-      : prefix_(workdir / "nginx") {
+        const std::string& user = "", const std::string& password = "",
+        const std::string& tls = "")
+      : prefix_(workdir / "nginx"), tls_(tls) {
     std::string binary = findbinary();
     if (binary.empty()) {
       error = "nginx not found (install nginx-light; scripts/setup.sh does)";
@@ -149,8 +152,9 @@ class Nginx {
          << "  fastcgi_temp_path " << p << "/tmp;\n  uwsgi_temp_path " << p << "/tmp;\n"
          << "  scgi_temp_path " << p << "/tmp;\n"
          << "  default_type application/octet-stream;\n  keepalive_requests 1000000;\n"
-         << "  server {\n    listen 127.0.0.1:" << port << ";\n    root " << root.string()
-         << ";\n    " << auth << "\n  }\n}\n";
+         << "  server {\n    listen 127.0.0.1:" << port << (tls_.empty() ? "" : " ssl")
+         << ";\n    root " << root.string() << ";\n    " << auth << "\n    " << tls_
+         << "\n  }\n}\n";
   }
 
   void start(const std::string& binary) {
@@ -188,6 +192,7 @@ class Nginx {
   }
 
   std::filesystem::path prefix_;
+  std::string tls_;
   pid_t pid_ = -1;
 };
 
