@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+
+#include "core/cause.h"
 
 namespace trosk {
 namespace {
@@ -47,7 +50,7 @@ void syncdirof(const std::string& path) {
 AtomicFile::AtomicFile(const char* target, int mode) : target_(target) {
   std::string temp = target_ + tempmark() + "XXXXXX";
   int fd = mkstemp(temp.data());
-  if (fd < 0) return;
+  if (fd < 0) return;  // errno tells the caller why
   temp_.path = temp;
   if (mode < 0) {
     // mkstemp makes the file private; a replaced file gets the usual mode.
@@ -66,9 +69,14 @@ AtomicFile::~AtomicFile() {
 
 int AtomicFile::finish(bool sync) {
   if (!finished_ && stream_) {
+    errno = 0;
     bool ok = std::fflush(stream_) == 0 && !std::ferror(stream_);
     if (ok && sync) ok = fsync(fileno(stream_)) == 0;
     written_ = std::fclose(stream_) == 0 && ok;
+    if (!written_) {
+      setcause("cannot write %s: %s", target_.c_str(),
+               errno ? std::strerror(errno) : "the write failed");
+    }
     stream_ = nullptr;
     finished_ = true;
   }
@@ -77,7 +85,10 @@ int AtomicFile::finish(bool sync) {
 
 int AtomicFile::commit(bool sync) {
   if (finish(sync) < 0) return -2;
-  if (std::rename(temp_.path.c_str(), target_.c_str()) != 0) return -2;
+  if (std::rename(temp_.path.c_str(), target_.c_str()) != 0) {
+    setcause("cannot replace %s: %s", target_.c_str(), std::strerror(errno));
+    return -2;
+  }
   temp_.release();
   if (sync) syncdirof(target_);
   return 0;

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "net/fetchcause.h"
+#include "core/cause.h"
 #include "net/http.h"
 #include "xml/xmlnode.h"
 

@@ -10,7 +10,7 @@
 #include "core/output.h"
 #include "core/timer.h"
 #include "net/connection.h"
-#include "net/fetchcause.h"
+#include "core/cause.h"
 #include "net/reply.h"
 #include "net/socket-posix.h"
 #include "net/webbody.h"

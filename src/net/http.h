@@ -51,7 +51,7 @@ int OpSock(const char* host, int port, int mode);
 // cleared); a kept connection that the server has closed is opened afresh
 // once. Without kWebToFile the body goes to `body`, else to the file `file`;
 // `header` (may be null) receives the reply header. `extra` (may be null)
-// holds extra header lines. A failure's cause is recorded (fetchcause.h). Returns the body length (the decoded length
+// holds extra header lines. A failure's cause is recorded (core/cause.h). Returns the body length (the decoded length
 // for VTP into memory, the header included with kWebKeepHeader in memory),
 // or -1 (no connection, a malformed, cut, oversized or stalled reply, corrupt
 // armour, a cancel), -2 (path or extra text too long, file not writable), or

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "core/output.h"
-#include "net/fetchcause.h"
+#include "core/cause.h"
 #include "net/tls-openssl.h"
 
 namespace trosk {

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "net/fetchcause.h"
+#include "core/cause.h"
 #include "net/netrun.h"
 #include "net/socket-posix.h"
 

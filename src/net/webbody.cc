@@ -6,7 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "net/fetchcause.h"
+#include "core/cause.h"
 #include "net/http.h"
 
 namespace trosk {

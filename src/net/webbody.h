@@ -1,7 +1,7 @@
 // Where a fetched body goes: into memory, bounded by kMaxMemoryBody, or into
 // a file written beside its destination and renamed into place only when the
 // body is complete; VTP armour is recognised and decoded on the way. A body
-// that fails records why (see fetchcause.h).
+// that fails records why (see core/cause.h).
 #pragma once
 
 #include <cstddef>

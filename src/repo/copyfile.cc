@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "core/atomicfile.h"
+#include "core/cause.h"
 #include "core/blockcopy.h"
 #include "core/timer.h"
 #include "core/fileprobe.h"
@@ -36,13 +38,19 @@ long long transfer(FILE* in, FILE* out, int flags) {
   return copystream(in, out);
 }
 
+// Records why writing `dest` failed (a failed read is the source's own).
+long long failed(long long result, const std::string& dest) {
+  if (result == -2) setcause("cannot write %s: %s", dest.c_str(), std::strerror(errno));
+  return result;
+}
+
 // Writes beside `dest` and renames over it; with `sync` the file is on disk
 // before it takes the name.
 long long replace(FILE* in, const std::string& dest, int flags, bool sync) {
   AtomicFile out(dest.c_str());
-  if (!out.stream()) return -2;
+  if (!out.stream()) return failed(-2, dest);
   long long n = transfer(in, out.stream(), flags);
-  if (n < 0) return n;
+  if (n < 0) return failed(n, dest);
   return out.commit(sync) == 0 ? n : -2;
 }
 
@@ -65,9 +73,9 @@ long long storeunique(FILE* in, const char* dest, int flags, const char* suffix,
     mode = static_cast<int>(0777 & ~mask);
   }
   AtomicFile out(dest, mode);
-  if (!out.stream()) return -2;
+  if (!out.stream()) return failed(-2, dest);
   long long n = transfer(in, out.stream(), flags);
-  if (n < 0) return n;
+  if (n < 0) return failed(n, dest);
   for (int v = 1; v <= kMaxStoredVersions; ++v) {
     std::string name = std::string(dest) + "_v" + std::to_string(v) + (suffix ? suffix : "");
     int taken = out.commitnew(name);
@@ -85,11 +93,14 @@ long long storeunique(FILE* in, const char* dest, int flags, const char* suffix,
 long long copyfile(const char* source, const char* dest, int flags, const char* suffix,
                    std::string* stored) {
   int32_t start = timerread();
+  clearcause();
   long long result;
   File in(std::fopen(source, "rb"));
   if (!in) {
+    setcause("cannot read %s: %s", source, std::strerror(errno));
     result = -1;
   } else if (makeparents(dest, kHostDirMode) < 0) {
+    setcause("cannot make the directories of %s: %s", dest, std::strerror(errno));
     result = -2;
   } else if (flags & kCopyUnique) {
     result = storeunique(in.get(), dest, flags, suffix, stored);
@@ -105,6 +116,7 @@ int syncstore(const char* path) {
   int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return -2;
   int result = ::syncfs(fd) == 0 ? 0 : -2;
+  if (result < 0) setcause("cannot flush %s to disk: %s", path, std::strerror(errno));
   ::close(fd);
   return result;
 }

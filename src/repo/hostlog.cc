@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "core/atomicfile.h"
+#include "core/cause.h"
 #include "core/fileprobe.h"
 #include "core/output.h"
 #include "core/tempfile.h"
@@ -27,7 +28,7 @@ namespace {
 void publish(const std::string& target, bool announce) {
   if (announce) printmsg(outStream, "   %s ...\n", target.c_str());
   if (copyfile(kStageFile, target.c_str(), 0, nullptr, nullptr) < 0) {
-    errormsg("Error writing file: %s", target.c_str());
+    causederror("Error writing file: %s", target.c_str());
   }
 }
 
@@ -102,13 +103,13 @@ int sweep(const std::string& versiondir, const char* project, int subversion, Xm
 
 int publishlog(XmlNode* log, const std::string& versiondir, const char* project, int subversion,
                bool announce) {
-  if (syncstore(versiondir.c_str()) < 0) errormsg("Error writing file: %s", versiondir.c_str());
+  if (syncstore(versiondir.c_str()) < 0) causederror("Error writing file: %s", versiondir.c_str());
   TempFile stage(kStageFile);
   {
     // Only a step on the way: the host files made from it are synced.
     AtomicFile staged(kStageFile);
     if (!staged.stream() || xmlsave(nullptr, staged.stream(), log, 0) < 0 || staged.commit() < 0)
-      errormsg("Error writing file: %s", kStageFile);
+      causederror("Error writing file: %s", kStageFile);
   }
   std::string base = versiondir + "/trosk_" + project;
   publish(base + "_" + std::to_string(subversion) + ".xml", announce);
@@ -130,7 +131,7 @@ int repairversion(const std::string& projectdir, const std::string& versiondir,
   std::string published = readall(base + ".xml");
   if (!published.empty() && readall(frozen) != published) {
     if (copyfile((base + ".xml").c_str(), frozen.c_str(), 0, nullptr, nullptr) < 0)
-      errormsg("Error writing file: %s", frozen.c_str());
+      causederror("Error writing file: %s", frozen.c_str());
   }
   int removed = sweep(versiondir, project, subversion, current);
   // A host made without a version log is left without one.

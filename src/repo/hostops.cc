@@ -5,11 +5,13 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <string_view>
 
+#include "core/cause.h"
 #include "core/fileprobe.h"
 #include "core/output.h"
 #include "core/relpath.h"
@@ -34,14 +36,17 @@ namespace {
 constexpr int kProjectDirMode = 0775;
 constexpr int kCatalogueDirMode = 0755;
 [[noreturn]] void writefailed(const std::string& path) {
-  errormsg("Error writing file: %s", path.c_str());
+  causederror("Error writing file: %s", path.c_str());
 }
 
 // Another writer may make the same directory at the same moment.
 void makedir(const std::string& path) {
   if (verboseLevel > 0) printmsg(outStream, "Mkdir <%s>\n", path.c_str());
-  if (::mkdir(path.c_str(), kProjectDirMode) != 0 && exists(path.c_str()) != -1)
-    errormsg("Mkdir <%s> failed", path.c_str());
+  if (::mkdir(path.c_str(), kProjectDirMode) != 0 && exists(path.c_str()) != -1) {
+    clearcause();
+    setcause("cannot make the directory %s: %s", path.c_str(), std::strerror(errno));
+    causederror("Mkdir <%s> failed", path.c_str());
+  }
 }
 
 // What one run of addfiles works on, besides the settings and the entry.
@@ -187,8 +192,8 @@ void addone(const char* name, XmlNode* log, const HostRun& run, const ProjectEnt
   std::string stored;
   long long r =
       copyfile(name, dest.c_str(), kCopyUnique | (encode ? kCopyVtp : 0), entry.suffix, &stored);
-  if (r == -1) errormsg("copying file: %s\n", name);
-  if (r < 0) errormsg("copying file: %s\n", dest.c_str());
+  if (r == -1) causederror("copying file: %s\n", name);
+  if (r < 0) causederror("copying file: %s\n", dest.c_str());
   addfilenode(log, node, st, name, basename(stored.c_str()), archive);
 }
 

@@ -247,9 +247,7 @@ int upload(RunSettings& settings, ProjectEntry& entry, Choice& c, LogDoc& local,
   Remote direct{root, 0, nullptr, nullptr};
   std::string path = hostlogpath(c, entry, c.wantS);
   LogDoc hostlog;
-  if (hostlog.fetch(direct, path.c_str()) < 0) {
-    errormsg("Error reading remote log file: %s", path.c_str());
-  }
+  if (hostlog.fetch(direct, path.c_str()) < 0) causederror("Error reading remote log file: %s", path.c_str());
   std::string versiondir = std::string(root) + "/" + c.paths.versionPath;
   repairversion(projectdir, versiondir, entry.name, c.wantV, hostlog.top());
   LogDoc base;

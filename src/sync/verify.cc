@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config/options.h"
+#include "core/cause.h"
 #include "core/fileprobe.h"
 #include "core/output.h"
 #include "core/strutil.h"
@@ -407,7 +408,7 @@ void writelocallog(Run& r) {
   // and the next run writes both again.
   if (r.transferring) writeversionstamp(r.version, holds);
   if (xmlsave(r.localname, nullptr, r.local, 0) < 0)
-    errormsg("Error writing file: %s", r.localname);
+    causederror("Error writing file: %s", r.localname);
   printmsg(outStream, "   %s\n", r.localname);
 }
 

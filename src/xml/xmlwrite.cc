@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "core/atomicfile.h"
+#include "core/cause.h"
 #include "core/output.h"
 #include "core/strutil.h"
 #include "xml/xmlparse.h"
@@ -186,6 +187,7 @@ void compact(Out& out, XmlNode* node) {
 
 int xmlsave(const char* path, FILE* stream, XmlNode* node, int level) {
   if (path) {
+    clearcause();  // a failure below names its own
     AtomicFile file(path);
     if (!file.stream()) return -2;
     savetree(file.stream(), node, level);

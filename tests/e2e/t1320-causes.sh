@@ -60,17 +60,34 @@ run "y\n" -- P -host "$SCRATCH/nowhere" -download
 fails_with "the host directory does not exist: $SCRATCH/nowhere" "Error reading remote log file: $LOG"
 
 test_case "a full disk"
-trap 'umount "$SCRATCH/full" 2>/dev/null; e2e_cleanup' EXIT
+trap 'umount "$SCRATCH/full" "$SCRATCH/fullhost" 2>/dev/null; e2e_cleanup' EXIT
 if [ "$(id -u)" = 0 ] && mkdir -p "$SCRATCH/full" && mount -t tmpfs -o size=64k tmpfs "$SCRATCH/full"; then
   cd "$SCRATCH/full"
   run "y\ny\n" -- P -host "$H" -download
   fails_with "cannot store $H/trosk/P/P_1/big.txt_v1 in the working directory: No space left on device" \
     "download unsuccessful"
-  ls -A | grep -q '^\.trosk_dl_' && fail "temporary download left behind" || pass
+  ls -A | grep -q '\.trosk-' && fail "temporary download left behind" || pass
   cd "$SCRATCH"
   umount "$SCRATCH/full"
 else
   echo "skipped: a full disk (needs root to mount a small file system)"
+fi
+
+test_case "a full host"
+if [ "$(id -u)" = 0 ] && mkdir -p "$SCRATCH/fullhost" &&
+   mount -t tmpfs -o size=64k tmpfs "$SCRATCH/fullhost"; then
+  mkdir "$SCRATCH/fullhost/trosk"
+  workdir fullsrc
+  head -c 200000 /dev/urandom >big.bin
+  run -- F -source -host "$SCRATCH/fullhost" -add big.bin -comment full
+  stored=$(ls "$SCRATCH/fullhost/trosk/F/F_1" 2>/dev/null)
+  fails_with "cannot write $SCRATCH/fullhost/trosk/F/F_1/big.bin.vtp: No space left on device" \
+    "copying file: $SCRATCH/fullhost/trosk/F/F_1/big.bin.vtp"
+  [ -z "$stored" ] && pass || fail "left on the full host: $stored"
+  cd "$SCRATCH"
+  umount "$SCRATCH/fullhost"
+else
+  echo "skipped: a full host (needs root to mount a small file system)"
 fi
 
 test_case "a working directory that may not be written"

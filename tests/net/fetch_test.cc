@@ -72,16 +72,16 @@ TEST_F(WebHostTest, CredentialDecidesAccess) {
   EXPECT_EQ(body, "read me\n");
   remote.credential = kBadCredential;
   EXPECT_EQ(getfile(remote, "/trosk/p/p_3/readme.txt", 0, &body, nullptr), -401);
-  EXPECT_EQ(fetchcause(), "HTTP 401: " + hostname + " refused the credential (see -access)");
+  EXPECT_EQ(lastcause(), "HTTP 401: " + hostname + " refused the credential (see -access)");
   remote.credential = nullptr;
   EXPECT_EQ(getfile(remote, "/trosk/p/p_3/readme.txt", 0, &body, nullptr), -401);
-  EXPECT_EQ(fetchcause(), "HTTP 401: " + hostname + " wants a credential (see -access)");
+  EXPECT_EQ(lastcause(), "HTTP 401: " + hostname + " wants a credential (see -access)");
   remote.credential = kGoodCredential;
   EXPECT_EQ(getfile(remote, "/trosk/p/p_3/missing.txt", 0, &body, nullptr), -404);
-  EXPECT_EQ(fetchcause(),
+  EXPECT_EQ(lastcause(),
             "HTTP 404: no such file on the host: " + hostname + "/trosk/p/p_3/missing.txt");
   EXPECT_EQ(getfile(remote, "/trosk/p/p_3/readme.txt", 0, &body, nullptr), 8);
-  EXPECT_EQ(fetchcause(), "");  // each fetch starts afresh
+  EXPECT_EQ(lastcause(), "");  // each fetch starts afresh
 }
 
 TEST_F(WebHostTest, ManyFilesTravelOverOneKeptConnection) {
@@ -211,12 +211,12 @@ TEST(LocalHostTest, ReadsBelowTheHostDirectory) {
   EXPECT_EQ(getfile(remote, "/trosk/p/current.xml", 0, &body, nullptr), 33);
   EXPECT_EQ(getfile(remote, "trosk/p/current.xml", 0, &body, nullptr), 33);
   EXPECT_EQ(getfile(remote, "/trosk/p/none.xml", 0, &body, nullptr), -1);
-  EXPECT_EQ(fetchcause(), "no such file on the host: " + root + "/trosk/p/none.xml");
+  EXPECT_EQ(lastcause(), "no such file on the host: " + root + "/trosk/p/none.xml");
   EXPECT_EQ(getfile(remote, "/trosk/p", 0, &body, nullptr), -1);  // a directory
-  EXPECT_EQ(fetchcause(), "cannot read " + root + "/trosk/p: Is a directory");
+  EXPECT_EQ(lastcause(), "cannot read " + root + "/trosk/p: Is a directory");
   Remote gone{"./nohost"};
   EXPECT_EQ(getfile(gone, "/trosk/p/current.xml", 0, &body, nullptr), -1);
-  EXPECT_EQ(fetchcause(), "the host directory does not exist: ./nohost");
+  EXPECT_EQ(lastcause(), "the host directory does not exist: ./nohost");
   Remote here{"."};
   EXPECT_EQ(getfile(here, "host/trosk/p/current.xml", 0, &body, nullptr), 33);
   XmlDocument doc;
@@ -299,20 +299,20 @@ TEST_F(SecureHostTest, CertificateMustBeTrustedAndNameTheHost) {
   {
     NetRun run(nullptr, false);
     EXPECT_EQ(getfile(Remote{byaddress.c_str()}, "/trosk/p/p_3/readme.txt", 0, &body, nullptr), -1);
-    EXPECT_EQ(fetchcause(), "the certificate of 127.0.0.1:" + std::to_string(nginx->port) +
+    EXPECT_EQ(lastcause(), "the certificate of 127.0.0.1:" + std::to_string(nginx->port) +
                                 " is not trusted: unable to get local issuer certificate"
                                 " (-cacert FILE trusts a private certificate authority)");
   }
   {
     NetRun run(certs.ca.c_str(), false);
     EXPECT_EQ(getfile(Remote{byname.c_str()}, "/trosk/p/p_3/readme.txt", 0, &body, nullptr), -1);
-    EXPECT_EQ(fetchcause(), "the certificate of localhost:" + std::to_string(nginx->port) +
+    EXPECT_EQ(lastcause(), "the certificate of localhost:" + std::to_string(nginx->port) +
                                 " is not trusted: hostname mismatch");
   }
   NetRun run("missing.pem", false);
   EXPECT_EQ(getfile(Remote{byaddress.c_str()}, "/trosk/p/p_3/readme.txt", 0, &body, nullptr), -1);
-  EXPECT_EQ(fetchcause().rfind("the certificate authority file missing.pem cannot be read", 0), 0u)
-      << fetchcause();
+  EXPECT_EQ(lastcause().rfind("the certificate authority file missing.pem cannot be read", 0), 0u)
+      << lastcause();
   EXPECT_EQ(nginx->connectionsfor(0), 0);  // no request went out unverified
 }
 

@@ -288,7 +288,7 @@ TEST(WebFramingTest, ShortBodyFailsAndLeavesTheOldFile) {
   EXPECT_EQ(get(server, "/x", &body, 0), -1);
   EXPECT_EQ(body, "");  // nothing half-arrived is handed over
   EXPECT_EQ(getinto(server, "/x", "keep.txt", 0), -1);
-  EXPECT_EQ(fetchcause(),
+  EXPECT_EQ(lastcause(),
             hostport(server) + " closed the connection before the reply was complete");
   EXPECT_EQ(readfile("keep.txt"), "old content");
   EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
@@ -322,7 +322,7 @@ TEST(WebFramingTest, StalledServerTimesOut) {
     EXPECT_EQ(get(server, "/x", &body, kWebKeepAlive, &kept), -1);
     EXPECT_LT(secondssince(start), 3.0);
     EXPECT_EQ(kept, 0);
-    EXPECT_EQ(fetchcause(), "timed out: " + hostport(server) + " sent nothing for 0 seconds");
+    EXPECT_EQ(lastcause(), "timed out: " + hostport(server) + " sent nothing for 0 seconds");
   }
 }
 
@@ -344,7 +344,7 @@ TEST(WebFramingTest, TricklingReplyFailsByTheProgressRule) {
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(getinto(slow, "/x", "old.bin", 0), -1);
   EXPECT_LT(secondssince(start), 2.0);
-  EXPECT_EQ(fetchcause(), "the transfer from " + hostport(slow) +
+  EXPECT_EQ(lastcause(), "the transfer from " + hostport(slow) +
                               " stalled: less than 1024 bytes arrived in 0 seconds");
   EXPECT_EQ(readfile("old.bin"), "old");
   EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
@@ -378,7 +378,7 @@ TEST(WebConnectionTest, RefusedConnectionIsNotRetried) {
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(web_get("/x", "127.0.0.1", port, nullptr, &body, nullptr, nullptr, 0, nullptr), -1);
   EXPECT_LT(secondssince(start), 0.5);
-  EXPECT_EQ(fetchcause(), "connection refused by 127.0.0.1:" + std::to_string(port));
+  EXPECT_EQ(lastcause(), "connection refused by 127.0.0.1:" + std::to_string(port));
   EXPECT_EQ(OpSock("127.0.0.1", port, 1), -3);
   EXPECT_EQ(OpSock("127.0.0.1", 0, 1), -1);
   EXPECT_EQ(OpSock("127.0.0.1", port, 0), -1);

@@ -1,4 +1,4 @@
-#include "net/fetchcause.h"
+#include "core/cause.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -30,10 +30,15 @@ void setcause(const char* format, ...) {
 
 void clearcause() { cause.clear(); }
 
-const std::string& fetchcause() { return cause; }
+const std::string& lastcause() { return cause; }
 
 void printcause() {
   if (!cause.empty()) printmsg(outStream, "Cause: %s\n", cause.c_str());
+}
+
+void causederror(const char* format, const char* argument) {
+  printcause();
+  errormsg(format, argument);
 }
 
 }  // namespace trosk
