@@ -1,0 +1,95 @@
+// The question dialogs on their own: each of the five buttons and its key
+// gives its letter, Escape answers no; the text question keeps at most 131
+// characters after OK and gives nothing after Cancel; and a question asked on
+// the worker thread waits there for the dialog's answer.
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+#include <memory>
+
+#include "core/output.h"
+#include "guitest.h"
+#include "gui/questiondialog.h"
+#include "testing/testing.h"
+#include "workbench.h"
+
+namespace trosk::testing {
+
+class DialogsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void buttonsandkeys_data() {
+    QTest::addColumn<QString>("letter");
+    QTest::addColumn<int>("key");
+    QTest::newRow("yes") << "y" << int(Qt::Key_Y);
+    QTest::newRow("no") << "n" << int(Qt::Key_N);
+    QTest::newRow("yes to all") << "A" << int(Qt::Key_A);
+    QTest::newRow("no to all") << "X" << int(Qt::Key_X);
+    QTest::newRow("diff") << "d" << int(Qt::Key_D);
+  }
+
+  void buttonsandkeys() {
+    QFETCH(QString, letter);
+    QFETCH(int, key);
+    QuestionDialog clicked(QStringLiteral("Update local file <a.txt> (y/n/AllYes/diff)? "), nullptr);
+    clicked.show();
+    QTest::mouseClick(clicked.findChild<QPushButton*>(letter), Qt::LeftButton);
+    QCOMPARE(clicked.answer(), letter);
+    QVERIFY(!clicked.isVisible());
+
+    QuestionDialog typed(QStringLiteral("Update local file <a.txt> (y/n/AllYes/diff)? "), nullptr);
+    typed.show();
+    QVERIFY(QTest::qWaitForWindowActive(&typed));
+    QTest::keyClick(&typed, static_cast<Qt::Key>(key));
+    QTRY_VERIFY(!typed.isVisible());  // a key clicks its button a moment later, as a person sees it
+    QCOMPARE(typed.answer(), letter);
+  }
+
+  void escapeanswersno() {
+    QuestionDialog dialog(QStringLiteral("Save local settings in: trosk_project.xml (y/n)? "), nullptr);
+    dialog.show();
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    QCOMPARE(dialog.answer(), QStringLiteral("n"));
+    QVERIFY(!dialog.isVisible());
+  }
+
+  void textquestion() {
+    TextQuestionDialog ok(QStringLiteral("Add comment: "), nullptr);
+    ok.show();
+    QTest::keyClicks(ok.findChild<QLineEdit*>("answer"), QString(200, 'w'));
+    QTest::mouseClick(ok.findChild<QPushButton*>("ok"), Qt::LeftButton);
+    QCOMPARE(ok.answer(), QString(131, 'w'));
+
+    TextQuestionDialog cancelled(QStringLiteral("Add comment: "), nullptr);
+    cancelled.show();
+    QTest::keyClicks(cancelled.findChild<QLineEdit*>("answer"), QStringLiteral("typed"));
+    QTest::mouseClick(cancelled.findChild<QPushButton*>("cancel"), Qt::LeftButton);
+    QCOMPARE(cancelled.answer(), QString());
+  }
+
+  void workerwaitsforanswer() {
+    ScratchDir scratch;
+    Workbench bench(scratch.path);
+    bench.answers = {QStringLiteral("A"), QStringLiteral("a comment")};
+    int buttons = 0, text = 0;
+    char comment[kTextAnswerMax + 1] = {};
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+      buttons = askuser("Update local file <a.txt> (y/n/AllYes/diff)? ", nullptr, "ynYNAXd");
+      text = askuser("Add comment: ", comment, nullptr);
+    }));
+    worker->start();
+    QVERIFY(QTest::qWaitFor([&] { return worker->isFinished(); }, 10000));
+    QCOMPARE(buttons, kAnswerAllYes);
+    QCOMPARE(text, 1);
+    QCOMPARE(QString::fromUtf8(comment), QStringLiteral("a comment"));
+    QCOMPARE(bench.questions.size(), 2);
+  }
+};
+
+TROSK_GUI_TEST(DialogsTest);
+
+}  // namespace trosk::testing
+
+#include "dialogs_test.moc"
