@@ -77,7 +77,7 @@ void Workbench::answer(QWidget* dialog) {
       QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("answer")), given);
       click(dialog, QStringLiteral("ok"));
     }
-  } else if (kind == QLatin1String("alert")) {
+  } else if (kind == QLatin1String("alert") || kind == QLatin1String("about")) {
     auto* box = static_cast<QMessageBox*>(dialog);
     alerts << box->text();
     QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);

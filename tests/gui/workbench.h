@@ -1,6 +1,7 @@
 // The window as a person uses it in a test: the project dialog with its
 // front end installed, and a driver that answers each modal dialog by its
-// buttons (question, text question, alert, differences, output), taking the
+// buttons (question, text question, alert or about box, differences,
+// output), taking the
 // scripted answers in order and recording what every dialog said.
 #pragma once
 
