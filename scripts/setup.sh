@@ -13,6 +13,11 @@ command -v ninja >/dev/null || missing+=(ninja-build)
 command -v nginx >/dev/null || [ -x /usr/sbin/nginx ] || missing+=(nginx-light)
 command -v openssl >/dev/null || missing+=(openssl)
 command -v python3 >/dev/null || missing+=(python3)
+# The desktop program and its tests: Qt 6 Widgets (QtTest comes with it),
+# libarchive for unpacking, and a font for drawing off-screen.
+ls /usr/lib/*/cmake/Qt6Widgets/Qt6WidgetsConfig.cmake >/dev/null 2>&1 || missing+=(qt6-base-dev)
+[ -e /usr/include/archive.h ] || missing+=(libarchive-dev)
+[ -e /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf ] || missing+=(fonts-dejavu-core)
 
 if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" = 0 ]; then

@@ -27,11 +27,16 @@ QString qstr(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
+// A widget with its name (how tests find it), usable only between commands.
+template <class W>
+W* ProjectDialog::idle(W* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  idleonly_.push_back(widget);
+  return widget;
+}
+
 QPushButton* ProjectDialog::button(const char* name, const QString& text) {
-  auto* b = new QPushButton(text, this);
-  b->setObjectName(QString::fromLatin1(name));
-  idleonly_.push_back(b);
-  return b;
+  return idle(new QPushButton(text, this), name);
 }
 
 QPushButton* ProjectDialog::commandbutton(const char* name, const QString& text, Command command) {
@@ -41,111 +46,116 @@ QPushButton* ProjectDialog::commandbutton(const char* name, const QString& text,
 }
 
 ProjectDialog::ProjectDialog(WindowFrontend& frontend, QWidget* parent)
-    : QWidget(parent),
-      frontend_(frontend),
-      runner_(frontend),
-      workdir_(new QLineEdit(this)),
-      list_(new QTreeWidget(this)),
-      newproject_(new QLineEdit(this)),
-      options_(new QLineEdit(this)),
-      verbose_(new QCheckBox(QStringLiteral("&Verbose"), this)),
-      command_(new QLabel(this)),
-      caption_(new QLabel(this)),
-      bar_(new QProgressBar(this)),
-      cancel_(new QPushButton(QStringLiteral("Cancel"), this)) {
+    : QWidget(parent), frontend_(frontend), runner_(frontend) {
   setObjectName(QStringLiteral("projectdialog"));
   setWindowTitle(QStringLiteral("Trosk"));
   resize(720, 520);
-
-  workdir_->setObjectName(QStringLiteral("workdir"));
-  workdir_->setReadOnly(true);
-  QPushButton* browse = button("browse", QStringLiteral("&Browse..."));
-  auto* dirrow = new QHBoxLayout;
-  dirrow->addWidget(new QLabel(QStringLiteral("Working directory:"), this));
-  dirrow->addWidget(workdir_, 1);
-  dirrow->addWidget(browse);
-
-  list_->setObjectName(QStringLiteral("projects"));
-  list_->setHeaderLabels({QStringLiteral("Project"), QStringLiteral("Host"), QStringLiteral("Kind")});
-  list_->setRootIsDecorated(false);
-  list_->header()->setStretchLastSection(false);
-  list_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
-  idleonly_.push_back(list_);
-  newproject_->setObjectName(QStringLiteral("newproject"));
-  newproject_->setPlaceholderText(QStringLiteral("a project not listed yet"));
-  idleonly_.push_back(newproject_);
-  options_->setObjectName(QStringLiteral("options"));
-  options_->setPlaceholderText(QStringLiteral("further command-line options, e.g. -comment \"fix\""));
-  idleonly_.push_back(options_);
-  auto* fields = new QGridLayout;
-  fields->addWidget(new QLabel(QStringLiteral("New project:"), this), 0, 0);
-  fields->addWidget(newproject_, 0, 1);
-  fields->addWidget(new QLabel(QStringLiteral("Options:"), this), 1, 0);
-  fields->addWidget(options_, 1, 1);
-
-  upload_ = commandbutton("upload", QStringLiteral("&Upload"), Command::kUpload);
-  QPushButton* settings = button("settings", QStringLiteral("S&ettings"));
-  QPushButton* help = commandbutton("help", QStringLiteral("&Help"), Command::kHelp);
-  QPushButton* about = button("about", QStringLiteral("&About"));
-  QPushButton* exit = button("exit", QStringLiteral("E&xit"));
-  verbose_->setObjectName(QStringLiteral("verbose"));
-  idleonly_.push_back(verbose_);
-  auto* buttons = new QGridLayout;
-  buttons->addWidget(commandbutton("status", QStringLiteral("&Status"), Command::kStatus), 0, 0);
-  buttons->addWidget(commandbutton("download", QStringLiteral("&Download"), Command::kDownload), 0, 1);
-  buttons->addWidget(upload_, 0, 2);
-  buttons->addWidget(settings, 0, 3);
-  buttons->addWidget(commandbutton("show", QStringLiteral("Show &Versions"), Command::kShowVersions), 1, 0);
-  buttons->addWidget(commandbutton("log", QStringLiteral("Show &Log"), Command::kShowLog), 1, 1);
-  buttons->addWidget(commandbutton("verify", QStringLiteral("Verify L&ocal"), Command::kVerify), 1, 2);
-  buttons->addWidget(verbose_, 1, 3);
-  buttons->addWidget(help, 2, 0);
-  buttons->addWidget(about, 2, 1);
-  buttons->addWidget(exit, 2, 3);
-
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(directoryrow());
+  layout->addWidget(new QLabel(QStringLiteral("Projects of the working directory:"), this));
+  layout->addWidget(projectlist(), 1);
+  layout->addLayout(fields());
+  layout->addLayout(buttons());
+  command_ = new QLabel(this);
   command_->setObjectName(QStringLiteral("command"));
   command_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  caption_->setObjectName(QStringLiteral("caption"));
-  caption_->setMinimumWidth(220);
-  bar_->setObjectName(QStringLiteral("progress"));
-  bar_->setRange(0, 100);
-  bar_->reset();
-  cancel_->setObjectName(QStringLiteral("cancel"));
-  cancel_->setEnabled(false);
-  auto* progressrow = new QHBoxLayout;
-  progressrow->addWidget(caption_);
-  progressrow->addWidget(bar_, 1);
-  progressrow->addWidget(cancel_);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(dirrow);
-  layout->addWidget(new QLabel(QStringLiteral("Projects of the working directory:"), this));
-  layout->addWidget(list_, 1);
-  layout->addLayout(fields);
-  layout->addLayout(buttons);
   layout->addWidget(command_);
-  layout->addLayout(progressrow);
+  layout->addLayout(progressrow());
 
-  connect(browse, &QPushButton::clicked, this, &ProjectDialog::browse);
-  connect(settings, &QPushButton::clicked, this, &ProjectDialog::opensettings);
-  connect(about, &QPushButton::clicked, this, &ProjectDialog::about);
-  connect(exit, &QPushButton::clicked, this, &QWidget::close);
-  connect(cancel_, &QPushButton::clicked, this, [this] {
-    frontend_.cancel();
-    cancel_->setEnabled(false);
-  });
-  connect(list_, &QTreeWidget::itemSelectionChanged, this, [this] {
-    if (!list_->selectedItems().isEmpty()) newproject_->clear();
-    updatebuttons();
-  });
-  connect(newproject_, &QLineEdit::textEdited, this, [this] {
-    list_->clearSelection();
-    updatebuttons();
-  });
   connect(&frontend_, &WindowFrontend::progressed, this, &ProjectDialog::showprogress);
   connect(&frontend_, &WindowFrontend::captioned, caption_, &QLabel::setText);
   connect(&runner_, &CommandRunner::finished, this, &ProjectDialog::finished);
   frontend_.setwindow(this);
+}
+
+QLayout* ProjectDialog::directoryrow() {
+  workdir_ = new QLineEdit(this);
+  workdir_->setObjectName(QStringLiteral("workdir"));
+  workdir_->setReadOnly(true);
+  QPushButton* browse = button("browse", QStringLiteral("&Browse..."));
+  connect(browse, &QPushButton::clicked, this, &ProjectDialog::browse);
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel(QStringLiteral("Working directory:"), this));
+  row->addWidget(workdir_, 1);
+  row->addWidget(browse);
+  return row;
+}
+
+QWidget* ProjectDialog::projectlist() {
+  list_ = idle(new QTreeWidget(this), "projects");
+  list_->setHeaderLabels({QStringLiteral("Project"), QStringLiteral("Host"), QStringLiteral("Kind")});
+  list_->setRootIsDecorated(false);
+  list_->header()->setStretchLastSection(false);
+  list_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+  // One project at a time: choosing a row clears the typed name, typing clears the choice.
+  connect(list_, &QTreeWidget::itemSelectionChanged, this, [this] {
+    if (!list_->selectedItems().isEmpty()) newproject_->clear();
+    updatebuttons();
+  });
+  return list_;
+}
+
+QLayout* ProjectDialog::fields() {
+  newproject_ = idle(new QLineEdit(this), "newproject");
+  newproject_->setPlaceholderText(QStringLiteral("a project not listed yet"));
+  connect(newproject_, &QLineEdit::textEdited, this, [this] {
+    list_->clearSelection();
+    updatebuttons();
+  });
+  options_ = idle(new QLineEdit(this), "options");
+  options_->setPlaceholderText(QStringLiteral("further command-line options, e.g. -comment \"fix\""));
+  auto* grid = new QGridLayout;
+  grid->addWidget(new QLabel(QStringLiteral("New project:"), this), 0, 0);
+  grid->addWidget(newproject_, 0, 1);
+  grid->addWidget(new QLabel(QStringLiteral("Options:"), this), 1, 0);
+  grid->addWidget(options_, 1, 1);
+  return grid;
+}
+
+QLayout* ProjectDialog::buttons() {
+  upload_ = commandbutton("upload", QStringLiteral("&Upload"), Command::kUpload);
+  verbose_ = idle(new QCheckBox(QStringLiteral("&Verbose"), this), "verbose");
+  QPushButton* settings = button("settings", QStringLiteral("S&ettings"));
+  QPushButton* about = button("about", QStringLiteral("&About"));
+  QPushButton* exit = button("exit", QStringLiteral("E&xit"));
+  connect(settings, &QPushButton::clicked, this, &ProjectDialog::opensettings);
+  connect(about, &QPushButton::clicked, this, &ProjectDialog::about);
+  connect(exit, &QPushButton::clicked, this, &QWidget::close);
+  auto* grid = new QGridLayout;
+  grid->addWidget(commandbutton("status", QStringLiteral("&Status"), Command::kStatus), 0, 0);
+  grid->addWidget(commandbutton("download", QStringLiteral("&Download"), Command::kDownload), 0, 1);
+  grid->addWidget(upload_, 0, 2);
+  grid->addWidget(settings, 0, 3);
+  grid->addWidget(commandbutton("show", QStringLiteral("Show &Versions"), Command::kShowVersions), 1, 0);
+  grid->addWidget(commandbutton("log", QStringLiteral("Show &Log"), Command::kShowLog), 1, 1);
+  grid->addWidget(commandbutton("verify", QStringLiteral("Verify L&ocal"), Command::kVerify), 1, 2);
+  grid->addWidget(verbose_, 1, 3);
+  grid->addWidget(commandbutton("help", QStringLiteral("&Help"), Command::kHelp), 2, 0);
+  grid->addWidget(about, 2, 1);
+  grid->addWidget(exit, 2, 3);
+  return grid;
+}
+
+QLayout* ProjectDialog::progressrow() {
+  caption_ = new QLabel(this);
+  caption_->setObjectName(QStringLiteral("caption"));
+  caption_->setMinimumWidth(220);
+  bar_ = new QProgressBar(this);
+  bar_->setObjectName(QStringLiteral("progress"));
+  bar_->setRange(0, 100);
+  bar_->reset();
+  cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+  cancel_->setObjectName(QStringLiteral("cancel"));
+  cancel_->setEnabled(false);
+  connect(cancel_, &QPushButton::clicked, this, [this] {
+    frontend_.cancel();
+    cancel_->setEnabled(false);
+  });
+  auto* row = new QHBoxLayout;
+  row->addWidget(caption_);
+  row->addWidget(bar_, 1);
+  row->addWidget(cancel_);
+  return row;
 }
 
 bool ProjectDialog::setworkdir(const QString& dir) {
@@ -200,7 +210,8 @@ void ProjectDialog::updatebuttons() {
 
 void ProjectDialog::run(Command command) {
   std::string name = project();
-  SessionOptions options = sessions_[name];
+  auto kept = sessions_.find(name);
+  SessionOptions options = kept != sessions_.end() ? kept->second : SessionOptions{};
   options.verbose = verbose_->isChecked();
   options.more = options_->text().toStdString();
   std::vector<std::string> words = commandwords(command, name, options);

@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "gui/commandline.h"
 #include "gui/commandrunner.h"
@@ -15,6 +16,7 @@
 
 class QCheckBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -41,8 +43,15 @@ class ProjectDialog : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  template <class W>
+  W* idle(W* widget, const char* name);
   QPushButton* button(const char* name, const QString& text);
   QPushButton* commandbutton(const char* name, const QString& text, Command command);
+  QLayout* directoryrow();
+  QWidget* projectlist();
+  QLayout* fields();
+  QLayout* buttons();
+  QLayout* progressrow();
   void run(Command command);
   void finished();
   void opensettings();

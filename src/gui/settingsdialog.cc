@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "config/options.h"
 #include "core/runerror.h"
@@ -16,12 +17,6 @@ namespace trosk {
 namespace {
 
 std::string text(const QLineEdit* field) { return field->text().trimmed().toStdString(); }
-
-QLabel* note(const QString& text, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setWordWrap(true);
-  return label;
-}
 
 }  // namespace
 
@@ -36,6 +31,30 @@ SettingsDialog::SettingsDialog(const ProjectSettings& s, QWidget* parent)
     : QDialog(parent), name_(s.name) {
   setObjectName(QStringLiteral("settings"));
   setWindowTitle(QStringLiteral("Trosk settings: ") + QString::fromStdString(s.name));
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("ok"));
+  buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cancel"));
+  connect(buttons, &QDialogButtonBox::accepted, this, &SettingsDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(form(s));
+  auto* note = new QLabel(QStringLiteral("Port, credential, platform, prompt level and version are "
+                                         "kept for this session and given to each command; the "
+                                         "other settings are saved in the project list."),
+                          this);
+  note->setWordWrap(true);
+  layout->addWidget(note);
+  layout->addWidget(buttons);
+}
+
+QCheckBox* SettingsDialog::checkbox(const char* name, const QString& text, bool checked) {
+  auto* box = new QCheckBox(text, this);
+  box->setObjectName(QString::fromLatin1(name));
+  box->setChecked(checked);
+  return box;
+}
+
+QLayout* SettingsDialog::form(const ProjectSettings& s) {
   host_ = field("host", s.host);
   port_ = field("port", s.session.port);
   user_ = field("user", s.user);
@@ -46,12 +65,8 @@ SettingsDialog::SettingsDialog(const ProjectSettings& s, QWidget* parent)
   suffix_ = field("suffix", s.suffix);
   prompt_ = field("prompt", s.session.prompt);
   version_ = field("version", s.session.version);
-  source_ = new QCheckBox(QStringLiteral("Source project (uploads allowed)"), this);
-  source_->setObjectName(QStringLiteral("source"));
-  source_->setChecked(s.source);
-  backup_ = new QCheckBox(QStringLiteral("Back up files a download replaces"), this);
-  backup_->setObjectName(QStringLiteral("backup"));
-  backup_->setChecked(s.backup);
+  source_ = checkbox("source", QStringLiteral("Source project (uploads allowed)"), s.source);
+  backup_ = checkbox("backup", QStringLiteral("Back up files a download replaces"), s.backup);
   release_ = new QComboBox(this);
   release_->setObjectName(QStringLiteral("release"));
   release_->addItem(QStringLiteral("(as the host says: stable)"), 0);
@@ -73,20 +88,7 @@ SettingsDialog::SettingsDialog(const ProjectSettings& s, QWidget* parent)
   form->addRow(QStringLiteral("Prompt level:"), prompt_);
   form->addRow(QStringLiteral("Release:"), release_);
   form->addRow(QStringLiteral("Version (V or V/S):"), version_);
-
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("ok"));
-  buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cancel"));
-  connect(buttons, &QDialogButtonBox::accepted, this, &SettingsDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(form);
-  layout->addWidget(note(QStringLiteral("Port, credential, platform, prompt level and version "
-                                        "are kept for this session and given to each command; "
-                                        "the other settings are saved in the project list."),
-                         this));
-  layout->addWidget(buttons);
+  return form;
 }
 
 ProjectSettings SettingsDialog::settings() const {

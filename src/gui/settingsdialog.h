@@ -10,6 +10,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLayout;
 class QLineEdit;
 
 namespace trosk {
@@ -25,7 +26,9 @@ class SettingsDialog : public QDialog {
   void accept() override;
 
  private:
+  QLayout* form(const ProjectSettings& settings);
   QLineEdit* field(const char* name, const std::string& value);
+  QCheckBox* checkbox(const char* name, const QString& text, bool checked);
 
   std::string name_;
   QLineEdit *host_, *port_, *user_, *access_, *remotedir_, *platform_, *suffix_, *prompt_,

@@ -59,9 +59,8 @@ const char* refusal(archive_entry* entry, const std::string& project) {
   if (int code = checkrelpath(name); code != 0) return unsafereason(code);
   if (isownfile(name, project.c_str(), nullptr)) return "a file of Trosk's own";
   if (const char* target = archive_entry_hardlink(entry)) {
-    if (checkrelpath(target) != 0 || isownfile(target, project.c_str(), nullptr)) {
-      return "link to a file outside";
-    }
+    if (checkrelpath(target) != 0) return "link to a file outside";
+    if (isownfile(target, project.c_str(), nullptr)) return "a file of Trosk's own";
   }
   if (const char* target = archive_entry_symlink(entry); target && !staysinside(name, target)) {
     return "link that leads outside";

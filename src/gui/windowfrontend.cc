@@ -2,8 +2,10 @@
 
 #include <QMessageBox>
 #include <QThread>
+#include <algorithm>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "core/output.h"
 #include "gui/questiondialog.h"

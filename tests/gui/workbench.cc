@@ -43,14 +43,12 @@ bool Workbench::run(const char* button) {
 
 QWidget* Workbench::waitfor(const char* name) {
   QWidget* found = nullptr;
-  QTest::qWaitFor(
-      [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal->objectName() == QLatin1String(name)) found = modal;
-        return found != nullptr;
-      },
-      10000);
-  return found;
+  auto appeared = [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal->objectName() == QLatin1String(name)) found = modal;
+    return found != nullptr;
+  };
+  return QTest::qWaitFor(appeared, 10000) ? found : nullptr;
 }
 
 void Workbench::poll() {
