@@ -1,18 +1,12 @@
 // The question dialogs on their own: each of the five buttons and its key
 // gives its letter, Escape answers no; the text question keeps at most 131
-// characters after OK and gives nothing after Cancel; and a question asked on
-// the worker thread waits there for the dialog's answer.
+// characters after OK and gives nothing after Cancel.
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
-#include <QThread>
-#include <memory>
 
-#include "core/output.h"
 #include "guitest.h"
 #include "gui/questiondialog.h"
-#include "testing/testing.h"
-#include "workbench.h"
 
 namespace trosk::testing {
 
@@ -67,24 +61,6 @@ class DialogsTest : public QObject {
     QTest::keyClicks(cancelled.findChild<QLineEdit*>("answer"), QStringLiteral("typed"));
     QTest::mouseClick(cancelled.findChild<QPushButton*>("cancel"), Qt::LeftButton);
     QCOMPARE(cancelled.answer(), QString());
-  }
-
-  void workerwaitsforanswer() {
-    ScratchDir scratch;
-    Workbench bench(scratch.path);
-    bench.answers = {QStringLiteral("A"), QStringLiteral("a comment")};
-    int buttons = 0, text = 0;
-    char comment[kTextAnswerMax + 1] = {};
-    std::unique_ptr<QThread> worker(QThread::create([&] {
-      buttons = askuser("Update local file <a.txt> (y/n/AllYes/diff)? ", nullptr, "ynYNAXd");
-      text = askuser("Add comment: ", comment, nullptr);
-    }));
-    worker->start();
-    QVERIFY(QTest::qWaitFor([&] { return worker->isFinished(); }, 10000));
-    QCOMPARE(buttons, kAnswerAllYes);
-    QCOMPARE(text, 1);
-    QCOMPARE(QString::fromUtf8(comment), QStringLiteral("a comment"));
-    QCOMPARE(bench.questions.size(), 2);
   }
 };
 
