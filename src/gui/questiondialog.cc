@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 #include "core/output.h"
@@ -47,6 +48,9 @@ QuestionDialog::QuestionDialog(const QString& question, QWidget* parent) : QDial
     auto* button = new QPushButton(QString::fromLatin1(choice.label), this);
     button->setObjectName(QString::fromLatin1(choice.letter));
     button->setShortcut(QKeySequence(choice.key));
+    // The console's answers are typed as letters: with Shift too ("A", "X").
+    auto* shifted = new QShortcut(QKeySequence(Qt::SHIFT | choice.key), this);
+    connect(shifted, &QShortcut::activated, button, &QPushButton::animateClick);
     button->setAutoDefault(false);  // Enter answers nothing: every answer is chosen
     QString letter = QString::fromLatin1(choice.letter);
     connect(button, &QPushButton::clicked, this, [this, letter] {

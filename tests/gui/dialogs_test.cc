@@ -1,5 +1,5 @@
 // The question dialogs on their own: each of the five buttons and its key
-// gives its letter, Escape answers no; the text question keeps at most 131
+// (with or without Shift) gives its letter, Escape answers no; the text question keeps at most 131
 // characters after OK and gives nothing after Cancel.
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,16 +17,18 @@ class DialogsTest : public QObject {
   void buttonsandkeys_data() {
     QTest::addColumn<QString>("letter");
     QTest::addColumn<int>("key");
-    QTest::newRow("yes") << "y" << int(Qt::Key_Y);
-    QTest::newRow("no") << "n" << int(Qt::Key_N);
-    QTest::newRow("yes to all") << "A" << int(Qt::Key_A);
-    QTest::newRow("no to all") << "X" << int(Qt::Key_X);
-    QTest::newRow("diff") << "d" << int(Qt::Key_D);
+    QTest::addColumn<bool>("shift");
+    QTest::newRow("yes") << "y" << int(Qt::Key_Y) << false;
+    QTest::newRow("no") << "n" << int(Qt::Key_N) << false;
+    QTest::newRow("yes to all") << "A" << int(Qt::Key_A) << true;
+    QTest::newRow("no to all") << "X" << int(Qt::Key_X) << false;
+    QTest::newRow("diff") << "d" << int(Qt::Key_D) << true;
   }
 
   void buttonsandkeys() {
     QFETCH(QString, letter);
     QFETCH(int, key);
+    QFETCH(bool, shift);
     QuestionDialog clicked(QStringLiteral("Update local file <a.txt> (y/n/AllYes/diff)? "), nullptr);
     clicked.show();
     QTest::mouseClick(clicked.findChild<QPushButton*>(letter), Qt::LeftButton);
@@ -36,7 +38,7 @@ class DialogsTest : public QObject {
     QuestionDialog typed(QStringLiteral("Update local file <a.txt> (y/n/AllYes/diff)? "), nullptr);
     typed.show();
     QVERIFY(QTest::qWaitForWindowActive(&typed));
-    QTest::keyClick(&typed, static_cast<Qt::Key>(key));
+    QTest::keyClick(&typed, static_cast<Qt::Key>(key), shift ? Qt::ShiftModifier : Qt::NoModifier);
     QTRY_VERIFY(!typed.isVisible());  // a key clicks its button a moment later, as a person sees it
     QCOMPARE(typed.answer(), letter);
   }
