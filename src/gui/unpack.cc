@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "config/options.h"
+#include "core/fileprobe.h"
 #include "core/output.h"
 #include "core/relpath.h"
 #include "core/tempfile.h"
@@ -52,12 +53,21 @@ bool staysinside(std::string_view name, std::string_view target) {
   return inside;
 }
 
+// True when a directory on the way to `name` is a symbolic link: refused
+// before any question about the file such a path would reach (libarchive's
+// own check would refuse it only when writing).
+bool throughlink(std::string_view name) {
+  std::size_t slash = name.rfind('/');
+  return slash != std::string_view::npos && !linkfree(name.substr(0, slash));
+}
+
 // Why the entry is not unpacked, or null when it may be.
 const char* refusal(archive_entry* entry, const std::string& project) {
   const char* name = archive_entry_pathname(entry);
   if (!name) return "no name";
   if (int code = checkrelpath(name); code != 0) return unsafereason(code);
   if (isownfile(name, project.c_str(), nullptr)) return "a file of Trosk's own";
+  if (throughlink(name)) return "through a symbolic link";
   if (const char* target = archive_entry_hardlink(entry)) {
     if (checkrelpath(target) != 0) return "link to a file outside";
     if (isownfile(target, project.c_str(), nullptr)) return "a file of Trosk's own";

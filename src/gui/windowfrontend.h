@@ -42,6 +42,8 @@ class WindowFrontend final : public QObject, public Frontend {
   void captioned(const QString& text);
 
  private:
+  // Runs `show` on the GUI thread and returns its result: directly there,
+  // from the worker by a blocking queued call that waits for the user.
   template <class Show>
   auto ongui(Show show);
 
