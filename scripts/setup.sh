@@ -21,6 +21,11 @@ command -v mandoc >/dev/null || missing+=(mandoc)
 command -v desktop-file-validate >/dev/null || missing+=(desktop-file-utils)
 command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
 command -v file >/dev/null || missing+=(file)
+# The desktop program and its tests: Qt 6 Widgets (QtTest comes with it),
+# libarchive for unpacking, and a font for drawing off-screen.
+ls /usr/lib/*/cmake/Qt6Widgets/Qt6WidgetsConfig.cmake >/dev/null 2>&1 || missing+=(qt6-base-dev)
+[ -e /usr/include/archive.h ] || missing+=(libarchive-dev)
+[ -e /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf ] || missing+=(fonts-dejavu-core)
 
 if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" = 0 ]; then

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace trosk {
 
@@ -21,6 +23,13 @@ struct Frontend {
   virtual int progress(int percent) = 0;
   // Text shown in front of the progress bar; empty clears it.
   virtual void caption(std::string_view text) = 0;
+  // The line differences (or the note printed instead) that a 'd' answer
+  // has just printed, before the question comes again; and the archives a
+  // download brought. Both are already in the output: a front end that shows
+  // the output as it is printed (the console) needs nothing more, a window
+  // shows the differences apart and offers to unpack the archives.
+  virtual void difference(std::string_view) {}
+  virtual void archives(const std::vector<std::string>&) {}
 };
 
 // The front end in use. Before one is installed, questions get an empty

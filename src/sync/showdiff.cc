@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "config/options.h"
+#include "core/frontend.h"
 #include "core/output.h"
 #include "diff/linediff.h"
 #include "sync/askupdate.h"
@@ -63,6 +64,13 @@ std::string shellquote(const std::string& name) {
   return quoted + "'";
 }
 
+// Prints the differences, or the note given in their place, and hands them
+// to the front end as well.
+void shown(const std::string& text) {
+  printlong(nullptr, text.c_str());
+  frontend().difference(text);
+}
+
 }  // namespace
 
 int printdiff(const char* localpath, const char* hostpath, const char* name, bool upload) {
@@ -70,15 +78,15 @@ int printdiff(const char* localpath, const char* hostpath, const char* name, boo
   int l = readcapped(localpath, &local);
   int h = readcapped(hostpath, &host);
   if (l == -2 || h == -2) {
-    printmsg(outStream, "Files too large to compare: %s\n", name);
+    shown(std::string("Files too large to compare: ") + name + "\n");
     return -1;
   }
   if (l < 0 || h < 0) {
-    printmsg(outStream, "Cannot compare %s: a copy is unreadable\n", name);
+    shown(std::string("Cannot compare ") + name + ": a copy is unreadable\n");
     return -1;
   }
   if (isbinary(local) || isbinary(host)) {
-    printmsg(outStream, "Binary files %s (local) and %s (host) differ\n", name, name);
+    shown(std::string("Binary files ") + name + " (local) and " + name + " (host) differ\n");
     return -1;
   }
   std::string localname = std::string(name) + " (local)";
@@ -86,11 +94,7 @@ int printdiff(const char* localpath, const char* hostpath, const char* name, boo
   std::string diff;
   int hunks = upload ? unifieddiff(host, local, hostname, localname, &diff)
                      : unifieddiff(local, host, localname, hostname, &diff);
-  if (hunks == 0) {
-    printmsg(outStream, "No line differences in %s\n", name);
-  } else {
-    printlong(nullptr, diff.c_str());
-  }
+  shown(hunks == 0 ? std::string("No line differences in ") + name + "\n" : diff);
   return hunks;
 }
 
@@ -123,6 +127,7 @@ std::string unpackcommand(const std::string& name) {
 
 int extracthint(const std::vector<std::string>& archives) {
   if (archives.empty()) return 0;
+  frontend().archives(archives);
   printmsg(outStream, "\nArchives downloaded -- unpack them with:\n");
   for (const std::string& name : archives) {
     std::string command = unpackcommand(name);

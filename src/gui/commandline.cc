@@ -1,0 +1,84 @@
+#include "gui/commandline.h"
+
+namespace trosk {
+namespace {
+
+const char* optionof(Command command) {
+  switch (command) {
+    case Command::kStatus: return "-status";
+    case Command::kDownload: return "-download";
+    case Command::kUpload: return "-upload";
+    case Command::kShowVersions: return "-show";
+    case Command::kShowLog: return "-log";
+    case Command::kVerify: return "-verify";
+    case Command::kHelp: return "-help";
+  }
+  return "-status";
+}
+
+void addvalue(std::vector<std::string>& words, const char* option, const std::string& value) {
+  if (value.empty()) return;
+  words.emplace_back(option);
+  words.push_back(value);
+}
+
+}  // namespace
+
+std::vector<std::string> commandwords(Command command, const std::string& project,
+                                      const SessionOptions& options) {
+  std::vector<std::string> words{"trosk"};
+  if (command == Command::kHelp) {
+    words.emplace_back(optionof(command));
+    return words;
+  }
+  if (!project.empty()) words.push_back(project);
+  words.emplace_back(optionof(command));
+  addvalue(words, "-port", options.port);
+  addvalue(words, "-prompt", options.prompt);
+  addvalue(words, "-version", options.version);
+  addvalue(words, "-access", options.access);
+  addvalue(words, "-platform", options.platform);
+  if (options.verbose) addvalue(words, "-verbose", "1");
+  for (std::string& word : splitwords(options.more)) words.push_back(std::move(word));
+  return words;
+}
+
+std::vector<std::string> splitwords(const std::string& text) {
+  std::vector<std::string> words;
+  std::string word;
+  bool inword = false;
+  char quote = 0;
+  for (char c : text) {
+    if (quote) {
+      if (c == quote) {
+        quote = 0;
+      } else {
+        word += c;
+      }
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+      inword = true;
+    } else if (c == ' ' || c == '\t') {
+      if (inword) words.push_back(word);
+      word.clear();
+      inword = false;
+    } else {
+      word += c;
+      inword = true;
+    }
+  }
+  if (inword) words.push_back(word);
+  return words;
+}
+
+std::string joinwords(const std::vector<std::string>& words) {
+  std::string line;
+  for (const std::string& word : words) {
+    if (!line.empty()) line += ' ';
+    bool blank = word.empty() || word.find_first_of(" \t") != std::string::npos;
+    line += blank ? "\"" + word + "\"" : word;
+  }
+  return line;
+}
+
+}  // namespace trosk

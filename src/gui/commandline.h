@@ -1,0 +1,38 @@
+// The command a button of the window runs, written as the words of the
+// equivalent command line, so that the window goes through the console's own
+// parser and meets the same rules and messages.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace trosk {
+
+enum class Command { kStatus, kDownload, kUpload, kShowVersions, kShowLog, kVerify, kHelp };
+
+// What the window keeps for a project during the session and adds to each of
+// its commands: the settings the project list does not store, the Verbose box
+// and the further options typed in the window.
+struct SessionOptions {
+  std::string port;
+  std::string prompt;
+  std::string version;  // "V" or "V/S"; empty: the version of the release
+  std::string access;   // the credential; empty: the built-in one
+  std::string platform;
+  bool verbose = false;
+  std::string more;  // further options, as typed
+};
+
+// "trosk", the project (none: every project of the list), the command's
+// option, then the session's options.
+std::vector<std::string> commandwords(Command command, const std::string& project,
+                                      const SessionOptions& options);
+
+// Splits typed options into words: blanks separate them, single or double
+// quotes keep blanks inside one word.
+std::vector<std::string> splitwords(const std::string& text);
+
+// The words joined for display, quoted where a word holds a blank.
+std::string joinwords(const std::vector<std::string>& words);
+
+}  // namespace trosk

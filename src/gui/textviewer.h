@@ -1,0 +1,37 @@
+// A read-only text window with a search line: the output of a command after
+// it ended, or the line differences of a file before its question comes
+// again. The whole text is loaded in one go, so that a long output opens at
+// once.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace trosk {
+
+class TextViewer : public QDialog {
+  Q_OBJECT
+
+ public:
+  TextViewer(const QString& title, const QString& text, QWidget* parent);
+  QString text() const;
+
+ private:
+  void findnext();
+
+  QPlainTextEdit* text_;
+  QLineEdit* search_;
+  QLabel* found_;
+};
+
+// The output file of the command that has just ended, in a viewer that
+// deletes itself when closed; modal to the window, without blocking.
+TextViewer* showoutput(QWidget* parent);
+// The differences, in a viewer that the caller waits for.
+void showdifferences(QWidget* parent, const QString& text);
+
+}  // namespace trosk

@@ -1,0 +1,88 @@
+#include "workbench.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTest>
+
+#include "gui/textviewer.h"
+
+namespace trosk::testing {
+namespace {
+
+constexpr int kRunTimeoutMs = 300000;
+
+void click(QWidget* dialog, const QString& button) {
+  QPushButton* b = dialog->findChild<QPushButton*>(button);
+  if (b) QTest::mouseClick(b, Qt::LeftButton);
+}
+
+QString questionof(QWidget* dialog) {
+  QLabel* label = dialog->findChild<QLabel*>(QStringLiteral("question"));
+  return label ? label->text() : QString();
+}
+
+}  // namespace
+
+Workbench::Workbench(const std::filesystem::path& workdir)
+    : window(frontend), previous_(setfrontend(&frontend)) {
+  window.setworkdir(QString::fromStdString(workdir.string()));
+  window.show();
+  connect(&timer_, &QTimer::timeout, this, &Workbench::poll);
+  timer_.start(10);
+}
+
+Workbench::~Workbench() { setfrontend(previous_); }
+
+bool Workbench::run(const char* button) {
+  qsizetype before = outputs.size();
+  QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton);
+  return QTest::qWaitFor([&] { return outputs.size() > before; }, kRunTimeoutMs);
+}
+
+QWidget* Workbench::waitfor(const char* name) {
+  QWidget* found = nullptr;
+  auto appeared = [&] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal && modal->objectName() == QLatin1String(name)) found = modal;
+    return found != nullptr;
+  };
+  return QTest::qWaitFor(appeared, 10000) ? found : nullptr;
+}
+
+void Workbench::poll() {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal && modal->isVisible()) answer(modal);
+}
+
+void Workbench::answer(QWidget* dialog) {
+  QString kind = dialog->objectName();
+  if (kind == QLatin1String("buttonquestion") || kind == QLatin1String("textquestion")) {
+    questions << questionof(dialog);
+    if (!questionshot.isEmpty() && kind == QLatin1String("buttonquestion")) {
+      dialog->grab().save(std::exchange(questionshot, QString()));
+    }
+    QString given = answers.empty() ? QString() : answers.front();
+    if (answers.empty()) {
+      ++unanswered;
+    } else {
+      answers.pop_front();
+    }
+    if (kind == QLatin1String("buttonquestion")) {
+      click(dialog, given.isEmpty() ? QStringLiteral("n") : given);
+    } else {
+      QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("answer")), given);
+      click(dialog, QStringLiteral("ok"));
+    }
+  } else if (kind == QLatin1String("alert") || kind == QLatin1String("about")) {
+    auto* box = static_cast<QMessageBox*>(dialog);
+    alerts << box->text();
+    QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+  } else if (kind == QLatin1String("diff") || kind == QLatin1String("output")) {
+    (kind == QLatin1String("diff") ? diffs : outputs) << static_cast<TextViewer*>(dialog)->text();
+    click(dialog, QStringLiteral("close"));
+  }
+}
+
+}  // namespace trosk::testing
