@@ -257,7 +257,7 @@ int upload(RunSettings& settings, ProjectEntry& entry, Choice& c, LogDoc& local,
   }
   Outcome outcome;
   verify(entry, c.paths, c.wantV, c.wantS, hostlog.top(), local.top(), flags, c.localname, &direct,
-         base.top(), &outcome);
+         base.top(), &outcome, settings.maxFiles);
   settings.notUpdated += outcome.notUpdated;
   return 1;
 }
@@ -343,7 +343,7 @@ int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int versi
   if (backup != 0) flags |= CMD_BACKUP;
   Outcome outcome;
   verify(entry, c.paths, c.wantV, c.wantS, hostlog.top(), local.top(), flags, c.localname,
-         &remote, nullptr, &outcome);
+         &remote, nullptr, &outcome, settings.maxFiles);
   settings.notUpdated += outcome.notUpdated;
   return 1;
 }

@@ -17,8 +17,6 @@
 
 namespace trosk {
 
-inline constexpr int kMaxFiles = 400;  // transfers in one run of a project
-
 // What became of a file the run decided to transfer.
 enum class Moved {
   kDone,      // transferred

@@ -52,6 +52,7 @@ struct Run {
   XmlNode* remote;
   XmlNode* local;
   const char* localname;
+  int maxfiles = kMaxFiles;  // 0: no limit
   Remote source;
   std::string hostroot;
   bool upload = false;
@@ -338,8 +339,8 @@ void settle(Run& r, Entry& e) {
   bool conflict = false;
   // A file left out keeps its entry: it still says what the host had.
   if (transfer && r.upload && !uploadable(r, e, &conflict)) return;
-  if (transfer && (r.halted || r.toUpdate >= kMaxFiles)) {
-    if (!r.halted) printmsg(outStream, "Too many files (>%d) -- update halted\n", kMaxFiles);
+  if (transfer && (r.halted || (r.maxfiles > 0 && r.toUpdate >= r.maxfiles))) {
+    if (!r.halted) printmsg(outStream, "Too many files (>%d) -- update halted\n", r.maxfiles);
     r.halted = true;
     ++r.toUpdate;
     return;  // left for the next run, its log entry as it was
@@ -440,7 +441,7 @@ void removeleftovers(Run& r) {
 
 int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
            XmlNode* remote, XmlNode* local, int flags, const char* localname, const Remote* host,
-           XmlNode* base, Outcome* outcome) {
+           XmlNode* base, Outcome* outcome, int maxfiles) {
   int32_t started = timerread();
   int found = xmlgetint(remote, "subversion", 0);
   if (subversion == 0) subversion = found;
@@ -448,6 +449,7 @@ int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subvers
     printmsg(outStream, "Subversion mismatch: want %d, found %d (%oo)\n", subversion, found, flags);
   }
   Run r(entry, paths, version, subversion, flags, remote, local, localname);
+  r.maxfiles = maxfiles;
   const char* root = (entry.status & kStatusHost2) ? entry.host2 : entry.hostPath;
   r.source = host ? *host : Remote{root, entry.port, entry.authHeader, &entry.connection};
   r.hostroot = root ? root : "";  // uploads write the direct path, whatever was read
@@ -499,7 +501,7 @@ int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subvers
 
   if (version != entry.version) setchildint(local, "pversion", version);
   if (r.statuscall) {
-    printtotals(entry.name, r.toUpdate);
+    printtotals(entry.name, r.toUpdate, r.maxfiles);
     timerlog(kTimeVerify, started, "verify");
     return 0;
   }

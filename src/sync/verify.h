@@ -28,10 +28,12 @@ struct Outcome {
 // number of entries rewritten for a verify call, 0 for a status call.
 // An upload (`base`: the host log of the version the working directory has,
 // or null) sends only what changed here, never a file that only changed on
-// the host. `outcome` (may be null) receives what could not be done.
+// the host. `outcome` (may be null) receives what could not be done. At
+// most `maxfiles` files are transferred (0: no limit).
 int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
            XmlNode* remote, XmlNode* local, int flags, const char* localname,
-           const Remote* host = nullptr, XmlNode* base = nullptr, Outcome* outcome = nullptr);
+           const Remote* host = nullptr, XmlNode* base = nullptr, Outcome* outcome = nullptr,
+           int maxfiles = kMaxFiles);
 
 // True when the command uploads: a source project with CMD_UPLOAD.
 inline bool isupload(const ProjectEntry& entry, int flags) {

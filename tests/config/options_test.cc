@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,8 @@ TEST(GetoptionTest, AbbreviationsLettersAndTies) {
   EXPECT_EQ(getoption("--"), 0);
   EXPECT_EQ(getoption("-C"), 34);
   EXPECT_EQ(getoption("-tempdir"), 41);
+  EXPECT_EQ(getoption("-max"), 43);  // maxfiles, which has no letter
+  EXPECT_EQ(getoption("-m"), 0);
   EXPECT_EQ(getoption("-x"), 0);
 }
 
@@ -138,6 +141,12 @@ TEST(ParseoptionsTest, ValuesAndTheirErrors) {
   EXPECT_EQ(failure({"-remotedir"}), "TROSK error -- missing remote trosk dir name");
   EXPECT_STREQ(Parsed({"-remotedir", "-odd"}).settings.remoteDir, "-odd");
   EXPECT_STREQ(Parsed({"-H", "/srv/host"}).settings.hostName, "/srv/host");
+  EXPECT_EQ(Parsed({}).settings.maxFiles, 400);
+  EXPECT_EQ(Parsed({"-maxfiles", "0"}).settings.maxFiles, 0);
+  EXPECT_EQ(Parsed({"-MAXF", "12"}).settings.maxFiles, 12);
+  EXPECT_EQ(Parsed({"-maxfiles", "99999999999"}).settings.maxFiles, INT32_MAX);
+  EXPECT_EQ(failure({"-maxfiles"}), "TROSK error -- invalid number of files: -maxfiles");
+  EXPECT_EQ(failure({"-maxfiles", "-1"}), "TROSK error -- invalid number of files: -maxfiles");
 }
 
 TEST(ParseoptionsTest, TextAndLoneDashesAreUnrecognised) {
