@@ -10,6 +10,8 @@
 #include "config/project.h"
 #include "net/fetch.h"
 #include "repo/hostpaths.h"
+#include "repo/logtable.h"
+#include "sync/statahead.h"
 #include "xml/xmlnode.h"
 
 namespace trosk {
@@ -34,6 +36,14 @@ int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subvers
            XmlNode* remote, XmlNode* local, int flags, const char* localname,
            const Remote* host = nullptr, XmlNode* base = nullptr, Outcome* outcome = nullptr,
            int maxfiles = kMaxFiles);
+
+// A status run (CMD_STATUS without CMD_DOWNLOAD or CMD_VERIFY) over logs
+// read as tables (the entries of `remote`, the index of `local`): prints
+// and returns what verify prints and returns for the trees of the same texts.
+// `ahead` (may be null) holds measurements of the files of `local`.
+int verifystatus(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
+                 const LogTable& remote, const LogTable& local, int flags, const char* localname,
+                 StatAhead* ahead, int maxfiles = kMaxFiles);
 
 // True when the command uploads: a source project with CMD_UPLOAD.
 inline bool isupload(const ProjectEntry& entry, int flags) {

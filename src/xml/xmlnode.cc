@@ -55,8 +55,8 @@ void setname(XmlNode* node, const char* name, const char* label) {
 
 // What a node owns besides itself.
 void releaseparts(XmlNode* node) {
-  delete node->attached;
-  freemem(node->attrs);
+  if (node->attached) delete node->attached;
+  if (node->attrs) freemem(node->attrs);
   if (node->flags & kXmlNameOwned) freemem(node->name);
   if (node->flags & kXmlValueOwned) freemem(node->value);
 }
