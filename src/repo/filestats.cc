@@ -28,6 +28,17 @@ int sizeonly(FILE* stream, FileStats* stats) {
   return stats->size > 0 ? kFileText : kFileEmpty;
 }
 
+// The measurement the sums and the tag scan have made. Returns the kind.
+int finish(const ByteSums& sums, const TagScan& tag, FileStats* stats) {
+  stats->version = tag.version();
+  stats->checksum = static_cast<int32_t>(static_cast<uint32_t>(sums.sum));
+  stats->parity = sums.parity();
+  stats->crc = sums.crc();
+  stats->size = static_cast<int64_t>(sums.count);
+  if (sums.binary) return kFileBinary;
+  return sums.count > 0 ? kFileText : kFileEmpty;
+}
+
 int measure(FILE* stream, FileStats* stats) {
   int32_t start = timerread();
   // One buffer for each thread: measuring many small files costs no
@@ -40,14 +51,9 @@ int measure(FILE* stream, FileStats* stats) {
     sums.add(block.data(), got);
     if (tag.phase != TagScan::kDone) tag.scan(block.data(), got);
   }
-  stats->version = tag.version();
-  stats->checksum = static_cast<int32_t>(static_cast<uint32_t>(sums.sum));
-  stats->parity = sums.parity();
-  stats->crc = sums.crc();
-  stats->size = static_cast<int64_t>(sums.count);
+  int kind = finish(sums, tag, stats);
   timerlog(kTimeFilestats, start, "filestats");
-  if (sums.binary) return kFileBinary;
-  return sums.count > 0 ? kFileText : kFileEmpty;
+  return kind;
 }
 
 }  // namespace
@@ -65,6 +71,19 @@ int filestats(const char* path, FILE* stream, FileStats* stats, int flags) {
   }
   if (flags & kStatsSizeOnly) return sizeonly(stream, stats);
   return measure(stream, stats);
+}
+
+int bytestats(std::string_view bytes, FileStats* stats) {
+  int32_t start = timerread();
+  *stats = FileStats{};
+  ByteSums sums;
+  TagScan tag;
+  auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  sums.add(p, bytes.size());
+  tag.scan(p, bytes.size());
+  int kind = finish(sums, tag, stats);
+  timerlog(kTimeFilestats, start, "filestats");
+  return kind;
 }
 
 void setstamp(std::time_t when, FileStats* stats) {

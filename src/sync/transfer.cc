@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/atomicfile.h"
 #include "core/fileprobe.h"
 #include "core/output.h"
 #include "core/strutil.h"
@@ -58,9 +59,7 @@ void setmode(const std::string& temp, const char* target, const Download& job) {
   if (!islocalpath(job.remote->host)) return;
   std::string hostcopy = std::string(job.remote->host) + "/" + job.hostpath;
   if (::stat(hostcopy.c_str(), &st) != 0 || !(st.st_mode & 0111)) return;
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::chmod(temp.c_str(), (st.st_mode | 0644) & 0777 & ~mask);
+  ::chmod(temp.c_str(), (st.st_mode | 0644) & static_cast<mode_t>(newfilemode(true)));
 }
 
 // The difference file lies in the working directory, which may be on
@@ -145,11 +144,11 @@ Moved downloadfile(const Download& job) {
 }
 
 int uploadfile(const char* name, const std::string& destdir, bool vtp, const char* suffix,
-               std::string* source) {
+               std::string* source, StoredNames* names) {
   std::string dest = destdir + "/" + basename(name) + (vtp ? ".vtp" : "");
   std::string stored;
   int flags = kCopyUnique | (vtp ? kCopyVtp : 0);
-  if (copyfile(name, dest.c_str(), flags, suffix, &stored) < 0) {
+  if (copyfile(name, dest.c_str(), flags, suffix, &stored, names) < 0) {
     warnmsg("Upload failed, file skipped: %s", printable(name).c_str());
     return 0;
   }

@@ -13,6 +13,7 @@
 
 #include "core/tempfile.h"
 #include "net/fetch.h"
+#include "repo/copyfile.h"
 #include "repo/filestats.h"
 
 namespace trosk {
@@ -71,10 +72,11 @@ Moved downloadfile(const Download& job);
 
 // Copies the local file `name` into `destdir` under the first free name
 // (base name, ".vtp" when `vtp`, then "_v<N><suffix>"), VTP-encoded when
-// `vtp`. `source` receives the stored name relative to `destdir`. Returns 1,
-// or 0 when the copy failed (reported; the file is skipped).
+// `vtp`; `names` is what the run has learnt about the names stored there.
+// `source` receives the stored name relative to `destdir`. Returns 1, or 0
+// when the copy failed (reported; the file is skipped).
 int uploadfile(const char* name, const std::string& destdir, bool vtp, const char* suffix,
-               std::string* source);
+               std::string* source, StoredNames* names);
 
 // Fetches the host copy to "troskdiff.tmp", shows the differences with the
 // local file and asks `question` again; the temporary file is removed.

@@ -78,6 +78,7 @@ struct Run {
   FileStats logstamp;       // when the local log was written
   ActivityLog activity;
   PendingMoves moves;
+  StoredNames stored;  // what storing an upload's copies has learnt
   std::unordered_map<std::string, XmlNode*> archives;  // local "archive" entries by name
   std::vector<std::string> arrived;                    // archives downloaded
 };
@@ -257,7 +258,9 @@ Moved upload(Run& r, Entry& e, bool diff) {
   }
   std::string destdir = r.hostroot + "/" + r.paths.versionPath;
   std::string stored;
-  if (!uploadfile(e.name, destdir, vtp, r.entry.suffix, &stored)) return Moved::kFailed;
+  if (!uploadfile(e.name, destdir, vtp, r.entry.suffix, &stored, &r.stored)) {
+    return Moved::kFailed;
+  }
   addfilenode(r.remote, e.host, e.L, e.name, stored.c_str(), 0);
   ++r.uploaded;
   return Moved::kDone;

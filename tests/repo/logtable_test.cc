@@ -59,7 +59,10 @@ bool samerecord(const LogRecord* table, XmlNode* tree) {
   checknode(tree, &st);
   bool flagged = false;
   for (XmlNode* c = tree->first; c; c = c->next) flagged = flagged || xmlisnamed(c, "status");
-  return std::memcmp(&st, &table->stats, sizeof st) == 0 && flagged == table->flagged;
+  const FileStats& t = table->stats;
+  return st.size == t.size && st.checksum == t.checksum && st.parity == t.parity &&
+         st.crc == t.crc && st.date == t.date && st.time == t.time && st.version == t.version &&
+         flagged == table->flagged;
 }
 
 bool samerecord(const NameIndex::Named* named, XmlNode* tree) {
