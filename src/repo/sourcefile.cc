@@ -32,23 +32,32 @@ bool readwhole(int fd, std::size_t size, std::string& bytes) {
   return got <= kKeptBytes;
 }
 
-}  // namespace
+enum class Kept { kWhole, kNotRegular, kOther };  // kOther: unopened, too large or unread
 
-int readsource(const char* path, SourceFile& file) {
+// One open, one read and, unless `known` says `st` holds it already, one
+// file status call for a small regular file.
+Kept readkept(const char* path, SourceFile& file, struct stat& st, bool known) {
   file.whole = false;
   file.executable = false;
   file.bytes.clear();
   int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  struct stat st;
-  bool kept = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-              static_cast<uint64_t>(st.st_size) <= kKeptBytes &&
-              readwhole(fd, static_cast<std::size_t>(st.st_size), file.bytes);
-  if (fd >= 0) ::close(fd);
-  if (!kept) {
-    // What cannot be held, or read, is measured as it is read again.
-    file.bytes.clear();
-    return filecheck(path, &file.stats, 0);
+  if (fd < 0) return Kept::kOther;
+  Kept kept = Kept::kOther;
+  if (!known && ::fstat(fd, &st) != 0) {
+    kept = Kept::kOther;
+  } else if (!S_ISREG(st.st_mode)) {
+    kept = Kept::kNotRegular;
+  } else if (static_cast<uint64_t>(st.st_size) <= kKeptBytes &&
+             readwhole(fd, static_cast<std::size_t>(st.st_size), file.bytes)) {
+    kept = Kept::kWhole;
   }
+  ::close(fd);
+  if (kept != Kept::kWhole) file.bytes.clear();
+  return kept;
+}
+
+// What filecheck makes of the bytes read.
+int measurekept(SourceFile& file, const struct stat& st) {
   int32_t start = timerread();
   int kind = bytestats(file.bytes, &file.stats);
   setstamp(st.st_mtime, &file.stats);
@@ -57,6 +66,32 @@ int readsource(const char* path, SourceFile& file) {
   file.executable = (st.st_mode & 0111) != 0;
   timerlog(kTimeFilecheck, start, "filecheck");
   return kind;
+}
+
+}  // namespace
+
+int readsource(const char* path, SourceFile& file) {
+  struct stat st;
+  // What cannot be held, or read, is measured as it is read again.
+  if (readkept(path, file, st, false) != Kept::kWhole) return filecheck(path, &file.stats, 0);
+  return measurekept(file, st);
+}
+
+int readregular(const char* path, SourceFile& file) {
+  // Nothing but a regular file is opened: opening a pipe or a device waits,
+  // or does something.
+  struct stat st;
+  if (::stat(path, &st) == 0 && S_ISREG(st.st_mode)) {
+    Kept kept = readkept(path, file, st, true);
+    if (kept == Kept::kWhole) return measurekept(file, st);
+    if (kept == Kept::kOther) {
+      int kind = filecheck(path, &file.stats, 0);
+      if (file.stats.parity != -1 || file.stats.size != 0) return kind;
+    }
+  }
+  file.stats = FileStats{};  // none, or it vanished or became unreadable meanwhile
+  file.bytes.clear();
+  return -1;
 }
 
 }  // namespace trosk

@@ -24,5 +24,8 @@ struct SourceFile {
 // bytes when they are no more than kKeptBytes. Returns the kind filecheck
 // returns.
 int readsource(const char* path, SourceFile& file);
+// The same for a regular file only: -1 (and the statistics all zero) when
+// `path` is no regular file or cannot be read.
+int readregular(const char* path, SourceFile& file);
 
 }  // namespace trosk

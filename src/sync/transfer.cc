@@ -23,16 +23,20 @@
 namespace trosk {
 namespace {
 
-// A temporary name beside `name` (its directories made), or "" on failure.
-// The name is not created here: the fetch writes beside it and renames onto
-// it, which replaces whatever stands there (a stale temporary file, even a
-// link) without following it; one file creation per download is enough.
-std::string tempbeside(const char* name) {
+// A temporary name beside `name` (its directories made, once for each
+// directory in `made`), or "" on failure. The name is not created here: the
+// fetch writes beside it and renames onto it, which replaces whatever stands
+// there (a stale temporary file, even a link) without following it; one
+// file creation per download is enough.
+std::string tempbeside(const char* name, std::unordered_set<std::string>& made) {
   static std::atomic<unsigned long long> serial = 0;
-  if (makeparents(name, 0775) != 0) return "";
   std::string dir(name);
   std::size_t slash = dir.rfind('/');
   dir.resize(slash == std::string::npos ? 0 : slash + 1);
+  if (!made.count(dir)) {
+    if (makeparents(name, 0775) != 0) return "";
+    made.insert(dir);
+  }
   return dir + tempmark() + "dl" + std::to_string(++serial);
 }
 
@@ -48,11 +52,12 @@ void syncworkdir() {
 }
 
 // The permission bits the new file is to have: those of the file it
-// replaces, else those of the host's copy (a directory host), else the
-// usual ones; never more than the umask allows for a new file.
-void setmode(const std::string& temp, const char* target, const Download& job) {
+// replaces (when `local` says there is one), else those of the host's copy
+// (a directory host), else the usual ones; never more than the umask allows
+// for a new file.
+void setmode(const std::string& temp, const char* target, bool local, const Download& job) {
   struct stat st;
-  if (::stat(target, &st) == 0) {
+  if (local && ::stat(target, &st) == 0) {
     ::chmod(temp.c_str(), st.st_mode & 07777);
     return;
   }
@@ -108,12 +113,13 @@ Moved downloadfile(const Download& job) {
   }
   bool local = exists(job.name) != 0;
   bool diff = job.diff && local;
-  TempFile temp{diff ? std::string(kDiffTemp) : tempbeside(job.name)};
+  TempFile temp{diff ? std::string(kDiffTemp) : tempbeside(job.name, *job.made)};
   if (temp.path.empty()) {
     warnmsg("Cannot write beside %s, file not updated", shown.c_str());
     return Moved::kFailed;
   }
-  int flags = job.armoured ? kFetchDownload : kFetchDownload & ~kFetchDecode;
+  // The directories were made for the temporary name.
+  int flags = (job.armoured ? kFetchDownload : kFetchDownload & ~kFetchDecode) & ~kFetchMakeDirs;
   if (getfile(*job.remote, job.hostpath, flags, nullptr, temp.path.c_str()) < 0) {
     errormsg("download unsuccessful");
   }
@@ -136,7 +142,7 @@ Moved downloadfile(const Download& job) {
     }
     fullstats(job.name, &got);
   } else {
-    setmode(temp.path, job.name, job);
+    setmode(temp.path, job.name, local, job);
     job.moves->add(std::move(temp), job.name, static_cast<uint64_t>(got.size));
   }
   if (job.arrived) *job.arrived = got;  // a rename keeps the stamp measured above

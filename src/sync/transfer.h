@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "core/tempfile.h"
@@ -59,6 +60,7 @@ struct Download {
   const char* question = nullptr;
   FileStats* arrived = nullptr;  // receives the new file's measurement
   PendingMoves* moves = nullptr;
+  std::unordered_set<std::string>* made = nullptr;  // directories the run has made or met
 };
 
 // Whether a stored name is that of a copy in VTP armour ("<name>.vtp_v<N>").

@@ -79,6 +79,7 @@ struct Run {
   ActivityLog activity;
   PendingMoves moves;
   StoredNames stored;  // what storing an upload's copies has learnt
+  std::unordered_set<std::string> made;  // working-directory folders made or met
   std::unordered_map<std::string, XmlNode*> archives;  // local "archive" entries by name
   std::vector<std::string> arrived;                    // archives downloaded
 };
@@ -235,6 +236,7 @@ Moved download(Run& r, Entry& e, bool diff) {
   job.arrived = &e.L;
   job.armoured = !e.source[0] || armouredname(e.source);
   job.moves = &r.moves;
+  job.made = &r.made;
   Moved moved = downloadfile(job);
   if (moved != Moved::kDone) return moved;
   e.exists = true;

@@ -42,5 +42,26 @@ TEST(SourceFile, MeasuresAsFilecheckAndKeepsSmallFiles) {
   }
 }
 
+TEST(SourceFile, OnlyRegularFilesAreOpened) {
+  ScratchDir dir;
+  writefile("text", "abc");
+  writefile("large", std::string(kKeptBytes + 7, 'L'));
+  std::filesystem::create_directory("dir");
+  ASSERT_EQ(::mkfifo("pipe", 0600), 0);  // opening it would wait for a writer
+  SourceFile file;
+  for (const char* name : {"dir", "pipe", "missing"}) {
+    EXPECT_EQ(readregular(name, file), -1) << name;
+    EXPECT_EQ(file.stats.size, 0) << name;
+    EXPECT_EQ(file.stats.date, 0) << name;
+  }
+  FileStats expected;
+  for (const char* name : {"text", "large"}) {
+    EXPECT_EQ(readregular(name, file), filecheck(name, &expected, 0)) << name;
+    EXPECT_EQ(file.stats.checksum, expected.checksum) << name;
+    EXPECT_EQ(file.stats.size, expected.size) << name;
+    EXPECT_EQ(file.stats.time, expected.time) << name;
+  }
+}
+
 }  // namespace
 }  // namespace trosk
