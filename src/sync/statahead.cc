@@ -39,15 +39,15 @@ void StatAhead::run() {
 int StatAhead::quick(std::size_t index, const char* name, FileStats* stats) {
   Result& r = results_[index];
   int expected = kFree;
+  // A measurement the thread has not finished is taken anew rather than
+  // waited for: one call costs what a wait would.
   if (files_.nameof(files_.records[index]) != name ||
-      r.state.compare_exchange_strong(expected, kUsed) || expected == kUsed) {
+      r.state.compare_exchange_strong(expected, kUsed) || expected != kTaken) {
     return quickstats(name, stats);
   }
-  while (r.state.load(std::memory_order_acquire) != kTaken) std::this_thread::yield();
   *stats = r.stats;
-  int found = r.found;
   r.state.store(kUsed, std::memory_order_relaxed);
-  return found;
+  return r.found;
 }
 
 }  // namespace trosk

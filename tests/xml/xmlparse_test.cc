@@ -307,6 +307,24 @@ TEST(TxtfilTest, CrLfAcrossBlockBoundary) {
   EXPECT_EQ(std::string(t.get() + (1 << 20) - 3, 6), "xx\ny\rz");
 }
 
+TEST(TxtfilTest, StreamOfUnknownSizeGrowsItsText) {
+  ScratchDir dir;
+  std::string s;
+  for (int i = 0; i < 300000; ++i) s += i % 7 ? "line\r\n" : "cr\r";
+  writefile("p.txt", s);
+  FILE* pipe = popen("cat p.txt", "r");  // a stream whose size is not known
+  ASSERT_NE(pipe, nullptr);
+  std::size_t n = 0;
+  long lines = 0;
+  TextBuffer t = txtfil(nullptr, &n, pipe, 0, nullptr, &lines);
+  pclose(pipe);
+  ASSERT_TRUE(t);
+  std::string expected;
+  for (int i = 0; i < 300000; ++i) expected += i % 7 ? "line\n" : "cr\r";
+  EXPECT_EQ(std::string(t.get(), n), expected);
+  EXPECT_EQ(lines, 300000 - 300000 / 7 - 1);
+}
+
 TEST(TxtfilTest, TranslationTerminatorAndNul) {
   ScratchDir dir;
   writefile("t.txt", std::string("aab;cd\0ef", 9));
