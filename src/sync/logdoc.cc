@@ -46,24 +46,35 @@ int LogDoc::load(const char* path, int table) {
   return top() ? 1 : -2;
 }
 
+// The text is parsed where it arrived, and kept with the tree.
 int LogDoc::fetch(const Remote& remote, const char* path, int table) {
   tabled = false;
+  doc.clear();
+  fetched.clear();
+  if (remote.host) makeroom(remote, path, fetched);
+  long long got = getfile(remote, path, kFetchNegStatus, &fetched, nullptr);
+  if (got < 0) return static_cast<int>(got);
   if (table) {
-    std::string text;
-    if (remote.host) makeroom(remote, path, text);
-    long long got = getfile(remote, path, kFetchNegStatus, &text, nullptr);
-    if (got < 0) return static_cast<int>(got);
-    int read = readlogtable(text.data(), table, this->table);
+    int read = readlogtable(fetched.data(), table, this->table);
     tabled = read > 0;
-    if (read != 0) return read;
+    if (read != 0) {
+      fetched = std::string();
+      return read;
+    }
+    return fetch(remote, path, 0);  // the text was parsed in place: fetched again
   }
-  int got = getxml(remote, path, doc);
-  if (got < 0) return got;
+  doc.root.reset(xmlparsetext(fetched.data()));
+  if (!doc.root) {
+    fetched = std::string();
+    return -2;
+  }
+  copystr(path, doc.filename, static_cast<int>(sizeof doc.filename) - 1);
   return top() ? 1 : -2;
 }
 
 int LogDoc::fresh(int pversion) {
   doc.clear();
+  fetched.clear();
   tabled = false;
   XmlNode* root = xmlnode(nullptr, "trosk");
   doc.root.reset(root);

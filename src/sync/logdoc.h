@@ -3,6 +3,8 @@
 // that only compares, as a table of what the comparison reads.
 #pragma once
 
+#include <string>
+
 #include "net/fetch.h"
 #include "repo/logtable.h"
 #include "xml/xmlnode.h"
@@ -28,6 +30,7 @@ struct LogDoc {
   const char* text(const char* name, char* out, int size) const;
   int number(const char* name, int fallback) const;
 
+  std::string fetched;  // the text of a fetched tree, which the tree points into
   XmlDocument doc;
   LogTable table;
   bool tabled = false;  // read into `table`

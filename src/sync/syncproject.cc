@@ -261,14 +261,16 @@ int upload(RunSettings& settings, ProjectEntry& entry, Choice& c, LogDoc& local,
   }
   std::string versiondir = std::string(root) + "/" + c.paths.versionPath;
   repairversion(projectdir, versiondir, entry.name, c.wantV, hostlog.top());
+  // Only read: a table serves.
   LogDoc base;
+  bool based = false;
   if (c.haveV == c.wantV && c.haveS > 0) {
     std::string basepath = hostlogpath(c, entry, c.haveS);
-    if (base.fetch(direct, basepath.c_str()) < 0) base.doc.clear();
+    based = base.fetch(direct, basepath.c_str(), kReadIndex) >= 0;
   }
   Outcome outcome;
   verify(entry, c.paths, c.wantV, c.wantS, hostlog.top(), local.top(), flags, c.localname, &direct,
-         base.top(), &outcome, settings.maxFiles);
+         based ? &base : nullptr, &outcome, settings.maxFiles);
   settings.notUpdated += outcome.notUpdated;
   return 1;
 }

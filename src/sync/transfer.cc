@@ -149,12 +149,16 @@ Moved downloadfile(const Download& job) {
   return Moved::kDone;
 }
 
-int uploadfile(const char* name, const std::string& destdir, bool vtp, const char* suffix,
-               std::string* source, StoredNames* names) {
+int uploadfile(const char* name, const SourceFile* kept, const std::string& destdir, bool vtp,
+               const char* suffix, std::string* source, StoredNames* names) {
   std::string dest = destdir + "/" + basename(name) + (vtp ? ".vtp" : "");
   std::string stored;
   int flags = kCopyUnique | (vtp ? kCopyVtp : 0);
-  if (copyfile(name, dest.c_str(), flags, suffix, &stored, names) < 0) {
+  long long written =
+      kept && kept->whole
+          ? storebytes(kept->bytes, dest.c_str(), flags, kept->executable, suffix, &stored, names)
+          : copyfile(name, dest.c_str(), flags, suffix, &stored, names);
+  if (written < 0) {
     warnmsg("Upload failed, file skipped: %s", printable(name).c_str());
     return 0;
   }

@@ -16,6 +16,7 @@
 #include "net/fetch.h"
 #include "repo/copyfile.h"
 #include "repo/filestats.h"
+#include "repo/sourcefile.h"
 
 namespace trosk {
 
@@ -72,13 +73,14 @@ bool armouredname(const char* source);
 // reported). A fetch that fails ends the run ("download unsuccessful").
 Moved downloadfile(const Download& job);
 
-// Copies the local file `name` into `destdir` under the first free name
+// Copies the local file `name` (its bytes as `kept` holds them, when it
+// holds them whole; may be null) into `destdir` under the first free name
 // (base name, ".vtp" when `vtp`, then "_v<N><suffix>"), VTP-encoded when
 // `vtp`; `names` is what the run has learnt about the names stored there.
 // `source` receives the stored name relative to `destdir`. Returns 1, or 0
 // when the copy failed (reported; the file is skipped).
-int uploadfile(const char* name, const std::string& destdir, bool vtp, const char* suffix,
-               std::string* source, StoredNames* names);
+int uploadfile(const char* name, const SourceFile* kept, const std::string& destdir, bool vtp,
+               const char* suffix, std::string* source, StoredNames* names);
 
 // Fetches the host copy to "troskdiff.tmp", shows the differences with the
 // local file and asks `question` again; the temporary file is removed.

@@ -26,6 +26,7 @@
 #include "sync/askupdate.h"
 #include "sync/caption.h"
 #include "sync/localstat.h"
+#include "sync/logdoc.h"
 #include "sync/pathsafety.h"
 #include "sync/showdiff.h"
 #include "sync/statahead.h"
@@ -74,11 +75,12 @@ struct Run {
   int notUpdated = 0;  // files the run decided to transfer and could not
   int havesubversion = 0;   // the subversion the local log named at the start
   bool behindhost = false;  // an upload left out a change made on the host
-  XmlNode* base = nullptr;  // an upload's host log of the version the directory has
+  const LogDoc* base = nullptr;  // an upload's host log of the version the directory has
   FileStats logstamp;       // when the local log was written
   ActivityLog activity;
   PendingMoves moves;
   StoredNames stored;  // what storing an upload's copies has learnt
+  SourceFile uploading;  // the file being uploaded (its buffer serves every file)
   std::unordered_set<std::string> made;  // working-directory folders made or met
   std::unordered_map<std::string, XmlNode*> archives;  // local "archive" entries by name
   std::vector<std::string> arrived;                    // archives downloaded
@@ -245,11 +247,14 @@ Moved download(Run& r, Entry& e, bool diff) {
 }
 
 Moved upload(Run& r, Entry& e, bool diff) {
-  int kind = fullstats(e.name, &e.L);
+  SourceFile& file = r.uploading;
+  int kind = readregular(e.name, file);
+  e.L = file.stats;
   if (kind < 0) return Moved::kFailed;
   // Text that begins like armour is stored in armour too, or a download
   // would take it for armour.
-  bool vtp = (kind == kFileBinary && !(r.flags & CMD_NO_DECODE)) || isvtpfile(e.name);
+  bool vtp = (kind == kFileBinary && !(r.flags & CMD_NO_DECODE)) ||
+             (file.whole ? isvtp(file.bytes) : isvtpfile(e.name));
   setcaption(std::string("Uploading: ") + basename(e.name));
   if (diff) {
     std::string path = hostfile(r, e);
@@ -260,12 +265,28 @@ Moved upload(Run& r, Entry& e, bool diff) {
   }
   std::string destdir = r.hostroot + "/" + r.paths.versionPath;
   std::string stored;
-  if (!uploadfile(e.name, destdir, vtp, r.entry.suffix, &stored, &r.stored)) {
+  // After the differences were shown the file may have been changed: it is
+  // read again.
+  if (!uploadfile(e.name, diff ? nullptr : &file, destdir, vtp, r.entry.suffix, &stored,
+                  &r.stored)) {
     return Moved::kFailed;
   }
   addfilenode(r.remote, e.host, e.L, e.name, stored.c_str(), 0);
   ++r.uploaded;
   return Moved::kDone;
+}
+
+// The base log's statistics of the file `name`: false when it has none.
+bool basestats(const Run& r, const char* name, FileStats* stats) {
+  if (!r.base) return false;
+  if (r.base->tabled) {
+    const NameIndex::Named* found = r.base->table.findfile(name);
+    if (found) *stats = found->record.stats;
+    return found != nullptr;
+  }
+  XmlNode* found = r.base->top() ? findfilenode(r.base->top(), name) : nullptr;
+  if (found) checknode(found, stats);
+  return found != nullptr;
 }
 
 // Where a file to upload changed since the working directory last matched
@@ -279,8 +300,7 @@ Changed changedwhere(const Run& r, const Entry& e) {
   FileStats B;
   if (e.found && !e.flagged) {
     B = e.G;
-  } else if (XmlNode* b = r.base ? findfilenode(r.base, e.name) : nullptr) {
-    checknode(b, &B);
+  } else if (basestats(r, e.name, &B)) {
   } else {
     return Changed::kBoth;  // nothing to tell by
   }
@@ -596,7 +616,7 @@ int compare(Run& r, const Remote* host, Outcome* outcome) {
 
 int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
            XmlNode* remote, XmlNode* local, int flags, const char* localname, const Remote* host,
-           XmlNode* base, Outcome* outcome, int maxfiles) {
+           const LogDoc* base, Outcome* outcome, int maxfiles) {
   Run r(entry, paths, version, subversion, flags, remote, local, localname);
   r.maxfiles = maxfiles;
   r.base = base;

@@ -11,6 +11,7 @@
 #include "net/fetch.h"
 #include "repo/hostpaths.h"
 #include "repo/logtable.h"
+#include "sync/logdoc.h"
 #include "sync/statahead.h"
 #include "xml/xmlnode.h"
 
@@ -34,7 +35,7 @@ struct Outcome {
 // most `maxfiles` files are transferred (0: no limit).
 int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
            XmlNode* remote, XmlNode* local, int flags, const char* localname,
-           const Remote* host = nullptr, XmlNode* base = nullptr, Outcome* outcome = nullptr,
+           const Remote* host = nullptr, const LogDoc* base = nullptr, Outcome* outcome = nullptr,
            int maxfiles = kMaxFiles);
 
 // A status run (CMD_STATUS without CMD_DOWNLOAD or CMD_VERIFY) over logs
