@@ -2,7 +2,7 @@
 # Plain bash (compgen), so it works without the bash-completion package too.
 
 _trosk_options="-access -add -alpha -backup -beta -cacert -comment -current -decode -directory
--dmy -download -dump -encode -help -host -init -localhost -log -mdy -nobar -platform
+-dmy -download -dump -encode -help -host -init -localhost -log -maxfiles -mdy -nobar -platform
 -port -prompt -remotedir -show -source -stable -status -subversion -suffix -tempdir
 -upload -user -verbose -verify -version -webhdr -zip"
 
@@ -75,7 +75,7 @@ _trosk() {
       compopt -o filenames 2>/dev/null
       _trosk_reply -f -- "$cur"
       return ;;
-    -port|-user|-access|-remotedir|-platform|-suffix|-version|-subversion|-comment|-directory)
+    -port|-user|-access|-remotedir|-platform|-suffix|-version|-subversion|-comment|-directory|-maxfiles)
       return ;;
   esac
   if [[ $cur != -* ]]; then

@@ -61,6 +61,8 @@ Transfer
   -zip               work on archive entries only
   -backup [N]        back up overwritten files into Trosk_bkup (0: off)
   -prompt N          (-p) 0 asks no questions (large files excepted)
+  -maxfiles N        transfer at most N files in one run (default 400;
+                     0: no limit)
   -comment TEXT      (-C) comment for the version log
   -webhdr            (-W) keep the HTTP header of a dump
 

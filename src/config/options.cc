@@ -1,5 +1,6 @@
 #include "config/options.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -24,7 +25,7 @@ enum Keyword {
   kLog, kPlatform, kPort, kPrompt, kRemotedir, kStatus, kShow, kText, kDownload, kUpload,
   kUser, kVersion, kVerbose, kWebhdr, kDump, kStable, kSource, kMdy, kDmy, kVerify,
   kBackup, kNobar, kSubversion, kComment, kAccess, kLocalhost, kSuffix, kClient, kServer,
-  kZip, kTempdir, kCacert,
+  kZip, kTempdir, kCacert, kMaxfiles,
 };
 
 const char* const kKeywords[] = {
@@ -34,7 +35,7 @@ const char* const kKeywords[] = {
     "version", "verbose", "webhdr",   "dump",    "stable",  "source",    "mdy",
     "dmy",    "verify",  "backup",    "nobar",   "subversion", "comment", "access",
     "localhost", "suffix", "client",  "server",  "zip",     "tempdir",   "cacert",
-    nullptr,
+    "maxfiles", nullptr,
 };
 static_assert(sizeof kKeywords / sizeof kKeywords[0] == kKeywordCount + 1);
 
@@ -69,6 +70,13 @@ const char* required(Cursor& c, const char* message) {
   const char* v = c.value();
   if (!v) errormsg(message);
   return v;
+}
+
+// A count of files: digits only; a count beyond an int is no limit either.
+int32_t filecount(Cursor& c) {
+  if (!c.hasnext() || isnumber(c.peek()) != 1) errormsg("invalid number of files: %s", c.current);
+  long long n = std::strtoll(c.take(), nullptr, 10);
+  return n > INT32_MAX ? INT32_MAX : static_cast<int32_t>(n);
 }
 
 void setdownload(Cursor& c, int& flags, RunSettings& s) {
@@ -171,6 +179,7 @@ int applyoption(int keyword, Cursor& c, RunSettings& s) {
     case kZip: flags |= CMD_ZIP; break;
     case kTempdir: c.anything(); break;  // accepted, without effect
     case kCacert: s.caFile = required(c, "missing certificate authority file"); break;
+    case kMaxfiles: s.maxFiles = filecount(c); break;
     default: unrecognized(c.current);
   }
   return flags;

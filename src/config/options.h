@@ -35,6 +35,9 @@ inline constexpr int kReleaseStable = 1;
 inline constexpr int kReleaseBeta = 2;
 inline constexpr int kReleaseAlpha = 4;
 
+// Transfers in one run of a project unless -maxfiles says otherwise.
+inline constexpr int kMaxFiles = 400;
+
 struct RunSettings {
   const char* projectName = nullptr;
   const char* hostName = nullptr;
@@ -61,6 +64,7 @@ struct RunSettings {
   int16_t dateOrder = 0;
   int16_t backup = -1;
   int16_t peerMode = 0;
+  int32_t maxFiles = kMaxFiles;  // transfers in one run of a project; 0: no limit
   std::vector<const char*> addFiles;
   int32_t notUpdated = 0;  // files the run decided to transfer and could not
 };
@@ -76,7 +80,7 @@ extern const char* accessOption;
 inline constexpr int32_t kPromptAllYes = 0x200;
 inline constexpr int32_t kPromptAllNo = 0x400;
 
-inline constexpr int kKeywordCount = 42;
+inline constexpr int kKeywordCount = 43;
 inline constexpr int kMaxPort = 65535;
 
 // Puts the global settings back to how a run starts (prompt level 1, the
@@ -90,7 +94,7 @@ void resetoptions();
 // help text and ends the run with code 0.
 int parseoptions(RunSettings& settings, char** argv, int argc);
 
-// Keyword number 1-42 of an option argument, 0 when it names none.
+// Keyword number 1-43 of an option argument, 0 when it names none.
 int getoption(const char* argument);
 
 }  // namespace trosk

@@ -47,17 +47,24 @@ void syncdirof(const std::string& path) {
 
 }  // namespace
 
+int newfilemode(bool executable) {
+  // The mask is read once: reading it means setting it, and Trosk never
+  // changes it.
+  static const mode_t mask = [] {
+    mode_t m = umask(0);
+    umask(m);
+    return m;
+  }();
+  return static_cast<int>((executable ? 0777 : 0666) & ~mask);
+}
+
 AtomicFile::AtomicFile(const char* target, int mode) : target_(target) {
   std::string temp = target_ + tempmark() + "XXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) return;  // errno tells the caller why
   temp_.path = temp;
-  if (mode < 0) {
-    // mkstemp makes the file private; a replaced file gets the usual mode.
-    mode_t mask = umask(0);
-    umask(mask);
-    mode = static_cast<int>(0666 & ~mask);
-  }
+  // mkstemp makes the file private; a replaced file gets the usual mode.
+  if (mode < 0) mode = newfilemode(false);
   fchmod(fd, static_cast<mode_t>(mode));
   stream_ = fdopen(fd, "wb");
   if (!stream_) close(fd);

@@ -11,6 +11,10 @@
 
 namespace trosk {
 
+// The permission bits a new file gets (0666, or 0777 when `executable`,
+// less the process's file mode mask).
+int newfilemode(bool executable);
+
 struct AtomicFile {
   // Opens a temporary file beside `target` for writing ("wb"), with the
   // usual mode for new files, or `mode` when it is not negative. On failure

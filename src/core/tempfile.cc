@@ -24,7 +24,11 @@ TempFile::~TempFile() {
   if (!path.empty()) ::unlink(path.c_str());
 }
 
-std::string tempmark() { return std::string(kMark) + std::to_string(::getpid()) + "-"; }
+std::string tempmark() {
+  // Trosk starts no other process, so the mark is made once.
+  static const std::string mark = std::string(kMark) + std::to_string(::getpid()) + "-";
+  return mark;
+}
 
 long tempowner(std::string_view name) {
   std::size_t at = name.rfind(kMark);

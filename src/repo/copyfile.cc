@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "core/atomicfile.h"
@@ -54,6 +56,24 @@ long long replace(FILE* in, const std::string& dest, int flags, bool sync) {
   return out.commit(sync) == 0 ? n : -2;
 }
 
+// Gives the complete file `out` the first free "<dest>_v<N><suffix>".
+// Returns 0, or -2.
+int claimname(AtomicFile& out, const char* dest, const char* suffix, std::string* stored,
+              StoredNames& names) {
+  int& next = names.next[std::string(dest) + '\n' + (suffix ? suffix : "")];
+  for (int v = std::max(next, 1); v <= kMaxStoredVersions; ++v) {
+    std::string name = std::string(dest) + "_v" + std::to_string(v) + (suffix ? suffix : "");
+    int taken = out.commitnew(name);
+    if (taken < 0) return -2;
+    if (taken == 0) {
+      next = v + 1;
+      if (stored) *stored = name;
+      return 0;
+    }
+  }
+  return -2;
+}
+
 // The content goes into a temporary file beside the destination, which then
 // takes the first free "<dest>_v<N><suffix>" by an exclusive rename: two
 // writers never get the same name, and a stored name never holds a part.
@@ -61,52 +81,77 @@ long long replace(FILE* in, const std::string& dest, int flags, bool sync) {
 // dominate a large add): the caller flushes the store once with syncstore
 // before it writes the log that names them.
 long long storeunique(FILE* in, const char* dest, int flags, const char* suffix,
-                      std::string* stored) {
+                      std::string* stored, StoredNames& names) {
   // The stored copy is executable when the source is, so that a download of
   // a new file can give an executable script its mode back; it stays
   // readable by everyone the usual mode allows (a web server among them).
   struct stat st;
-  int mode = -1;
-  if (fstat(fileno(in), &st) == 0 && (st.st_mode & 0111)) {
-    mode_t mask = umask(0);
-    umask(mask);
-    mode = static_cast<int>(0777 & ~mask);
-  }
-  AtomicFile out(dest, mode);
+  bool executable = fstat(fileno(in), &st) == 0 && (st.st_mode & 0111);
+  AtomicFile out(dest, executable ? newfilemode(true) : -1);
   if (!out.stream()) return failed(-2, dest);
   long long n = transfer(in, out.stream(), flags);
   if (n < 0) return failed(n, dest);
-  for (int v = 1; v <= kMaxStoredVersions; ++v) {
-    std::string name = std::string(dest) + "_v" + std::to_string(v) + (suffix ? suffix : "");
-    int taken = out.commitnew(name);
-    if (taken < 0) return -2;
-    if (taken == 0) {
-      if (stored) *stored = name;
-      return n;
-    }
+  return claimname(out, dest, suffix, stored, names) == 0 ? n : -2;
+}
+
+// Makes the missing parents of `dest`, once for each directory a writer
+// stores into.
+int parentsof(const char* dest, StoredNames& names) {
+  std::string dir(dest, std::string_view(dest).rfind('/') + 1);
+  if (names.dirs.count(dir)) return 0;
+  if (makeparents(dest, kHostDirMode) < 0) {
+    setcause("cannot make the directories of %s: %s", dest, std::strerror(errno));
+    return -1;
   }
-  return -2;
+  names.dirs.insert(std::move(dir));
+  return 0;
 }
 
 }  // namespace
 
 long long copyfile(const char* source, const char* dest, int flags, const char* suffix,
-                   std::string* stored) {
+                   std::string* stored, StoredNames* names) {
   int32_t start = timerread();
   clearcause();
+  StoredNames once;
+  if (!names) names = &once;
   long long result;
   File in(std::fopen(source, "rb"));
   if (!in) {
     setcause("cannot read %s: %s", source, std::strerror(errno));
     result = -1;
-  } else if (makeparents(dest, kHostDirMode) < 0) {
-    setcause("cannot make the directories of %s: %s", dest, std::strerror(errno));
+  } else if (parentsof(dest, *names) < 0) {
     result = -2;
   } else if (flags & kCopyUnique) {
-    result = storeunique(in.get(), dest, flags, suffix, stored);
+    result = storeunique(in.get(), dest, flags, suffix, stored, *names);
   } else {
     result = replace(in.get(), dest, flags, true);
     if (result >= 0 && stored) *stored = dest;
+  }
+  timerlog(kTimeCopyfile, start, "copyfile");
+  return result;
+}
+
+long long storebytes(std::string_view bytes, const char* dest, int flags, bool executable,
+                     const char* suffix, std::string* stored, StoredNames* names) {
+  int32_t start = timerread();
+  clearcause();
+  StoredNames once;
+  if (!names) names = &once;
+  long long result = -2;
+  if (parentsof(dest, *names) == 0) {
+    AtomicFile out(dest, executable ? newfilemode(true) : -1);
+    std::string armour = (flags & kCopyVtp) ? vtpencodestring(bytes) : std::string();
+    std::string_view text = (flags & kCopyVtp) ? std::string_view(armour) : bytes;
+    // Written at once, without the stream's buffer (and the file status
+    // call that makes it).
+    if (out.stream() && std::setvbuf(out.stream(), nullptr, _IONBF, 0) == 0 &&
+        std::fwrite(text.data(), 1, text.size(), out.stream()) == text.size() &&
+        claimname(out, dest, suffix, stored, *names) == 0) {
+      result = static_cast<long long>(text.size());
+    } else if (lastcause().empty()) {
+      failed(-2, dest);
+    }
   }
   timerlog(kTimeCopyfile, start, "copyfile");
   return result;

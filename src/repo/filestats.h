@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <string_view>
 
 namespace trosk {
 
@@ -49,6 +50,8 @@ inline constexpr int kCompareStampOnly = 2;  // cmpchecks mode
 // Measures a file (by path, or the open stream when path is null). Returns
 // the file kind. With kStatsSizeOnly only the size is taken.
 int filestats(const char* path, FILE* stream, FileStats* stats, int flags);
+// filestats of bytes in memory: the same measurement and kind.
+int bytestats(std::string_view bytes, FileStats* stats);
 // filestats plus the modification date and time; kind 0 becomes 3 for an
 // existing empty file. With kStatsSizeOnly no content is read.
 int filecheck(const char* path, FileStats* stats, int flags);

@@ -32,14 +32,24 @@ void publish(const std::string& target, bool announce) {
   }
 }
 
-std::string readall(const std::string& path) {
-  std::string text;
-  std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!in) return text;
-  char block[1 << 16];
-  std::size_t n;
-  while ((n = std::fread(block, 1, sizeof block, in.get())) > 0) text.append(block, n);
-  return text;
+// Whether `copy` must be written again from `published`: the published
+// file holds something and the copy is missing, unreadable or different.
+// The two are compared block by block, never held whole.
+bool outofdate(const std::string& published, const std::string& copy) {
+  using File = std::unique_ptr<FILE, int (*)(FILE*)>;
+  File a(std::fopen(published.c_str(), "rb"), &std::fclose);
+  File b(std::fopen(copy.c_str(), "rb"), &std::fclose);
+  static constexpr std::size_t kBlock = 1 << 16;
+  auto one = std::make_unique_for_overwrite<char[]>(kBlock);
+  auto two = std::make_unique_for_overwrite<char[]>(kBlock);
+  std::size_t na = a ? std::fread(one.get(), 1, kBlock, a.get()) : 0;
+  if (na == 0) return false;  // nothing published to copy
+  if (!b) return true;
+  for (; na > 0; na = std::fread(one.get(), 1, kBlock, a.get())) {
+    if (std::fread(two.get(), 1, na, b.get()) != na) return true;
+    if (std::memcmp(one.get(), two.get(), na) != 0) return true;
+  }
+  return std::fread(two.get(), 1, 1, b.get()) != 0;  // the copy is longer
 }
 
 // The stored names a log refers to.
@@ -128,8 +138,7 @@ int repairversion(const std::string& projectdir, const std::string& versiondir,
   if (subversion < 1) return 0;
   std::string base = versiondir + "/trosk_" + project;
   std::string frozen = base + "_" + std::to_string(subversion) + ".xml";
-  std::string published = readall(base + ".xml");
-  if (!published.empty() && readall(frozen) != published) {
+  if (outofdate(base + ".xml", frozen)) {
     if (copyfile((base + ".xml").c_str(), frozen.c_str(), 0, nullptr, nullptr) < 0)
       causederror("Error writing file: %s", frozen.c_str());
   }

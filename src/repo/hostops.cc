@@ -24,6 +24,7 @@
 #include "repo/hostlog.h"
 #include "repo/hostpaths.h"
 #include "repo/projectlog.h"
+#include "repo/sourcefile.h"
 #include "repo/versionlog.h"
 #include "xml/xmlparse.h"
 #include "xml/xmlvalues.h"
@@ -59,6 +60,8 @@ struct HostRun {
   int version = 0;
   int subversion = 0;
   int flags = 0;
+  StoredNames names;  // what storing copies has learnt about the version directory
+  SourceFile source;  // the file being added (its buffer serves every file)
 };
 
 struct Catalogue : VersionCatalogue {
@@ -157,14 +160,15 @@ XmlNode* openlog(XmlDocument& doc, XmlTree& made, HostRun& run, const ProjectEnt
   return root;
 }
 
-void addone(const char* name, XmlNode* log, const HostRun& run, const ProjectEntry& entry,
+void addone(const char* name, XmlNode* log, HostRun& run, const ProjectEntry& entry,
             int archive) {
   if (checkrelpath(name) != 0) {  // -add names stay inside the working directory
     printmsg(outStream, "Refusing file outside the working directory: %s\n", name);
     return;
   }
-  FileStats st;
-  int kind = filecheck(name, &st, 0);
+  SourceFile& src = run.source;
+  int kind = readsource(name, src);
+  const FileStats& st = src.stats;
   if (kind == kFileEmpty || st.size == 0) {
     printmsg(outStream, "Skipping empty/missing file: %s\n", name);
     return;
@@ -173,7 +177,7 @@ void addone(const char* name, XmlNode* log, const HostRun& run, const ProjectEnt
   // armours every file it adds; text that begins like armour is armoured
   // too, or a download would take it for armour.
   bool encode = (run.flags & CMD_ENCODE) || (kind == kFileBinary && !(run.flags & CMD_NO_DECODE)) ||
-                isvtpfile(name);
+                (src.whole ? isvtp(src.bytes) : isvtpfile(name));
   std::string dest = run.versiondir + "/" + basename(name) + (encode ? ".vtp" : "");
   XmlNode* node = findfilenode(log, name);
   int bits = kContentDiffers;
@@ -190,8 +194,10 @@ void addone(const char* name, XmlNode* log, const HostRun& run, const ProjectEnt
   }
   if (!(bits & kContentDiffers)) return;
   std::string stored;
-  long long r =
-      copyfile(name, dest.c_str(), kCopyUnique | (encode ? kCopyVtp : 0), entry.suffix, &stored);
+  int flags = kCopyUnique | (encode ? kCopyVtp : 0);
+  long long r = src.whole ? storebytes(src.bytes, dest.c_str(), flags, src.executable,
+                                       entry.suffix, &stored, &run.names)
+                          : copyfile(name, dest.c_str(), flags, entry.suffix, &stored, &run.names);
   if (r == -1) causederror("copying file: %s\n", name);
   if (r < 0) causederror("copying file: %s\n", dest.c_str());
   addfilenode(log, node, st, name, basename(stored.c_str()), archive);

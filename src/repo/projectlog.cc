@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "config/project.h"
@@ -189,30 +191,50 @@ void forgetholder(XmlNode* holder) {
   }
 }
 
-// A stored number as the C conversions want it: NUL-terminated, at most
-// kNumberText bytes (an empty value, which has no text at all, reads as 0).
-struct NumberText {
-  explicit NumberText(std::string_view text) {
-    std::size_t n = text.size() < kNumberText ? text.size() : kNumberText;
-    if (n > 0) std::memcpy(buf, text.data(), n);
-    buf[n] = '\0';
+// strtol / strtoll (base 10, the "C" locale) of the first kNumberText bytes:
+// blanks, a sign, digits, and the largest or smallest value when the digits
+// run past it. Read directly: the library's locale handling dominated the
+// reading of a large log.
+template <class Int>
+Int readinteger(std::string_view text) {
+  text = text.substr(0, kNumberText);
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = i < text.size() && text[i] == '-';
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+  using Magnitude = std::make_unsigned_t<Int>;
+  const Magnitude limit = static_cast<Magnitude>(std::numeric_limits<Int>::max()) + (negative ? 1 : 0);
+  Magnitude value = 0;
+  bool over = false;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    auto digit = static_cast<Magnitude>(text[i] - '0');
+    over = over || value > (limit - digit) / 10;
+    if (!over) value = value * 10 + digit;
   }
-  char buf[kNumberText + 1];
-};
+  if (over) value = limit;
+  return negative ? static_cast<Int>(Magnitude{0} - value) : static_cast<Int>(value);
+}
 
 // Earlier logs held sizes in 32 bits, so a size from 2 to 4 GiB was written
 // negative: such a value reads as the size it stood for.
 int64_t readsize(std::string_view text) {
-  long long size = std::strtoll(NumberText(text).buf, nullptr, 10);
+  long long size = readinteger<long long>(text);
   if (size < 0 && size >= INT32_MIN) size += int64_t{1} << 32;
   return size;
 }
 
-long readnumber(std::string_view text) { return std::strtol(NumberText(text).buf, nullptr, 10); }
+long readnumber(std::string_view text) { return readinteger<long>(text); }
 
 // Read as a float directly: a text beyond a float's range then gives
-// infinity instead of an undefined conversion from double.
-float readdecimal(std::string_view text) { return std::strtof(NumberText(text).buf, nullptr); }
+// infinity instead of an undefined conversion from double. An empty value
+// has no text at all (no bytes to copy) and reads as 0.
+float readdecimal(std::string_view text) {
+  char buf[kNumberText + 1];
+  std::size_t n = text.size() < kNumberText ? text.size() : kNumberText;
+  if (n > 0) std::memcpy(buf, text.data(), n);
+  buf[n] = '\0';
+  return std::strtof(buf, nullptr);
+}
 
 // Node references in the trace are only told apart, not followed.
 int noderef(const XmlNode* node) {

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "repo/sourcefile.h"
 
 namespace trosk {
 
@@ -15,16 +16,9 @@ int quickstats(const char* path, FileStats* stats) {
 }
 
 int fullstats(const char* path, FileStats* stats) {
-  struct stat st;
-  if (::stat(path, &st) != 0 || !S_ISREG(st.st_mode)) {
-    *stats = FileStats{};
-    return -1;
-  }
-  int kind = filecheck(path, stats, 0);
-  if (stats->parity == -1 && stats->size == 0) {  // vanished or unreadable meanwhile
-    *stats = FileStats{};
-    return -1;
-  }
+  thread_local SourceFile file;  // its buffer serves every measurement of the thread
+  int kind = readregular(path, file);
+  *stats = file.stats;
   return kind;
 }
 

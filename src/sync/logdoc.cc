@@ -1,25 +1,81 @@
 #include "sync/logdoc.h"
 
-#include "xml/xmlvalues.h"
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/fileprobe.h"
+#include "core/strutil.h"
 #include "xml/xmlparse.h"
 #include "xml/xmlvalues.h"
 
 namespace trosk {
 
-int LogDoc::load(const char* path) {
+namespace {
+
+// The table's value of the three the comparison asks for.
+const std::optional<std::string>& tablevalue(const LogTable& table, const char* name) {
+  if (std::strcmp(name, "host") == 0) return table.host;
+  return std::strcmp(name, "pversion") == 0 ? table.pversion : table.subversion;
+}
+
+// A host file read by path has a known size: the text gets its room at once
+// instead of growing step by step.
+void makeroom(const Remote& remote, const char* path, std::string& text) {
+  struct stat st;
+  std::string full = std::string(remote.host) + "/" + path;
+  if (islocalpath(remote.host) && ::stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+    text.reserve(static_cast<std::size_t>(st.st_size));
+}
+
+}  // namespace
+
+int LogDoc::load(const char* path, int table) {
+  tabled = false;
+  if (table) {
+    std::size_t length = 0;
+    TextBuffer text = txtfil(path, &length, nullptr, 26, nullptr, nullptr);
+    if (!text) return -1;
+    int got = readlogtable(text.get(), table, this->table);
+    tabled = got > 0;
+    if (got != 0) return got;
+  }
   int got = xmlload(path, doc, kXmlLoadAny | kXmlLoadKeepText);
   if (got < 0) return got;
   return top() ? 1 : -2;
 }
 
-int LogDoc::fetch(const Remote& remote, const char* path) {
-  int got = getxml(remote, path, doc);
-  if (got < 0) return got;
+// The text is parsed where it arrived, and kept with the tree.
+int LogDoc::fetch(const Remote& remote, const char* path, int table) {
+  tabled = false;
+  doc.clear();
+  fetched.clear();
+  if (remote.host) makeroom(remote, path, fetched);
+  long long got = getfile(remote, path, kFetchNegStatus, &fetched, nullptr);
+  if (got < 0) return static_cast<int>(got);
+  if (table) {
+    int read = readlogtable(fetched.data(), table, this->table);
+    tabled = read > 0;
+    if (read != 0) {
+      fetched = std::string();
+      return read;
+    }
+    return fetch(remote, path, 0);  // the text was parsed in place: fetched again
+  }
+  doc.root.reset(xmlparsetext(fetched.data()));
+  if (!doc.root) {
+    fetched = std::string();
+    return -2;
+  }
+  copystr(path, doc.filename, static_cast<int>(sizeof doc.filename) - 1);
   return top() ? 1 : -2;
 }
 
 int LogDoc::fresh(int pversion) {
   doc.clear();
+  fetched.clear();
+  tabled = false;
   XmlNode* root = xmlnode(nullptr, "trosk");
   doc.root.reset(root);
   xmlsetint(root, "pversion", pversion);
@@ -30,6 +86,22 @@ XmlNode* LogDoc::top() const {
   // The parser makes the document element the root node itself.
   XmlNode* root = doc.root.get();
   return root && root->name && root->namelen > 0 ? root : nullptr;
+}
+
+const char* LogDoc::text(const char* name, char* out, int size) const {
+  if (!tabled) return xmlgettext(top(), name, out, size);
+  if (!out || size <= 0) return out;
+  const std::optional<std::string>& value = tablevalue(table, name);
+  std::size_t n = value ? strnlen(value->c_str(), static_cast<std::size_t>(size) - 1) : 0;
+  if (n > 0) std::memcpy(out, value->data(), n);
+  out[n] = '\0';
+  return out;
+}
+
+int LogDoc::number(const char* name, int fallback) const {
+  if (!tabled) return xmlgetint(top(), name, fallback);
+  const std::optional<std::string>& value = tablevalue(table, name);
+  return value ? xmlnumber(value->c_str(), fallback) : fallback;
 }
 
 }  // namespace trosk

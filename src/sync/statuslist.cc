@@ -2,7 +2,6 @@
 
 #include "config/options.h"
 #include "core/output.h"
-#include "sync/transfer.h"
 
 namespace trosk {
 
@@ -33,12 +32,12 @@ int StatusList::add(const char* name, const FileStats& R, const FileStats& L, bo
   return 1;
 }
 
-int printtotals(const char* project, int toupdate) {
+int printtotals(const char* project, int toupdate, int maxfiles) {
   if (toupdate == 0) {
     printmsg(outStream, " All files up-to-date (%s).\n", project);
-  } else if (toupdate > kMaxFiles) {
+  } else if (maxfiles > 0 && toupdate > maxfiles) {
     printmsg(outStream, " Lots of files to update (%d), only %d will be transferred at a time\n",
-             toupdate, kMaxFiles);
+             toupdate, maxfiles);
   } else {
     printmsg(outStream, " Total of %d files to update.\n", toupdate);
   }

@@ -19,8 +19,9 @@ struct StatusList {
   bool headed = false;
 };
 
-// " All files up-to-date (%s).\n", " Lots of files to update ..." or
-// " Total of %d files to update.\n". Returns 0.
-int printtotals(const char* project, int toupdate);
+// " All files up-to-date (%s).\n", " Lots of files to update ..." (more
+// than `maxfiles`, when that is not 0) or " Total of %d files to
+// update.\n". Returns 0.
+int printtotals(const char* project, int toupdate, int maxfiles);
 
 }  // namespace trosk

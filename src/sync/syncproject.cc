@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "config/banner.h"
@@ -18,6 +19,7 @@
 #include "repo/hostpaths.h"
 #include "sync/logdoc.h"
 #include "sync/pathsafety.h"
+#include "sync/statahead.h"
 #include "sync/verify.h"
 #include "xml/xmlvalues.h"
 #include "xml/xmlwrite.h"
@@ -111,13 +113,22 @@ int newlocallog(Choice& c, LogDoc& local, int* flags) {
   return 1;
 }
 
-void readlocallog(const RunSettings& settings, ProjectEntry& entry, Choice& c, LogDoc& local) {
-  if (local.load(c.localname) < 0) errormsg("error reading file: %s", c.localname);
+// A run that only lists the differences reads both logs as tables, which
+// hold what the comparison reads in a fraction of a tree's memory; the
+// diagnostics of a verbose run come from the trees.
+bool listsonly(int flags) {
+  return (flags & CMD_STATUS) &&
+         !(flags & (CMD_DOWNLOAD | CMD_VERIFY | CMD_DISPLAY | CMD_UPLOAD)) && verboseLevel == 0;
+}
+
+void readlocallog(const RunSettings& settings, Choice& c, LogDoc& local, int flags) {
+  if (local.load(c.localname, listsonly(flags) ? kReadIndex : 0) < 0)
+    errormsg("error reading file: %s", c.localname);
   char host[kPathSize];
-  xmlgettext(local.log(), "host", host, sizeof host);
+  local.text("host", host, sizeof host);
   if (!settings.hostName && host[0]) sethost(c, host);
-  c.haveV = xmlgetint(local.log(), "pversion", 0);
-  c.haveS = xmlgetint(local.log(), "subversion", 0);
+  c.haveV = local.number("pversion", 0);
+  c.haveS = local.number("subversion", 0);
 }
 
 // The catalogue's numbers and the checks on them. Returns 1 to go on, 0
@@ -250,14 +261,16 @@ int upload(RunSettings& settings, ProjectEntry& entry, Choice& c, LogDoc& local,
   if (hostlog.fetch(direct, path.c_str()) < 0) causederror("Error reading remote log file: %s", path.c_str());
   std::string versiondir = std::string(root) + "/" + c.paths.versionPath;
   repairversion(projectdir, versiondir, entry.name, c.wantV, hostlog.top());
+  // Only read: a table serves.
   LogDoc base;
+  bool based = false;
   if (c.haveV == c.wantV && c.haveS > 0) {
     std::string basepath = hostlogpath(c, entry, c.haveS);
-    if (base.fetch(direct, basepath.c_str()) < 0) base.doc.clear();
+    based = base.fetch(direct, basepath.c_str(), kReadIndex) >= 0;
   }
   Outcome outcome;
   verify(entry, c.paths, c.wantV, c.wantS, hostlog.top(), local.top(), flags, c.localname, &direct,
-         base.top(), &outcome);
+         based ? &base : nullptr, &outcome, settings.maxFiles);
   settings.notUpdated += outcome.notUpdated;
   return 1;
 }
@@ -293,8 +306,11 @@ int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int versi
   if (!entry.authHeader) entry.authHeader = c.credential;
 
   LogDoc local;
+  std::unique_ptr<StatAhead> ahead;
   if (findlocallog(settings, entry, c)) {
-    readlocallog(settings, entry, c, local);
+    readlocallog(settings, c, local, flags);
+    // The files it names are measured while the host's log is read.
+    if (local.tabled) ahead = std::make_unique<StatAhead>(local.table.files);
   } else if (!newlocallog(c, local, &flags)) {
     return 0;
   }
@@ -337,14 +353,19 @@ int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int versi
   if (isupload(entry, flags)) return upload(settings, entry, c, local, flags);
   Remote remote = c.remote(entry);
   LogDoc hostlog;
-  if (hostlog.fetch(remote, path.c_str()) < 0) {
+  if (hostlog.fetch(remote, path.c_str(), local.tabled ? kReadEntries : 0) < 0) {
     printcause();
     errormsg("Error reading remote log file: %s", path.c_str());
   }
   if (backup != 0) flags |= CMD_BACKUP;
+  if (hostlog.tabled) {
+    verifystatus(entry, c.paths, c.wantV, c.wantS, hostlog.table, local.table, flags, c.localname,
+                 ahead.get(), settings.maxFiles);
+    return 1;
+  }
   Outcome outcome;
   verify(entry, c.paths, c.wantV, c.wantS, hostlog.top(), local.top(), flags, c.localname,
-         &remote, nullptr, &outcome);
+         &remote, nullptr, &outcome, settings.maxFiles);
   settings.notUpdated += outcome.notUpdated;
   return 1;
 }

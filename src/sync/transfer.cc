@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/atomicfile.h"
 #include "core/fileprobe.h"
 #include "core/output.h"
 #include "core/strutil.h"
@@ -22,16 +23,20 @@
 namespace trosk {
 namespace {
 
-// A temporary name beside `name` (its directories made), or "" on failure.
-// The name is not created here: the fetch writes beside it and renames onto
-// it, which replaces whatever stands there (a stale temporary file, even a
-// link) without following it; one file creation per download is enough.
-std::string tempbeside(const char* name) {
+// A temporary name beside `name` (its directories made, once for each
+// directory in `made`), or "" on failure. The name is not created here: the
+// fetch writes beside it and renames onto it, which replaces whatever stands
+// there (a stale temporary file, even a link) without following it; one
+// file creation per download is enough.
+std::string tempbeside(const char* name, std::unordered_set<std::string>& made) {
   static std::atomic<unsigned long long> serial = 0;
-  if (makeparents(name, 0775) != 0) return "";
   std::string dir(name);
   std::size_t slash = dir.rfind('/');
   dir.resize(slash == std::string::npos ? 0 : slash + 1);
+  if (!made.count(dir)) {
+    if (makeparents(name, 0775) != 0) return "";
+    made.insert(dir);
+  }
   return dir + tempmark() + "dl" + std::to_string(++serial);
 }
 
@@ -47,20 +52,19 @@ void syncworkdir() {
 }
 
 // The permission bits the new file is to have: those of the file it
-// replaces, else those of the host's copy (a directory host), else the
-// usual ones; never more than the umask allows for a new file.
-void setmode(const std::string& temp, const char* target, const Download& job) {
+// replaces (when `local` says there is one), else those of the host's copy
+// (a directory host), else the usual ones; never more than the umask allows
+// for a new file.
+void setmode(const std::string& temp, const char* target, bool local, const Download& job) {
   struct stat st;
-  if (::stat(target, &st) == 0) {
+  if (local && ::stat(target, &st) == 0) {
     ::chmod(temp.c_str(), st.st_mode & 07777);
     return;
   }
   if (!islocalpath(job.remote->host)) return;
   std::string hostcopy = std::string(job.remote->host) + "/" + job.hostpath;
   if (::stat(hostcopy.c_str(), &st) != 0 || !(st.st_mode & 0111)) return;
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::chmod(temp.c_str(), (st.st_mode | 0644) & 0777 & ~mask);
+  ::chmod(temp.c_str(), (st.st_mode | 0644) & static_cast<mode_t>(newfilemode(true)));
 }
 
 // The difference file lies in the working directory, which may be on
@@ -109,12 +113,13 @@ Moved downloadfile(const Download& job) {
   }
   bool local = exists(job.name) != 0;
   bool diff = job.diff && local;
-  TempFile temp{diff ? std::string(kDiffTemp) : tempbeside(job.name)};
+  TempFile temp{diff ? std::string(kDiffTemp) : tempbeside(job.name, *job.made)};
   if (temp.path.empty()) {
     warnmsg("Cannot write beside %s, file not updated", shown.c_str());
     return Moved::kFailed;
   }
-  int flags = job.armoured ? kFetchDownload : kFetchDownload & ~kFetchDecode;
+  // The directories were made for the temporary name.
+  int flags = (job.armoured ? kFetchDownload : kFetchDownload & ~kFetchDecode) & ~kFetchMakeDirs;
   if (getfile(*job.remote, job.hostpath, flags, nullptr, temp.path.c_str()) < 0) {
     printcause();
     errormsg("download unsuccessful");
@@ -138,19 +143,23 @@ Moved downloadfile(const Download& job) {
     }
     fullstats(job.name, &got);
   } else {
-    setmode(temp.path, job.name, job);
+    setmode(temp.path, job.name, local, job);
     job.moves->add(std::move(temp), job.name, static_cast<uint64_t>(got.size));
   }
   if (job.arrived) *job.arrived = got;  // a rename keeps the stamp measured above
   return Moved::kDone;
 }
 
-int uploadfile(const char* name, const std::string& destdir, bool vtp, const char* suffix,
-               std::string* source) {
+int uploadfile(const char* name, const SourceFile* kept, const std::string& destdir, bool vtp,
+               const char* suffix, std::string* source, StoredNames* names) {
   std::string dest = destdir + "/" + basename(name) + (vtp ? ".vtp" : "");
   std::string stored;
   int flags = kCopyUnique | (vtp ? kCopyVtp : 0);
-  if (copyfile(name, dest.c_str(), flags, suffix, &stored) < 0) {
+  long long written =
+      kept && kept->whole
+          ? storebytes(kept->bytes, dest.c_str(), flags, kept->executable, suffix, &stored, names)
+          : copyfile(name, dest.c_str(), flags, suffix, &stored, names);
+  if (written < 0) {
     warnmsg("Upload failed, file skipped: %s", printable(name).c_str());
     return 0;
   }

@@ -9,15 +9,16 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "core/tempfile.h"
 #include "net/fetch.h"
+#include "repo/copyfile.h"
 #include "repo/filestats.h"
+#include "repo/sourcefile.h"
 
 namespace trosk {
-
-inline constexpr int kMaxFiles = 400;  // transfers in one run of a project
 
 // What became of a file the run decided to transfer.
 enum class Moved {
@@ -60,6 +61,7 @@ struct Download {
   const char* question = nullptr;
   FileStats* arrived = nullptr;  // receives the new file's measurement
   PendingMoves* moves = nullptr;
+  std::unordered_set<std::string>* made = nullptr;  // directories the run has made or met
 };
 
 // Whether a stored name is that of a copy in VTP armour ("<name>.vtp_v<N>").
@@ -71,12 +73,14 @@ bool armouredname(const char* source);
 // reported). A fetch that fails ends the run ("download unsuccessful").
 Moved downloadfile(const Download& job);
 
-// Copies the local file `name` into `destdir` under the first free name
+// Copies the local file `name` (its bytes as `kept` holds them, when it
+// holds them whole; may be null) into `destdir` under the first free name
 // (base name, ".vtp" when `vtp`, then "_v<N><suffix>"), VTP-encoded when
-// `vtp`. `source` receives the stored name relative to `destdir`. Returns 1,
-// or 0 when the copy failed (reported; the file is skipped).
-int uploadfile(const char* name, const std::string& destdir, bool vtp, const char* suffix,
-               std::string* source);
+// `vtp`; `names` is what the run has learnt about the names stored there.
+// `source` receives the stored name relative to `destdir`. Returns 1, or 0
+// when the copy failed (reported; the file is skipped).
+int uploadfile(const char* name, const SourceFile* kept, const std::string& destdir, bool vtp,
+               const char* suffix, std::string* source, StoredNames* names);
 
 // Fetches the host copy to "troskdiff.tmp", shows the differences with the
 // local file and asks `question` again; the temporary file is removed.

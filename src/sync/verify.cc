@@ -1,5 +1,6 @@
 #include "sync/verify.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -26,8 +27,10 @@
 #include "sync/askupdate.h"
 #include "sync/caption.h"
 #include "sync/localstat.h"
+#include "sync/logdoc.h"
 #include "sync/pathsafety.h"
 #include "sync/showdiff.h"
+#include "sync/statahead.h"
 #include "sync/statuslist.h"
 #include "sync/transfer.h"
 #include "xml/xmlvalues.h"
@@ -50,9 +53,13 @@ struct Run {
   int version;
   int subversion;
   int flags;
-  XmlNode* remote;
+  XmlNode* remote;  // the logs as trees, or null when read as tables
   XmlNode* local;
   const char* localname;
+  const LogTable* remotetable = nullptr;
+  const LogTable* localtable = nullptr;
+  StatAhead* ahead = nullptr;  // measurements of the local table's files
+  int maxfiles = kMaxFiles;  // 0: no limit
   Remote source;
   std::string hostroot;
   bool upload = false;
@@ -69,10 +76,13 @@ struct Run {
   int notUpdated = 0;  // files the run decided to transfer and could not
   int havesubversion = 0;   // the subversion the local log named at the start
   bool behindhost = false;  // an upload left out a change made on the host
-  XmlNode* base = nullptr;  // an upload's host log of the version the directory has
+  const LogDoc* base = nullptr;  // an upload's host log of the version the directory has
   FileStats logstamp;       // when the local log was written
   ActivityLog activity;
   PendingMoves moves;
+  StoredNames stored;  // what storing an upload's copies has learnt
+  SourceFile uploading;  // the file being uploaded (its buffer serves every file)
+  std::unordered_set<std::string> made;  // working-directory folders made or met
   std::unordered_map<std::string, XmlNode*> archives;  // local "archive" entries by name
   std::vector<std::string> arrived;                    // archives downloaded
 };
@@ -84,6 +94,8 @@ struct Entry {
   char name[kNameMax + 1] = {};
   char source[kNameMax + 1] = {};
   XmlNode* logged = nullptr;
+  bool found = false;  // the local log has an entry of this name
+  long filed = -1;     // that entry's place in a local table's file index
   FileStats G, L, R;
   bool exists = false;
   bool rewrite = false;
@@ -165,24 +177,19 @@ bool racy(const Run& r, const FileStats& logged) {
   return logged.date > w.date || (logged.date == w.date && logged.time >= w.time);
 }
 
-// G, L and the local state (step by step: quick when the log has a stamp).
+// L and the local state (step by step: quick when the log has a stamp).
 void measure(Run& r, Entry& e) {
-  e.logged = findlogged(r, e.name);
-  if (e.logged) {
-    checknode(e.logged, &e.G);
-    e.flagged = haschild(e.logged, "status");
-  }
-  bool quick = e.logged && e.G.date != 0 && e.G.time != 0;
+  bool quick = e.found && e.G.date != 0 && e.G.time != 0;
   if (quick) {
-    e.exists = quickstats(e.name, &e.L) > 0;
+    e.exists = (e.filed >= 0 ? r.ahead->quick(e.filed, e.name, &e.L) : quickstats(e.name, &e.L)) > 0;
   } else {
     e.exists = fullstats(e.name, &e.L) >= 0;
   }
-  if (!e.exists || !e.logged) {
+  if (!e.exists || !e.found) {
     // "missing" says that a logged file has gone; a file the log never held
     // gets its first entry without a status.
     e.rewrite = true;
-    e.status = e.logged ? kStatusMissing : 0;
+    e.status = e.found ? kStatusMissing : 0;
     return;
   }
   int bits = cmpchecks(e.G, e.L, quick ? kCompareStampOnly : 0);
@@ -232,6 +239,7 @@ Moved download(Run& r, Entry& e, bool diff) {
   job.arrived = &e.L;
   job.armoured = !e.source[0] || armouredname(e.source);
   job.moves = &r.moves;
+  job.made = &r.made;
   Moved moved = downloadfile(job);
   if (moved != Moved::kDone) return moved;
   e.exists = true;
@@ -240,11 +248,14 @@ Moved download(Run& r, Entry& e, bool diff) {
 }
 
 Moved upload(Run& r, Entry& e, bool diff) {
-  int kind = fullstats(e.name, &e.L);
+  SourceFile& file = r.uploading;
+  int kind = readregular(e.name, file);
+  e.L = file.stats;
   if (kind < 0) return Moved::kFailed;
   // Text that begins like armour is stored in armour too, or a download
   // would take it for armour.
-  bool vtp = (kind == kFileBinary && !(r.flags & CMD_NO_DECODE)) || isvtpfile(e.name);
+  bool vtp = (kind == kFileBinary && !(r.flags & CMD_NO_DECODE)) ||
+             (file.whole ? isvtp(file.bytes) : isvtpfile(e.name));
   setcaption(std::string("Uploading: ") + basename(e.name));
   if (diff) {
     std::string path = hostfile(r, e);
@@ -255,10 +266,28 @@ Moved upload(Run& r, Entry& e, bool diff) {
   }
   std::string destdir = r.hostroot + "/" + r.paths.versionPath;
   std::string stored;
-  if (!uploadfile(e.name, destdir, vtp, r.entry.suffix, &stored)) return Moved::kFailed;
+  // After the differences were shown the file may have been changed: it is
+  // read again.
+  if (!uploadfile(e.name, diff ? nullptr : &file, destdir, vtp, r.entry.suffix, &stored,
+                  &r.stored)) {
+    return Moved::kFailed;
+  }
   addfilenode(r.remote, e.host, e.L, e.name, stored.c_str(), 0);
   ++r.uploaded;
   return Moved::kDone;
+}
+
+// The base log's statistics of the file `name`: false when it has none.
+bool basestats(const Run& r, const char* name, FileStats* stats) {
+  if (!r.base) return false;
+  if (r.base->tabled) {
+    const NameIndex::Named* found = r.base->table.findfile(name);
+    if (found) *stats = found->record.stats;
+    return found != nullptr;
+  }
+  XmlNode* found = r.base->top() ? findfilenode(r.base->top(), name) : nullptr;
+  if (found) checknode(found, stats);
+  return found != nullptr;
 }
 
 // Where a file to upload changed since the working directory last matched
@@ -270,10 +299,9 @@ enum class Changed { kHere, kHost, kBoth };
 
 Changed changedwhere(const Run& r, const Entry& e) {
   FileStats B;
-  if (e.logged && !e.flagged) {
+  if (e.found && !e.flagged) {
     B = e.G;
-  } else if (XmlNode* b = r.base ? findfilenode(r.base, e.name) : nullptr) {
-    checknode(b, &B);
+  } else if (basestats(r, e.name, &B)) {
   } else {
     return Changed::kBoth;  // nothing to tell by
   }
@@ -305,7 +333,6 @@ bool uploadable(Run& r, const Entry& e, bool* conflict) {
 // Steps of one entry after its measurement: listing, decision, transfer
 // and the rewrite of its local log entry.
 void settle(Run& r, Entry& e) {
-  checknode(e.host, &e.R);
   e.hostbits = e.exists ? cmpchecks(e.R, e.L, 0) : 0;
   bool content = (e.hostbits & kContentDiffers) != 0;
   if (r.verifycall) {
@@ -339,8 +366,8 @@ void settle(Run& r, Entry& e) {
   bool conflict = false;
   // A file left out keeps its entry: it still says what the host had.
   if (transfer && r.upload && !uploadable(r, e, &conflict)) return;
-  if (transfer && (r.halted || r.toUpdate >= kMaxFiles)) {
-    if (!r.halted) printmsg(outStream, "Too many files (>%d) -- update halted\n", kMaxFiles);
+  if (transfer && (r.halted || (r.maxfiles > 0 && r.toUpdate >= r.maxfiles))) {
+    if (!r.halted) printmsg(outStream, "Too many files (>%d) -- update halted\n", r.maxfiles);
     r.halted = true;
     ++r.toUpdate;
     return;  // left for the next run, its log entry as it was
@@ -368,13 +395,8 @@ void settle(Run& r, Entry& e) {
   }
 }
 
-void visit(Run& r, XmlNode* host) {
-  int32_t started = timerread();
-  Entry e;
-  e.host = host;
-  xmlgettext(host, "name", e.name, sizeof e.name);
-  if (!e.name[0]) return;
-  xmlgettext(host, "source", e.source, sizeof e.source);
+// Steps of one entry whose name and source are known.
+void compareentry(Run& r, Entry& e, int32_t started) {
   if (!acceptable(r, e)) {
     if (r.transferring) ++r.notUpdated;
     return;
@@ -382,6 +404,43 @@ void visit(Run& r, XmlNode* host) {
   measure(r, e);
   settle(r, e);
   timerlog(kTimeVerify1, started, "verify1");
+}
+
+void visit(Run& r, XmlNode* host) {
+  int32_t started = timerread();
+  Entry e;
+  e.host = host;
+  xmlgettext(host, "name", e.name, sizeof e.name);
+  if (!e.name[0]) return;
+  xmlgettext(host, "source", e.source, sizeof e.source);
+  checknode(host, &e.R);
+  e.logged = findlogged(r, e.name);
+  if (e.logged) {
+    e.found = true;
+    checknode(e.logged, &e.G);
+    e.flagged = haschild(e.logged, "status");
+  }
+  compareentry(r, e, started);
+}
+
+void visit(Run& r, const LogEntry& host) {
+  int32_t started = timerread();
+  Entry e;
+  std::string_view name = r.remotetable->text(host.name, host.namelength);
+  std::string_view source = r.remotetable->text(host.source, host.sourcelength);
+  name.copy(e.name, kNameMax);
+  if (!e.name[0]) return;
+  source.copy(e.source, kNameMax);
+  e.R = host.record.stats;
+  const NameIndex::Named* logged =
+      r.zip ? r.localtable->findarchive(e.name) : r.localtable->findfile(e.name);
+  if (logged) {
+    e.found = true;
+    e.G = logged->record.stats;
+    e.flagged = logged->record.flagged;
+    if (r.ahead && !r.zip) e.filed = logged - r.localtable->files.records.data();
+  }
+  compareentry(r, e, started);
 }
 
 // The host log of the new subversion, then its line in the version log.
@@ -437,18 +496,61 @@ void removeleftovers(Run& r) {
   }
 }
 
-}  // namespace
+// The subversion a log names, as xmlgetint finds it.
+int subversionof(XmlNode* tree, const LogTable* table) {
+  if (!table) return xmlgetint(tree, "subversion", 0);
+  return table->subversion ? xmlnumber(table->subversion->c_str(), 0) : 0;
+}
 
-int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
-           XmlNode* remote, XmlNode* local, int flags, const char* localname, const Remote* host,
-           XmlNode* base, Outcome* outcome) {
-  int32_t started = timerread();
-  int found = xmlgetint(remote, "subversion", 0);
-  if (subversion == 0) subversion = found;
-  if (found > 0 && found != subversion && !(flags & CMD_STATUS)) {
-    printmsg(outStream, "Subversion mismatch: want %d, found %d (%oo)\n", subversion, found, flags);
+long long hostchildren(const Run& r) {
+  return r.remotetable ? static_cast<long long>(r.remotetable->children) : xmlnchild(r.remote);
+}
+
+uint8_t exactkind(const char* word) { return std::strcmp(word, "file") == 0 ? kLogFile : kLogArchive; }
+
+// Whether a child of the host log's document element is called `word`.
+bool hasentry(const Run& r, const char* word) {
+  if (!r.remotetable) return firstnamed(r.remote, word) != nullptr;
+  uint8_t kind = exactkind(word);
+  const std::vector<LogEntry>& entries = r.remotetable->entries;
+  return std::any_of(entries.begin(), entries.end(), [kind](const LogEntry& e) { return e.kind & kind; });
+}
+
+// Every host entry from the first one called `word`: those whose names
+// begin with it.
+void visitall(Run& r, const char* word) {
+  ProgressBar bar;
+  long long total = hostchildren(r), index = 0;
+  if (!r.remotetable) {
+    for (XmlNode* n = firstnamed(r.remote, word); n; n = n->next, ++index) {
+      if (!named(n, word, true)) continue;
+      bar.set(index, total);
+      visit(r, n);
+    }
+    return;
   }
-  Run r(entry, paths, version, subversion, flags, remote, local, localname);
+  uint8_t exact = exactkind(word), prefix = exact == kLogFile ? kLogFilePrefix : kLogArchivePrefix;
+  const std::vector<LogEntry>& entries = r.remotetable->entries;
+  auto first = std::find_if(entries.begin(), entries.end(),
+                            [exact](const LogEntry& e) { return e.kind & exact; });
+  for (auto e = first; e != entries.end(); ++e) {
+    if (!(e->kind & prefix)) continue;
+    bar.set(e->position - first->position, total);
+    visit(r, *e);
+  }
+}
+
+// The comparison of the logs a Run holds, trees or tables.
+int compare(Run& r, const Remote* host, Outcome* outcome) {
+  int32_t started = timerread();
+  ProjectEntry& entry = r.entry;
+  const int version = r.version, flags = r.flags;
+  int found = subversionof(r.remote, r.remotetable);
+  if (r.subversion == 0) r.subversion = found;
+  if (found > 0 && found != r.subversion && !(flags & CMD_STATUS)) {
+    printmsg(outStream, "Subversion mismatch: want %d, found %d (%oo)\n", r.subversion, found,
+             flags);
+  }
   const char* root = (entry.status & kStatusHost2) ? entry.host2 : entry.hostPath;
   r.source = host ? *host : Remote{root, entry.port, entry.authHeader, &entry.connection};
   r.hostroot = root ? root : "";  // uploads write the direct path, whatever was read
@@ -458,9 +560,8 @@ int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subvers
              entry.name);
   }
   if (r.upload) ++r.subversion;
-  r.base = base;
-  r.havesubversion = xmlgetint(local, "subversion", 0);
-  quickstats(localname, &r.logstamp);
+  r.havesubversion = subversionof(r.local, r.localtable);
+  quickstats(r.localname, &r.logstamp);
   r.verifycall = (flags & CMD_VERIFY) != 0;
   r.statuscall = (flags & CMD_STATUS) && !(flags & (CMD_DOWNLOAD | CMD_VERIFY));
   r.listing = (flags & (CMD_STATUS | CMD_REPORT_ONLY | CMD_VERIFY)) == CMD_STATUS;
@@ -470,37 +571,27 @@ int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subvers
   if (r.transferring) removeleftovers(r);
   if (!(flags & CMD_REPORT_ONLY)) {
     printmsg(outStream, "Verifying %s V=%d/%d (Entries: %d, Flag: %oo)\n", entry.name, version,
-             r.subversion, static_cast<int>(xmlnchild(remote)) - 1, flags);
+             r.subversion, static_cast<int>(hostchildren(r)) - 1, flags);
   }
 
-  XmlNode* first = nullptr;
   if (flags & CMD_ZIP) {
-    first = firstnamed(remote, "archive");
-    std::printf("Look for ZIP archive files: %ssuccessful\n", first ? "" : "un");
+    bool any = hasentry(r, "archive");
+    std::printf("Look for ZIP archive files: %ssuccessful\n", any ? "" : "un");
     std::fflush(stdout);
-    if (!first && (flags & CMD_INIT)) r.flags &= ~CMD_ZIP;
+    if (!any && (flags & CMD_INIT)) r.flags &= ~CMD_ZIP;
   }
   r.zip = (r.flags & CMD_ZIP) != 0;
-  const char* word = r.zip ? "archive" : "file";
-  if (!r.zip) first = firstnamed(remote, "file");
-  if (r.zip) indexarchives(r);
+  if (r.zip && r.local) indexarchives(r);
 
   char caption[64];
   std::snprintf(caption, sizeof caption, "Compare V%d/%d ", version, r.subversion);
   setcaption(caption);
-  long long total = xmlnchild(remote), index = 0;
-  {
-    ProgressBar bar;
-    for (XmlNode* n = first; n; n = n->next, ++index) {
-      if (!named(n, word, true)) continue;
-      bar.set(index, total);
-      visit(r, n);
-    }
-  }
+  visitall(r, r.zip ? "archive" : "file");
 
-  if (version != entry.version) setchildint(local, "pversion", version);
+  // A table is only read: the run writes no log.
+  if (version != entry.version && r.local) setchildint(r.local, "pversion", version);
   if (r.statuscall) {
-    printtotals(entry.name, r.toUpdate);
+    printtotals(entry.name, r.toUpdate, r.maxfiles);
     timerlog(kTimeVerify, started, "verify");
     return 0;
   }
@@ -519,6 +610,29 @@ int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subvers
   if (outcome) outcome->notUpdated = r.notUpdated;
   timerlog(kTimeVerify, started, "verify");
   return r.verifycall ? r.logChanged : r.toUpdate;
+}
+
+
+}  // namespace
+
+int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
+           XmlNode* remote, XmlNode* local, int flags, const char* localname, const Remote* host,
+           const LogDoc* base, Outcome* outcome, int maxfiles) {
+  Run r(entry, paths, version, subversion, flags, remote, local, localname);
+  r.maxfiles = maxfiles;
+  r.base = base;
+  return compare(r, host, outcome);
+}
+
+int verifystatus(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
+                 const LogTable& remote, const LogTable& local, int flags, const char* localname,
+                 StatAhead* ahead, int maxfiles) {
+  Run r(entry, paths, version, subversion, flags, nullptr, nullptr, localname);
+  r.remotetable = &remote;
+  r.localtable = &local;
+  r.ahead = ahead;
+  r.maxfiles = maxfiles;
+  return compare(r, nullptr, nullptr);
 }
 
 }  // namespace trosk

@@ -10,6 +10,9 @@
 #include "config/project.h"
 #include "net/fetch.h"
 #include "repo/hostpaths.h"
+#include "repo/logtable.h"
+#include "sync/logdoc.h"
+#include "sync/statahead.h"
 #include "xml/xmlnode.h"
 
 namespace trosk {
@@ -28,10 +31,20 @@ struct Outcome {
 // number of entries rewritten for a verify call, 0 for a status call.
 // An upload (`base`: the host log of the version the working directory has,
 // or null) sends only what changed here, never a file that only changed on
-// the host. `outcome` (may be null) receives what could not be done.
+// the host. `outcome` (may be null) receives what could not be done. At
+// most `maxfiles` files are transferred (0: no limit).
 int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
            XmlNode* remote, XmlNode* local, int flags, const char* localname,
-           const Remote* host = nullptr, XmlNode* base = nullptr, Outcome* outcome = nullptr);
+           const Remote* host = nullptr, const LogDoc* base = nullptr, Outcome* outcome = nullptr,
+           int maxfiles = kMaxFiles);
+
+// A status run (CMD_STATUS without CMD_DOWNLOAD or CMD_VERIFY) over logs
+// read as tables (the entries of `remote`, the index of `local`): prints
+// and returns what verify prints and returns for the trees of the same texts.
+// `ahead` (may be null) holds measurements of the files of `local`.
+int verifystatus(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
+                 const LogTable& remote, const LogTable& local, int flags, const char* localname,
+                 StatAhead* ahead, int maxfiles = kMaxFiles);
 
 // True when the command uploads: a source project with CMD_UPLOAD.
 inline bool isupload(const ProjectEntry& entry, int flags) {

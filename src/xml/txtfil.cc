@@ -87,7 +87,8 @@ struct Reader {
   }
 
   // Without translation only CR, NUL and the terminator need a look, so the
-  // runs between them are copied whole.
+  // runs between them are moved whole. The block may lie in `out` itself,
+  // at or after w: the text only ever shrinks as it is taken.
   void takeplain(const unsigned char* block, std::size_t got, char* out, std::size_t& w) {
     auto offset = [&](const void* at, std::size_t none) {
       return at ? static_cast<std::size_t>(static_cast<const unsigned char*>(at) - block) : none;
@@ -97,8 +98,8 @@ struct Reader {
     std::size_t i = 0;
     while (i < end) {
       std::size_t run = offset(std::memchr(block + i, '\r', end - i), end) - i;
-      std::memcpy(out + w, block + i, run);
       if (countLines) lines += static_cast<long>(std::count(block + i, block + i + run, '\n'));
+      std::memmove(out + w, block + i, run);
       w += run;
       i += run;
       if (i == end) break;
@@ -143,17 +144,33 @@ TextBuffer txtfil(const char* path, std::size_t* length, FILE* stream, int termi
     reporttoolarge(path, static_cast<unsigned long long>(size));
     return nullptr;
   }
-  std::size_t cap = size >= 0 ? static_cast<std::size_t>(size) : kBlock;
-  TextBuffer text(static_cast<char*>(allocmem(cap + 1, "txtfil")));
-  auto block = std::make_unique<unsigned char[]>(kBlock);
-  if (!text || !block) return nullptr;
-
   Reader reader{translationmap(translation), terminator & 0xFF, !translation || !*translation,
                 lines != nullptr};
+  // Plain text is read straight into its buffer and taken there; a block
+  // more than the size gives the reading that finds the end its room, and
+  // memory never written costs nothing.
+  std::size_t cap = (size >= 0 ? static_cast<std::size_t>(size) : 0) + kBlock;
+  TextBuffer text(static_cast<char*>(allocmem(cap + 1, "txtfil")));
+  std::unique_ptr<unsigned char[]> block;
+  if (!reader.plain) block = std::make_unique<unsigned char[]>(kBlock);
+  if (!text) return nullptr;
+
   std::size_t w = 0;
+  std::size_t r = 0;  // bytes read: the buffer's unread end (plain text)
   unsigned long long raw = 0;
   while (!reader.stopped) {
-    std::size_t got = std::fread(block.get(), 1, kBlock, in);
+    std::size_t room = block ? kBlock : cap - r;
+    if (room == 0) {  // the file grew, or its size was unknown
+      std::size_t grown = std::min(std::max(cap * 2, cap + kBlock), kMaxTextFile + kBlock);
+      char* bigger = static_cast<char*>(reallocmem(text.get(), grown + 1, "txtfil"));
+      if (!bigger) return nullptr;
+      text.release();
+      text.reset(bigger);
+      cap = grown;
+      room = cap - r;
+    }
+    unsigned char* into = block ? block.get() : reinterpret_cast<unsigned char*>(text.get() + r);
+    std::size_t got = std::fread(into, 1, std::min(room, kBlock), in);
     if (got == 0) break;
     raw += got;
     if (raw > kMaxTextFile) {
@@ -161,7 +178,7 @@ TextBuffer txtfil(const char* path, std::size_t* length, FILE* stream, int termi
       return nullptr;
     }
     std::size_t need = w + got + (reader.pendingCR ? 1 : 0);
-    if (need > cap) {  // the file grew, or its size was unknown
+    if (block && need > cap) {
       std::size_t grown = std::max(std::min(cap * 2, kMaxTextFile), need);
       char* bigger = static_cast<char*>(reallocmem(text.get(), grown + 1, "txtfil"));
       if (!bigger) return nullptr;
@@ -169,7 +186,9 @@ TextBuffer txtfil(const char* path, std::size_t* length, FILE* stream, int termi
       text.reset(bigger);
       cap = grown;
     }
-    reader.take(block.get(), got, text.get(), w);
+    if (!block) into = reinterpret_cast<unsigned char*>(text.get() + r);
+    r += got;
+    reader.take(into, got, text.get(), w);
   }
   if (reader.pendingCR) reader.emit('\r', text.get(), w);
   text.get()[w] = '\0';

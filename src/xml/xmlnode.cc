@@ -3,9 +3,9 @@
 #include <atomic>
 #include <cstring>
 #include <limits>
-#include <vector>
 
 #include "core/strutil.h"
+#include "xml/xmlstore.h"
 
 namespace trosk {
 
@@ -53,28 +53,40 @@ void setname(XmlNode* node, const char* name, const char* label) {
   node->flags |= kXmlNameOwned;
 }
 
-void freeone(XmlNode* node) {
-  delete node->attached;
-  freemem(node->attrs);
+// What a node owns besides itself.
+void releaseparts(XmlNode* node) {
+  if (node->attached) delete node->attached;
+  if (node->attrs) freemem(node->attrs);
   if (node->flags & kXmlNameOwned) freemem(node->name);
   if (node->flags & kXmlValueOwned) freemem(node->value);
-  freemem(node);
 }
 
 // Frees a node and all its descendants without recursion, so that neither
-// deep nor wide trees can exhaust the stack.
+// deep nor wide trees can exhaust the stack: children first, each list
+// from its first node, climbing back to the parent at the end of a list.
+// The owner of the tree's storage takes the storage with it.
 void freesubtree(XmlNode* top) {
-  if (!top->first) {
-    freeone(top);
-    return;
+  bool owner = storeowner(top);
+  XmlNode* node = top;
+  for (;;) {
+    if (node->first) {
+      node = node->first;
+      continue;
+    }
+    XmlNode* parent = node->parent;
+    XmlNode* next = node->next;
+    bool done = node == top;
+    releaseparts(node);
+    if (!owner) storeputback(node);
+    if (done) break;
+    if (next) {
+      node = next;
+    } else {
+      parent->first = nullptr;  // every child is gone: the parent's turn
+      node = parent;
+    }
   }
-  std::vector<XmlNode*> pending{top};
-  while (!pending.empty()) {
-    XmlNode* node = pending.back();
-    pending.pop_back();
-    for (XmlNode* child = node->first; child; child = child->next) pending.push_back(child);
-    freeone(node);
-  }
+  if (owner) storerelease(top);
 }
 
 // Takes the node (and, with `tail`, every following sibling) out of its
@@ -111,7 +123,7 @@ XmlAttachment* xmlattach(XmlNode* node, std::unique_ptr<XmlAttachment> attachmen
 }
 
 XmlNode* xmlnode(XmlNode* parent, const char* name) {
-  auto* node = static_cast<XmlNode*>(alloczero(sizeof(XmlNode), "xmlnode"));
+  XmlNode* node = storenode(parent);
   if (!node) return nullptr;
   setname(node, name, "xml_nam");
   if (parent) {
@@ -184,7 +196,7 @@ int xmlfreekids(XmlNode* node) {
 }
 
 XmlNode* xmlelem(const char* name) {
-  auto* node = static_cast<XmlNode*>(alloczero(sizeof(XmlNode), "xmlelem"));
+  XmlNode* node = storenode(nullptr);
   if (!node) return nullptr;
   node->type = kXmlElement;
   setname(node, name, "xmlelemnam");
@@ -192,7 +204,7 @@ XmlNode* xmlelem(const char* name) {
 }
 
 XmlNode* xmltxtnod(const char* text) {
-  auto* node = static_cast<XmlNode*>(alloczero(sizeof(XmlNode), "xmltxtnod"));
+  XmlNode* node = storenode(nullptr);
   if (!node) return nullptr;
   node->type = kXmlText;
   static char textName[] = "TEXT";  // shared, never freed: the name flag stays clear

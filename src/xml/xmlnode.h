@@ -45,25 +45,23 @@ struct XmlAttachment {
   virtual ~XmlAttachment() = default;
 };
 
+// Nodes live in the storage of their tree, which the tree's first node
+// (made without a parent) owns: freeing that node frees the whole tree at
+// once, and nodes freed one by one are used again for the tree's new nodes.
 struct XmlNode {
   int16_t type;
+  uint16_t flags;
   uint32_t nchild;   // children (a project of 100,000 files needs more than 16 bits)
   int32_t nattr;
   int32_t namelen;
   int32_t vallen;    // 0: the node has no value
-  uint16_t flags;
-  char* span;        // where the node's text begins (parsed nodes)
-  int64_t spanlen;   // bytes from span to the end of the enclosing text
   char* name;
   char* value;
-  char* attrtext;
   XmlNode* parent;
   XmlNode* first;
   XmlNode* last;
   XmlNode* prev;
   XmlNode* next;
-  int32_t attrlen;
-  int32_t attrcap;
   XmlAttr* attrs;
   XmlAttachment* attached;  // owned; null when none
 };

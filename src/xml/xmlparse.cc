@@ -31,6 +31,8 @@ struct ParseState {
   const char* end = nullptr;
   const char* noPiEnd = nullptr;
   const char* noCommentEnd = nullptr;
+  const XmlVisitor* visit = nullptr;  // takes each child of the document element
+  uint64_t visited = 0;
 };
 thread_local ParseState state;
 
@@ -169,14 +171,12 @@ int64_t childelement(XmlNode* node, char* s, int64_t p, int64_t n) {
   XmlNode* child = xmlnode(node, nullptr);
   if (!child) return 0;
   child->type = kXmlElement;
-  child->span = s + p;
-  child->spanlen = n - p;
   if (verboseLevel > 4)
     printmsg(diagStream, " new  %5.5s %d %d P[%5.5s] tag:[%5.5s] %d len:%d/%d\n", show(node->name),
              state.depth, static_cast<int>(p), show(node->name), s + p, node->nchild,
-             static_cast<int>(child->spanlen), static_cast<int>(n));
+             static_cast<int>(n - p), static_cast<int>(n));
   ++state.depth;
-  int64_t r = xml_parse(child);
+  int64_t r = xml_parse(child, s + p, n - p);
   --state.depth;
   if (r > 0 && verboseLevel > 4)
     printmsg(diagStream,
@@ -184,14 +184,39 @@ int64_t childelement(XmlNode* node, char* s, int64_t p, int64_t n) {
              show(child->name), child->namelen, child->vallen, static_cast<int>(r), s + p,
              s + p + r, node->first ? show(node->first->name) : "",
              node->last ? show(node->last->name) : "");
+  if (r > 0 && state.depth == 0 && state.visit) {
+    (*state.visit)(child);
+    xmlfree(child, kXmlFreeUnlink);
+    ++state.visited;
+  }
   return r;
+}
+
+// Parses a whole text into a document node; see xmlparsestream.
+XmlNode* parsedocument(char* text, const XmlVisitor* visit, uint64_t* visited) {
+  if (!text) return nullptr;
+  std::size_t length = strnlen(text, kMaxTextFile + 1);
+  if (length > kMaxTextFile) {
+    printmsg(diagStream, "XML text too large to parse: more than %llu bytes\n",
+             static_cast<unsigned long long>(kMaxTextFile));
+    return nullptr;
+  }
+  XmlTree root(xmlnode(nullptr, nullptr));
+  if (!root) return nullptr;
+  root->type = kXmlDocument;
+  state = {0, nullptr, nullptr, nullptr, visit, 0};
+  // The state is the next parse's too: put back however this one ends.
+  struct Reset {
+    ~Reset() { state = {}; }
+  } reset;
+  int64_t r = xml_parse(root.get(), text, static_cast<int64_t>(length));
+  if (visited) *visited = state.visited;
+  return r > 0 ? root.release() : nullptr;
 }
 
 }  // namespace
 
 int xmlprsatt(XmlNode* node, char* text, int32_t length) {
-  node->attrtext = text;
-  node->attrlen = length;
   freemem(node->attrs);
   node->attrs = nullptr;
   char* end = text + std::max(length, 0);
@@ -222,10 +247,11 @@ int xmlprsatt(XmlNode* node, char* text, int32_t length) {
   return count;
 }
 
-int64_t xml_parse(XmlNode* node) {
-  char* s = node->span;
-  const int64_t n = node->spanlen;
-  if (state.end != s + n) state = {state.depth, s + n, nullptr, nullptr};
+int64_t xml_parse(XmlNode* node, char* s, int64_t n) {
+  if (state.end != s + n) {
+    state.end = s + n;
+    state.noPiEnd = state.noCommentEnd = nullptr;
+  }
   if (verboseLevel > 2) {
     tracedepth();
     printmsg(diagStream, "xml_parse %d  nch=%d <%12.12s>\n", state.depth, static_cast<int>(n), s);
@@ -270,25 +296,10 @@ int64_t xml_parse(XmlNode* node) {
   return node->name ? n : 0;
 }
 
-XmlNode* xmlparsetext(char* text) {
-  if (!text) return nullptr;
-  std::size_t length = strnlen(text, kMaxTextFile + 1);
-  if (length > kMaxTextFile) {
-    printmsg(diagStream, "XML text too large to parse: more than %llu bytes\n",
-             static_cast<unsigned long long>(kMaxTextFile));
-    return nullptr;
-  }
-  XmlNode* root = xmlnode(nullptr, nullptr);
-  if (!root) return nullptr;
-  root->type = kXmlDocument;
-  root->span = text;
-  root->spanlen = static_cast<int64_t>(length);
-  state = {0, nullptr, nullptr, nullptr};
-  int64_t r = xml_parse(root);
-  state = {};
-  if (r > 0) return root;
-  xmlfree(root, 0);
-  return nullptr;
+XmlNode* xmlparsetext(char* text) { return parsedocument(text, nullptr, nullptr); }
+
+XmlNode* xmlparsestream(char* text, const XmlVisitor& visit, uint64_t* count) {
+  return parsedocument(text, &visit, count);
 }
 
 int xmlload(const char* path, XmlDocument& doc, int flags) {

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 
 #include "xml/xmlnode.h"
 
@@ -42,9 +44,20 @@ int xmlload(const char* path, XmlDocument& doc, int flags);
 // tree. Returns the document node (type 0), or null.
 XmlNode* xmlparsetext(char* text);
 
-// Parses the element whose span the node carries: the offset where it ended
-// (> 0), 0 when no start tag was found, or a negative error code.
-int64_t xml_parse(XmlNode* node);
+// Takes one complete child of the document element (in its place in the
+// tree, with its subtree); the child is freed when the call returns.
+using XmlVisitor = std::function<void(XmlNode* child)>;
+// Parses as xmlparsetext does, but hands each child of the document element
+// to `visit` as soon as it is complete, so that the tree never holds more
+// than one of them; `count` (may be null) receives how many were handed
+// over. Returns the document node without children, or null for the texts
+// that xmlparsetext refuses (children may have been handed over by then).
+XmlNode* xmlparsestream(char* text, const XmlVisitor& visit, uint64_t* count);
+
+// Parses the element that begins the `length` bytes at `span`: the offset
+// where it ended (> 0), 0 when no start tag was found, or a negative error
+// code.
+int64_t xml_parse(XmlNode* node, char* span, int64_t length);
 
 // Splits a start tag's attribute text into the node's table: the count, or
 // -6 when an attribute cannot be read.

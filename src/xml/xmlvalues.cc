@@ -12,8 +12,10 @@ namespace trosk {
 
 int xmlgetint(XmlNode* node, const char* name, int fallback) {
   XmlNode* found = node ? xmlfind(node, name, 1, nullptr, 0, 0) : nullptr;
-  if (!found) return fallback;
-  const char* text = xmlval(found);
+  return found ? xmlnumber(xmlval(found), fallback) : fallback;
+}
+
+int xmlnumber(const char* text, int fallback) {
   if (!isnumber(text)) return fallback;
   // A run of digits may stand for more than an int holds (a host's file
   // says what it likes); converting such a value would be undefined.

@@ -10,6 +10,9 @@ namespace trosk {
 // read when isnumber accepts its text and held at the largest int when it
 // is larger; `fallback` otherwise.
 int xmlgetint(XmlNode* node, const char* name, int fallback);
+// The number a value text stands for, as xmlgetint reads it; `fallback`
+// when the text is no number.
+int xmlnumber(const char* text, int fallback);
 // Copies the value of the first element called `name` below node into `out`
 // (size bytes); "" when there is none. Returns out.
 const char* xmlgettext(XmlNode* node, const char* name, char* out, int size);

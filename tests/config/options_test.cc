@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,8 @@ TEST(GetoptionTest, AbbreviationsLettersAndTies) {
   EXPECT_EQ(getoption("-tempdir"), 41);
   EXPECT_EQ(getoption("-ca"), 42);     // cacert: last, so no older abbreviation changed
   EXPECT_EQ(getoption("-c"), 4);
+  EXPECT_EQ(getoption("-max"), 43);  // maxfiles, which has no letter
+  EXPECT_EQ(getoption("-m"), 0);
   EXPECT_EQ(getoption("-x"), 0);
 }
 
@@ -142,6 +145,12 @@ TEST(ParseoptionsTest, ValuesAndTheirErrors) {
   EXPECT_STREQ(Parsed({"-H", "/srv/host"}).settings.hostName, "/srv/host");
   EXPECT_STREQ(Parsed({"-cacert", "ca.pem"}).settings.caFile, "ca.pem");
   EXPECT_EQ(failure({"-cacert"}), "TROSK error -- missing certificate authority file");
+  EXPECT_EQ(Parsed({}).settings.maxFiles, 400);
+  EXPECT_EQ(Parsed({"-maxfiles", "0"}).settings.maxFiles, 0);
+  EXPECT_EQ(Parsed({"-MAXF", "12"}).settings.maxFiles, 12);
+  EXPECT_EQ(Parsed({"-maxfiles", "99999999999"}).settings.maxFiles, INT32_MAX);
+  EXPECT_EQ(failure({"-maxfiles"}), "TROSK error -- invalid number of files: -maxfiles");
+  EXPECT_EQ(failure({"-maxfiles", "-1"}), "TROSK error -- invalid number of files: -maxfiles");
 }
 
 TEST(ParseoptionsTest, TextAndLoneDashesAreUnrecognised) {

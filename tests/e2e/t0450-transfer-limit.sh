@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # At most 400 files are transferred in one run: the status run says so, a
-# download stops after 400 with one message, and the next run brings the rest.
+# download stops after 400 with one message, and the next run brings the rest;
+# -maxfiles changes the limit for one run.
 . "$(dirname "$0")/lib.sh"
 
 H=$(make_host host)
@@ -37,6 +38,21 @@ run "n\n" -- L -host "$H" -download
 expect_rc 0
 expect_no_out "Too many files"
 expect_same f401.txt "$SCRATCH/src/f401.txt"
+[ "$(count_files)" = 401 ] && pass || fail "$(count_files) files downloaded"
+run "n\n" -- L -host "$H" -status
+expect_line " All files up-to-date (L)."
+
+test_case "-maxfiles sets the limit for one run, 0 lifts it"
+workdir w3
+run "y\nn\n" -- L -host "$H" -status -maxfiles 0
+expect_line " Total of 401 files to update."
+run "y\nn\n" -- L -host "$H" -download -maxfiles 2
+expect_rc 0
+expect_lines 1 "Too many files (>2) -- update halted"
+[ "$(count_files)" = 2 ] && pass || fail "$(count_files) files downloaded"
+run "n\n" -- L -host "$H" -download -maxfiles 0
+expect_rc 0
+expect_no_out "Too many files"
 [ "$(count_files)" = 401 ] && pass || fail "$(count_files) files downloaded"
 run "n\n" -- L -host "$H" -status
 expect_line " All files up-to-date (L)."

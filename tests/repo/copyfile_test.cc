@@ -146,6 +146,35 @@ TEST(CopyFileUnique, ConcurrentWritersNeverShareAName) {
   }
 }
 
+TEST(CopyFileUnique, AWriterTriesEachNumberOnceAndStoresBytesAsFiles) {
+  ScratchDir dir;
+  writefile("h/f_v1", "there before");
+  std::string data("\x01\x02 binary\n", 10);
+  writefile("src", data);
+  ::chmod("src", 0755);
+  StoredNames names;
+  std::string a, b, c;
+  ASSERT_GT(copyfile("src", "h/f", kCopyUnique | kCopyVtp, "", &a, &names), 0);
+  ASSERT_GT(storebytes(data, "h/f", kCopyUnique | kCopyVtp, true, "", &b, &names), 0);
+  ASSERT_EQ(storebytes("plain", "h/f", kCopyUnique, false, "", &c, &names), 5);
+  EXPECT_EQ(a, "h/f_v2");
+  EXPECT_EQ(b, "h/f_v3");
+  EXPECT_EQ(c, "h/f_v4");
+  EXPECT_EQ(names.next.at("h/f\n"), 5);
+  EXPECT_EQ(readfile(a), readfile(b));  // the same armour from the file and from memory
+  EXPECT_EQ(readfile(c), "plain");
+  struct stat sa, sb, sc;
+  ASSERT_EQ(::stat(a.c_str(), &sa) | ::stat(b.c_str(), &sb) | ::stat(c.c_str(), &sc), 0);
+  EXPECT_EQ(sa.st_mode, sb.st_mode);
+  EXPECT_EQ(sc.st_mode & 0111, 0u);
+  // A number another writer took meanwhile is passed over.
+  writefile("h/f_v5", "someone else");
+  ASSERT_GT(storebytes("x", "h/f", kCopyUnique, false, "", &c, &names), 0);
+  EXPECT_EQ(c, "h/f_v6");
+  EXPECT_EQ(storebytes("x", "nodir/\x01/f", kCopyUnique, false, "", &c, nullptr) > 0,
+            fs::exists(c));
+}
+
 TEST(CopyFileVtp, EncodedCopyDecodesToTheSource) {
   ScratchDir dir;
   std::string data;

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "core/output.h"
 #include "testing/testing.h"
@@ -266,6 +268,26 @@ TEST(CheckNode, SizesAreSixtyFourBitAndOldWrappedSizesReadAsMeant) {
   xmladdval(old, "size", "-1673527296", kXmlText);
   checknode(old, &back);
   EXPECT_EQ(back.size, 2621440000);
+}
+
+TEST(CheckNode, NumbersReadAsTheCLibraryReadsThem) {
+  Log log;
+  for (const std::string& text : std::vector<std::string>{
+           "", " 12", "\t\n-7", "\v\f\r3", "+5x", "--3", "-", "abc", "1 2", "2147483648", "-2147483649",
+        "4294967296", "9223372036854775807", "9223372036854775808", "-9223372036854775808",
+        "-9223372036854775809", "99999999999999999999999", std::string(29, ' ') + "42",
+        std::string(30, ' ') + "42", "000000000000000000000000000000000000001"}) {
+    XmlNode* e = addnamed(log.root(), "file", "n");
+    xmladdval(e, "checksum", text.c_str(), kXmlText);
+    xmladdval(e, "size", text.c_str(), kXmlText);
+    FileStats back;
+    checknode(e, &back);
+    std::string cut = text.substr(0, 31);  // what a stored number is read from
+    long long size = std::strtoll(cut.c_str(), nullptr, 10);
+    if (size < 0 && size >= INT32_MIN) size += int64_t{1} << 32;
+    EXPECT_EQ(back.checksum, static_cast<int32_t>(std::strtol(cut.c_str(), nullptr, 10))) << text;
+    EXPECT_EQ(back.size, size) << text;
+  }
 }
 
 TEST(CheckNode, LongNamesSurviveTheWriterAndReader) {

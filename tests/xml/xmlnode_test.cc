@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "xml/xmlparse.h"
@@ -87,6 +88,24 @@ TEST(XmlNodeTest, ValuesAndCountsBeyondSixteenBits) {
   XmlNode* v = xmladdval(root.get(), "big", huge.c_str(), 3);
   EXPECT_EQ(v->vallen, 100000);
   EXPECT_EQ(std::strlen(xmlval(v)), 100000u);
+}
+
+TEST(XmlNodeTest, FreedNodesAreUsedAgainAndTreesKeepApart) {
+  XmlTree one(xmlnode(nullptr, "one"));
+  XmlTree two(xmlnode(nullptr, "two"));
+  XmlNode* entry = xmlnode(one.get(), "file");
+  for (int i = 0; i < 100; ++i) xmladdval(entry, "name", "x", kXmlText);
+  XmlNode* kept = xmlnode(two.get(), "kept");
+  std::set<const XmlNode*> old;
+  for (const XmlNode* c = entry->first; c; c = c->next) old.insert(c);
+  xmlfreekids(entry);
+  // A rewritten entry takes the places its old children left.
+  EXPECT_TRUE(old.count(xmladdval(entry, "name", "y", kXmlText)));
+  EXPECT_EQ(childnames(entry), "name ");
+  xmlfree(entry, kXmlFreeUnlink);
+  EXPECT_EQ(childnames(one.get()), "");
+  EXPECT_EQ(childnames(two.get()), "kept ");
+  EXPECT_EQ(name(kept), "kept");
 }
 
 TEST(XmlFindTest, PathsOccurrencesAndNesting) {

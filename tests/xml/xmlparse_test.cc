@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "core/output.h"
 #include "testing/testing.h"
@@ -210,6 +211,37 @@ TEST(XmlParseTest, TracesStartAboveLevelTwo) {
   EXPECT_EQ(output(), "xml_parse 0  nch=11 < <a><b/></a>>\nxml_parse 1  nch=8 <    <b/></a>>\n");
 }
 
+TEST(XmlParseTest, StreamHandsOverEachChildOfTheDocumentElement) {
+  const std::string text =
+      "<?xml?><trosk><pversion>3</pversion><file><name>a</name><x><n>1</n></x></file>"
+      "<!-- c --><file><name>b</name></file><e/></trosk>";
+  Parsed whole(text);
+  std::string copy = text;
+  std::vector<std::string> seen;
+  XmlNode* at = whole.root->first;
+  uint64_t count = 0;
+  XmlTree top(xmlparsestream(
+      copy.data(),
+      [&](XmlNode* child) {
+        // The child stands alone under the document element, whole.
+        EXPECT_EQ(child->parent->first, child);
+        EXPECT_EQ(child->parent->nchild, 1u);
+        seen.push_back(name(child) + "=" + val(xmlfind(child, "n", 1, nullptr, 0, 0)));
+        EXPECT_EQ(name(child), name(at));
+        EXPECT_EQ(xmlnchild(child), xmlnchild(at));
+        at = at->next;
+      },
+      &count));
+  ASSERT_TRUE(top);
+  EXPECT_EQ(name(top.get()), "trosk");
+  EXPECT_EQ(top->nchild, 0u);
+  EXPECT_EQ(count, 4u);
+  EXPECT_EQ(seen, (std::vector<std::string>{"pversion=<none>", "file=1", "file=<none>", "e=<none>"}));
+  // What the whole parse refuses, the stream refuses too.
+  std::string bad = "<trosk><file/><a>t</b></trosk>";
+  EXPECT_FALSE(xmlparsestream(bad.data(), [](XmlNode*) {}, &count));
+}
+
 TEST(XmlLoadTest, FlagsAndResults) {
   ScratchDir dir;
   writefile("plain.xml", "<trosk><name>x</name></trosk>");
@@ -273,6 +305,24 @@ TEST(TxtfilTest, CrLfAcrossBlockBoundary) {
   ASSERT_TRUE(t);
   EXPECT_EQ(n, s.size() - 1);
   EXPECT_EQ(std::string(t.get() + (1 << 20) - 3, 6), "xx\ny\rz");
+}
+
+TEST(TxtfilTest, StreamOfUnknownSizeGrowsItsText) {
+  ScratchDir dir;
+  std::string s;
+  for (int i = 0; i < 300000; ++i) s += i % 7 ? "line\r\n" : "cr\r";
+  writefile("p.txt", s);
+  FILE* pipe = popen("cat p.txt", "r");  // a stream whose size is not known
+  ASSERT_NE(pipe, nullptr);
+  std::size_t n = 0;
+  long lines = 0;
+  TextBuffer t = txtfil(nullptr, &n, pipe, 0, nullptr, &lines);
+  pclose(pipe);
+  ASSERT_TRUE(t);
+  std::string expected;
+  for (int i = 0; i < 300000; ++i) expected += i % 7 ? "line\n" : "cr\r";
+  EXPECT_EQ(std::string(t.get(), n), expected);
+  EXPECT_EQ(lines, 300000 - 300000 / 7 - 1);
 }
 
 TEST(TxtfilTest, TranslationTerminatorAndNul) {

@@ -1,0 +1,227 @@
+#include "repo/logtable.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "core/strutil.h"
+#include "repo/projectlog.h"
+#include "xml/xmlnode.h"
+#include "xml/xmlparse.h"
+
+namespace trosk {
+namespace {
+
+// A search enters the children of no node deeper than this below its start.
+constexpr int kDeepest = kXmlMaxLevels - 1;
+// What xmlgettext keeps of a value in the 256 bytes a comparison gives it.
+constexpr std::size_t kCopied = 255;
+
+constexpr const char* kValueNames[] = {"host", "pversion", "subversion"};
+
+// The fewest bytes of text an entry written by the system takes, about.
+constexpr std::size_t kEntryText = 128;
+
+// The first node called `name` in document order in the subtree of `top`,
+// which lies `level` levels below the start of the search: the node that
+// xmlfind from that start finds, when none comes before this subtree.
+XmlNode* firstnamed(XmlNode* top, int level, std::string_view name) {
+  XmlNode* node = top;
+  for (;;) {
+    if (xmlisnamed(node, name)) return node;
+    if (node->first && level < kDeepest) {
+      node = node->first;
+      ++level;
+      continue;
+    }
+    while (node != top && !node->next) {
+      node = node->parent;
+      --level;
+    }
+    if (node == top) return nullptr;
+    node = node->next;
+  }
+}
+
+// The value as xmlval gives it (up to a NUL), at most `limit` bytes.
+std::string_view valueof(const XmlNode* node, std::size_t limit) {
+  std::string_view v = xmlvalueview(node);
+  v = v.substr(0, std::min(limit, v.size()));
+  return v.substr(0, strnlen(v.data(), v.size()));
+}
+
+// xmlgettext(entry, name) into 256 bytes.
+std::string_view childtext(XmlNode* entry, std::string_view name) {
+  const XmlNode* found = firstnamed(entry, 0, name);
+  return found ? valueof(found, kCopied) : std::string_view();
+}
+
+uint64_t hashof(std::string_view name) { return std::hash<std::string_view>{}(name); }
+
+// Appends `text` to the pool: its offset.
+uint32_t pooled(std::string& pool, std::string_view text) {
+  auto at = static_cast<uint32_t>(pool.size());
+  pool.append(text);
+  return at;
+}
+
+LogRecord recordof(XmlNode* entry) {
+  LogRecord r;
+  checknode(entry, &r.stats);
+  for (const XmlNode* c = entry->first; c && !r.flagged; c = c->next) r.flagged = xmlisnamed(c, "status");
+  return r;
+}
+
+bool startswith(const XmlNode* node, std::string_view word) {
+  return node->name && static_cast<std::size_t>(node->namelen) >= word.size() &&
+         strncmpi(node->name, word.data(), word.size()) == 0;
+}
+
+uint8_t kindof(const XmlNode* node) {
+  uint8_t kind = 0;
+  if (startswith(node, "file")) kind |= xmlisnamed(node, "file") ? kLogFile | kLogFilePrefix : kLogFilePrefix;
+  if (startswith(node, "archive"))
+    kind |= xmlisnamed(node, "archive") ? kLogArchive | kLogArchivePrefix : kLogArchivePrefix;
+  return kind;
+}
+
+// Takes the children of the document element as the parse completes them.
+struct Reader {
+  LogTable& table;
+  int what;
+  const XmlNode* root = nullptr;
+  std::optional<std::string>* values[3] = {&table.host, &table.pversion, &table.subversion};
+  bool listfound = false;  // the list of "file" entries that lookups see is known
+  bool filing = false;     // it is the list of the document element's children
+
+  void take(XmlNode* child);
+  void findvalues(XmlNode* child);
+  void findlist(XmlNode* child);
+  void file(XmlNode* entry);
+  void archive(XmlNode* entry);
+  void entry(XmlNode* child, uint32_t position);
+};
+
+void Reader::take(XmlNode* child) {
+  auto position = static_cast<uint32_t>(table.children++);
+  root = child->parent;
+  findvalues(child);
+  if (what & kReadIndex) {
+    findlist(child);
+    if (xmlisnamed(child, "archive")) archive(child);
+  }
+  if (what & kReadEntries) entry(child, position);
+}
+
+// A value the document element bears itself is filled in at the end.
+void Reader::findvalues(XmlNode* child) {
+  for (int i = 0; i < 3; ++i) {
+    if (*values[i] || xmlisnamed(root, kValueNames[i])) continue;
+    if (const XmlNode* found = firstnamed(child, 1, kValueNames[i]))
+      *values[i] = valueof(found, std::string::npos);
+  }
+}
+
+// Lookups file the first "file" of the tree and its following siblings.
+void Reader::findlist(XmlNode* child) {
+  if (filing) {
+    file(child);
+    return;
+  }
+  if (listfound) return;
+  XmlNode* first = firstnamed(child, 1, "file");
+  if (!first) return;
+  listfound = true;
+  filing = first == child;
+  for (XmlNode* e = first; e; e = e->next) file(e);
+}
+
+void Reader::file(XmlNode* entry) {
+  if (!xmlisnamed(entry, "file")) return;
+  for (const XmlNode* c = entry->first; c; c = c->next) {
+    if (!xmlisnamed(c, "name")) continue;
+    // Blanks and line ends after a stored name are not part of it.
+    std::string_view name = xmlvalueview(c);
+    while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.remove_suffix(1);
+    if (LogRecord* record = table.files.add(name)) *record = recordof(entry);
+    return;
+  }
+}
+
+void Reader::archive(XmlNode* entry) {
+  std::string_view name = childtext(entry, "name");
+  if (name.empty()) return;
+  if (LogRecord* record = table.archives.add(name)) *record = recordof(entry);
+}
+
+void Reader::entry(XmlNode* child, uint32_t position) {
+  uint8_t kind = kindof(child);
+  if (!kind) return;
+  std::string_view name = childtext(child, "name"), source = childtext(child, "source");
+  LogEntry e{position, kind, pooled(table.pool, name), static_cast<uint32_t>(name.size()),
+             pooled(table.pool, source), static_cast<uint32_t>(source.size()), recordof(child)};
+  table.entries.push_back(e);
+}
+
+}  // namespace
+
+const NameIndex::Named* NameIndex::find(std::string_view name) const {
+  if (slots.empty()) return nullptr;
+  uint64_t hash = hashof(name);
+  std::size_t mask = slots.size() - 1;
+  for (std::size_t i = hash & mask; slots[i]; i = (i + 1) & mask) {
+    if ((slots[i] ^ hash) >> 32) continue;
+    const Named& n = records[(slots[i] & 0xFFFFFFFF) - 1];
+    if (n.hash == hash && nameof(n) == name) return &n;
+  }
+  return nullptr;
+}
+
+LogRecord* NameIndex::add(std::string_view name) {
+  uint64_t hash = hashof(name);
+  if (2 * (records.size() + 1) > slots.size()) {
+    slots.assign(std::max<std::size_t>(16, 2 * slots.size()), 0);
+    for (uint32_t i = 0; i < records.size(); ++i) place(i);
+  }
+  if (find(name)) return nullptr;
+  records.push_back({hash, pooled(names, name), static_cast<uint32_t>(name.size()), {}});
+  place(static_cast<uint32_t>(records.size() - 1));
+  return &records.back().record;
+}
+
+void NameIndex::place(uint32_t index) {
+  uint64_t hash = records[index].hash;
+  std::size_t mask = slots.size() - 1;
+  std::size_t i = hash & mask;
+  while (slots[i]) i = (i + 1) & mask;
+  slots[i] = (hash & ~uint64_t{0xFFFFFFFF}) | (index + 1);
+}
+
+const NameIndex::Named* LogTable::findfile(const char* name) const {
+  std::string_view sought(name);
+  while (!sought.empty() && static_cast<unsigned char>(sought.back()) <= ' ') sought.remove_suffix(1);
+  return files.find(sought);
+}
+
+const NameIndex::Named* LogTable::findarchive(const char* name) const {
+  return archives.find(name);
+}
+
+int readlogtable(char* text, int what, LogTable& table) {
+  table = LogTable{};
+  // Room for as many entries as the text can hold in the usual layout:
+  // what is never used is never touched, and growing would copy it all.
+  std::size_t room = (text ? std::strlen(text) : 0) / kEntryText;
+  if (what & kReadEntries) table.entries.reserve(room);
+  if (what & kReadIndex) table.files.records.reserve(room);
+  Reader reader{table, what};
+  XmlTree root(xmlparsestream(text, [&reader](XmlNode* child) { reader.take(child); }, nullptr));
+  if (!root || !root->name || root->namelen == 0) return -2;
+  if (xmlisnamed(root.get(), "file")) return 0;  // the document element is itself an entry
+  for (int i = 0; i < 3; ++i) {
+    if (xmlisnamed(root.get(), kValueNames[i])) *reader.values[i] = valueof(root.get(), std::string::npos);
+  }
+  return 1;
+}
+
+}  // namespace trosk

@@ -1,0 +1,155 @@
+#include "repo/logtable.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/strutil.h"
+#include "repo/projectlog.h"
+#include "xml/xmlparse.h"
+#include "xml/xmlvalues.h"
+
+namespace trosk {
+namespace {
+
+// Random logs with the shapes that decide lookups: entries whose names
+// repeat or end in blanks, names in other cases, "filex" and "archive"
+// entries, values and lists nested in entries, status words and CDATA.
+std::string randomlog(std::mt19937& rng) {
+  auto pick = [&](std::initializer_list<const char*> words) {
+    return std::string(words.begin()[rng() % words.size()]);
+  };
+  auto leaf = [&](const std::string& tag, const std::string& value) {
+    return rng() % 8 ? "<" + tag + ">" + value + "</" + tag + ">"
+                     : "<" + tag + "><![CDATA[" + value + "]]></" + tag + ">";
+  };
+  std::string text = "<?xml version=\"1.0\"?>\n<" + pick({"trosk", "trosk", "TROSK", "log"}) + ">";
+  int children = static_cast<int>(rng() % 12);
+  for (int i = 0; i < children; ++i) {
+    std::string tag = pick({"file", "file", "file", "File", "filex", "archive", "pversion",
+                            "subversion", "host", "other"});
+    if (tag == "pversion" || tag == "subversion" || tag == "host") {
+      text += leaf(tag, std::to_string(rng() % 5));
+      continue;
+    }
+    text += "<" + tag + ">";
+    int parts = static_cast<int>(rng() % 6);
+    for (int k = 0; k < parts; ++k) {
+      std::string child = pick({"name", "name", "NAME", "source", "size", "checksum", "crc",
+                                "status", "date", "subversion", "host", "file", "x"});
+      if (child == "x" || child == "file") {
+        text += "<" + child + ">" + leaf("name", "n" + std::to_string(rng() % 4)) +
+                leaf("size", std::to_string(rng() % 9)) + "</" + child + ">";
+      } else {
+        text += leaf(child, (child == "name" ? "n" : "") + std::to_string(rng() % 4) +
+                                pick({"", "", " ", "\n "}));
+      }
+    }
+    text += "</" + tag + ">";
+  }
+  return text + "</trosk>\n";
+}
+
+bool samerecord(const LogRecord* table, XmlNode* tree) {
+  if (!table || !tree) return !table && !tree;
+  FileStats st;
+  checknode(tree, &st);
+  bool flagged = false;
+  for (XmlNode* c = tree->first; c; c = c->next) flagged = flagged || xmlisnamed(c, "status");
+  const FileStats& t = table->stats;
+  return st.size == t.size && st.checksum == t.checksum && st.parity == t.parity &&
+         st.crc == t.crc && st.date == t.date && st.time == t.time && st.version == t.version &&
+         flagged == table->flagged;
+}
+
+bool samerecord(const NameIndex::Named* named, XmlNode* tree) {
+  return samerecord(named ? &named->record : nullptr, tree);
+}
+
+std::string text256(XmlNode* node, const char* name) {
+  char out[256];
+  return xmlgettext(node, name, out, sizeof out);
+}
+
+TEST(LogTable, AnswersAsTheTreeOfTheSameText) {
+  std::mt19937 rng(5);
+  for (int round = 0; round < 2000; ++round) {
+    std::string text = randomlog(rng);
+    SCOPED_TRACE(text);
+    std::string copy = text;
+    XmlTree tree(xmlparsetext(text.data()));
+    LogTable table;
+    ASSERT_EQ(readlogtable(copy.data(), kReadEntries | kReadIndex, table), tree ? 1 : -2);
+    if (!tree) continue;
+    XmlNode* root = tree.get();
+    EXPECT_EQ(table.children, xmlnchild(root));
+    for (auto [name, value] : {std::pair{"host", &table.host}, {"pversion", &table.pversion},
+                               {"subversion", &table.subversion}}) {
+      const char* expected = xmlpathval(root, name);
+      EXPECT_EQ(value->has_value(), expected != nullptr) << name;
+      if (expected && *value) {
+        EXPECT_EQ(**value, expected) << name;
+      }
+    }
+    for (const char* probe : {"n0", "n1", "n2 ", "n3\n", "n4", "0", ""}) {
+      EXPECT_TRUE(samerecord(table.findfile(probe), findfilenode(root, probe))) << probe;
+      XmlNode* archive = nullptr;
+      for (XmlNode* n = root->first; n && !archive; n = n->next) {
+        if (xmlisnamed(n, "archive") && text256(n, "name") == probe && *probe) archive = n;
+      }
+      EXPECT_TRUE(samerecord(table.findarchive(probe), archive)) << probe;
+    }
+    auto entry = table.entries.begin();
+    uint32_t position = 0;
+    for (XmlNode* n = root->first; n; n = n->next, ++position) {
+      bool file = n->namelen >= 4 && strncmpi(n->name, "file", 4) == 0;
+      bool archive = n->namelen >= 7 && strncmpi(n->name, "archive", 7) == 0;
+      if (!file && !archive) continue;
+      ASSERT_NE(entry, table.entries.end());
+      EXPECT_EQ(entry->position, position);
+      EXPECT_EQ((entry->kind & kLogFile) != 0, xmlisnamed(n, "file"));
+      EXPECT_EQ((entry->kind & kLogFilePrefix) != 0, file);
+      EXPECT_EQ((entry->kind & kLogArchivePrefix) != 0, archive);
+      EXPECT_EQ(table.text(entry->name, entry->namelength), text256(n, "name"));
+      EXPECT_EQ(table.text(entry->source, entry->sourcelength), text256(n, "source"));
+      EXPECT_TRUE(samerecord(&entry->record, n));
+      ++entry;
+    }
+    EXPECT_EQ(entry, table.entries.end());
+  }
+}
+
+TEST(LogTable, DocumentElementNamedLikeAnEntryIsLeftToTheTree) {
+  std::string text = "<file><name>a</name></file>";
+  LogTable table;
+  EXPECT_EQ(readlogtable(text.data(), kReadIndex, table), 0);
+  std::string broken = "<trosk><file><name>a</name></file><x>t</y></trosk>";
+  EXPECT_EQ(readlogtable(broken.data(), kReadIndex, table), -2);
+  std::string subversion = "<subversion><![CDATA[7]]><file><subversion>3</subversion></file></subversion>";
+  EXPECT_EQ(readlogtable(subversion.data(), kReadIndex, table), 1);
+  EXPECT_EQ(table.subversion, "7");  // the document element comes first
+}
+
+TEST(LogTable, NestedAsDeepAsASearchGoes) {
+  for (int depth = 37; depth <= 42; ++depth) {
+    std::string open, close;
+    for (int i = 0; i < depth; ++i) {
+      open += "<d>";
+      close = "</d>" + close;
+    }
+    std::string text = "<trosk>" + open + "<subversion>4</subversion><file><name>a</name></file>" +
+                       close + "<subversion>5</subversion></trosk>";
+    std::string copy = text;
+    XmlTree tree(xmlparsetext(text.data()));
+    LogTable table;
+    ASSERT_EQ(readlogtable(copy.data(), kReadIndex, table), 1);
+    EXPECT_EQ(table.subversion, xmlpathval(tree.get(), "subversion")) << depth;
+    EXPECT_EQ(table.findfile("a") != nullptr, findfilenode(tree.get(), "a") != nullptr) << depth;
+  }
+}
+
+}  // namespace
+}  // namespace trosk
