@@ -47,6 +47,7 @@ XmlNode* firstnamed(XmlNode* top, int level, std::string_view name) {
 std::string_view valueof(const XmlNode* node, std::size_t limit) {
   std::string_view v = xmlvalueview(node);
   v = v.substr(0, std::min(limit, v.size()));
+  if (v.empty()) return v;  // an empty value may have no text at all
   return v.substr(0, strnlen(v.data(), v.size()));
 }
 
