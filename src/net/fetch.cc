@@ -68,7 +68,8 @@ long long readlocal(const char* host, const char* path, int flags, std::string* 
   }
   bool tofile = flags & kFetchToFile;
   WebBody sink;
-  if (sink.open(body, tofile ? destfile : nullptr, flags & kFetchDecode, full.c_str()) != 0) {
+  if (sink.open(body, tofile ? destfile : nullptr, flags & kFetchDecode, full.c_str(),
+                flags & kFetchInPlace) != 0) {
     return -2;
   }
   long long total =
@@ -113,6 +114,7 @@ long long readweb(const Remote& remote, const char* path, int flags, std::string
   if (flags & kFetchKeepHeader) webflags |= kWebKeepHeader;
   if (flags & kFetchToFile) webflags |= kWebToFile;
   if (flags & kFetchDecode) webflags |= kWebDecode;
+  if (flags & kFetchInPlace) webflags |= kWebInPlace;
   if (remote.connection) webflags |= kWebKeepAlive;
   if (progressBar) webflags |= kWebProgress;
   if (host.secure) webflags |= kWebTls;

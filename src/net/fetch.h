@@ -27,6 +27,10 @@ inline constexpr int kFetchNegStatus = 0x004;   // status >= 300 gives its negat
 inline constexpr int kFetchToFile = 0x008;      // store into `destfile`
 inline constexpr int kFetchDecode = 0x010;      // decode VTP armour
 inline constexpr int kFetchMakeDirs = 0x200;    // make the destination's directories
+// With kFetchToFile: `destfile` is a temporary name of the caller's own,
+// created and written directly (no second temporary file and rename); the
+// caller removes it when the fetch fails.
+inline constexpr int kFetchInPlace = 0x400;
 inline constexpr int kFetchDownload = 0x21c;    // what a download passes
 
 // Reads `path` (below the host root; a path without a leading '/' is taken

@@ -179,7 +179,7 @@ bool Transfer::onheader() {
     failure = -2;
     return false;
   }
-  if (sink.open(text, tofile ? file : nullptr, flags & kWebDecode, path) != 0) {
+  if (sink.open(text, tofile ? file : nullptr, flags & kWebDecode, path, flags & kWebInPlace) != 0) {
     failure = -2;
     return false;
   }

@@ -18,6 +18,7 @@ inline constexpr int kWebToFile = 0x08;      // the body goes to the named file
 inline constexpr int kWebDecode = 0x10;      // a body in VTP armour is decoded
 inline constexpr int kWebProgress = 0x40;    // progress bar for bodies over 1000 bytes
 inline constexpr int kWebTls = 0x80;         // https: TLS with a verified certificate
+inline constexpr int kWebInPlace = 0x100;    // with kWebToFile: see kFetchInPlace
 
 inline constexpr std::size_t kMaxRequestPath = 1020;
 inline constexpr std::size_t kMaxExtraHeader = 4096;

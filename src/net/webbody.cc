@@ -1,5 +1,8 @@
 #include "net/webbody.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -17,9 +20,30 @@ constexpr std::size_t kMaxReservation = std::size_t{16} << 20;
 
 }  // namespace
 
-int WebBody::open(std::string* text, const char* file, bool decode, const char* source) {
+// Creates the caller's temporary file. A file left under that name by an
+// earlier run is removed (a link is removed, not followed) and the name
+// created afresh.
+int WebBody::opendirect() {
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  int fd = ::open(file_.c_str(), kFlags, newfilemode(false));
+  if (fd < 0 && errno == EEXIST && ::unlink(file_.c_str()) == 0) {
+    fd = ::open(file_.c_str(), kFlags, newfilemode(false));
+  }
+  if (fd >= 0) direct_.reset(::fdopen(fd, "wb"));
+  if (fd >= 0 && !direct_) ::close(fd);
+  if (direct_) return 0;
+  writefailed();
+  return -2;
+}
+
+int WebBody::open(std::string* text, const char* file, bool decode, const char* source,
+                  bool inplace) {
   vtp = decode ? kVtpUnknown : kVtpPlain;
   source_ = source ? source : "the file";
+  if (file && inplace) {
+    file_ = file;
+    return opendirect();
+  }
   if (file) {
     file_ = file;
     out_ = std::make_unique<AtomicFile>(file);
@@ -55,8 +79,8 @@ bool WebBody::fail(int code) {
 bool WebBody::put(const char* data, std::size_t n) {
   if (error) return false;
   if (n == 0) return true;
-  if (out_) {
-    if (std::fwrite(data, 1, n, out_->stream()) != n) {
+  if (FILE* out = stream()) {
+    if (std::fwrite(data, 1, n, out) != n) {
       writefailed();
       return false;
     }
@@ -122,6 +146,12 @@ int WebBody::close() {
     error = -1;
   }
   if (!error && out_ && out_->commit() != 0) writefailed();
+  if (direct_) {
+    errno = 0;
+    bool written = std::fflush(direct_.get()) == 0 && !std::ferror(direct_.get());
+    written = std::fclose(direct_.release()) == 0 && written;
+    if (!error && !written) writefailed();
+  }
   return error;
 }
 

@@ -22,10 +22,13 @@ inline constexpr int kVtpDecoding = 3;  // decoding
 
 struct WebBody {
   // Starts a body into `text` (cleared) or, when `file` is not null, into a
-  // temporary file beside it. `decode` looks for VTP armour; `source` (may
-  // be null) names the host file in a failure's cause. Returns 0, or -2 when
-  // the file cannot be created.
-  int open(std::string* text, const char* file, bool decode, const char* source = nullptr);
+  // temporary file beside it; with `inplace`, into `file` itself, a
+  // temporary name of the caller's (created afresh, never through a link).
+  // `decode` looks for VTP armour; `source` (may be null) names the host
+  // file in a failure's cause. Returns 0, or -2 when the file cannot be
+  // created.
+  int open(std::string* text, const char* file, bool decode, const char* source = nullptr,
+           bool inplace = false);
   // Takes bytes of the body as they arrive. Returns false once the body is
   // failed: too large for memory, corrupt armour, or a write error.
   bool take(const char* data, std::size_t n);
@@ -37,22 +40,28 @@ struct WebBody {
   // file could not be written).
   int close();
 
-  bool tofile() const { return out_ != nullptr; }
+  bool tofile() const { return !file_.empty(); }
   // Bytes stored: in memory, the text's size; in a file, the bytes written.
   uint64_t stored = 0;
   int vtp = kVtpPlain;
   int error = 0;  // -1 or -2 once failed
 
  private:
+  struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+  };
+  FILE* stream() const { return out_ ? out_->stream() : direct_.get(); }
+  int opendirect();
   bool decodeinto(const char* data, std::size_t n);
   bool fail(int code);
   void writefailed();
 
-  std::string file_;    // the destination, for a failure's cause
+  std::string file_;    // the destination file, empty for a body in memory
   std::string source_;  // the host file
 
   std::string* text_ = nullptr;
   std::unique_ptr<AtomicFile> out_;
+  std::unique_ptr<FILE, FileCloser> direct_;
   std::string lead_;  // the first bytes, until they tell whether armour follows
   VtpDecoder decoder_;
   bool reserved_ = false;

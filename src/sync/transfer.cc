@@ -25,9 +25,8 @@ namespace {
 
 // A temporary name beside `name` (its directories made, once for each
 // directory in `made`), or "" on failure. The name is not created here: the
-// fetch writes beside it and renames onto it, which replaces whatever stands
-// there (a stale temporary file, even a link) without following it; one
-// file creation per download is enough.
+// fetch creates it and writes it directly, after removing whatever stands
+// there (a stale temporary file, even a link) without following it.
 std::string tempbeside(const char* name, std::unordered_set<std::string>& made) {
   static std::atomic<unsigned long long> serial = 0;
   std::string dir(name);
@@ -118,8 +117,10 @@ Moved downloadfile(const Download& job) {
     warnmsg("Cannot write beside %s, file not updated", shown.c_str());
     return Moved::kFailed;
   }
-  // The directories were made for the temporary name.
+  // The directories were made for the temporary name, which is fresh: the
+  // fetch writes it directly (the fixed name of a difference file too).
   int flags = (job.armoured ? kFetchDownload : kFetchDownload & ~kFetchDecode) & ~kFetchMakeDirs;
+  flags |= kFetchInPlace;
   if (getfile(*job.remote, job.hostpath, flags, nullptr, temp.path.c_str()) < 0) {
     printcause();
     errormsg("download unsuccessful");

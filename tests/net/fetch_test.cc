@@ -252,6 +252,21 @@ TEST(LocalHostTest, CopiesIntoPlaceWithDecodingAndKeepsTheOldFileOnFailure) {
   EXPECT_EQ(strayfiles(), 0);
 }
 
+TEST(LocalHostTest, InPlaceWritesTheCallersNameAndNeverThroughALink) {
+  ScratchDir dir;
+  writefile("host/v/new.txt", "new\n");
+  writefile("keep.txt", "keep\n");
+  fs::create_symlink("keep.txt", "temp");
+  Remote remote{"./host"};
+  int flags = kFetchToFile | kFetchInPlace;
+  EXPECT_EQ(getfile(remote, "/v/new.txt", flags, nullptr, "temp"), 4);
+  EXPECT_FALSE(fs::is_symlink("temp"));
+  EXPECT_EQ(readfile("temp"), "new\n");
+  EXPECT_EQ(readfile("keep.txt"), "keep\n");
+  EXPECT_EQ(getfile(remote, "/v/new.txt", flags, nullptr, "no/dir/temp"), -2);
+  EXPECT_NE(lastcause().find("cannot store"), std::string::npos) << lastcause();
+}
+
 // --- Secure hosts ------------------------------------------------------------
 
 // An https host whose certificate, signed by a private authority, names the
