@@ -80,34 +80,34 @@ const char* refusal(archive_entry* entry, const std::string& project) {
   return nullptr;
 }
 
-bool copyblocks(archive* in, archive* out) {
+// Hands each block of the entry's data to `take` (its bytes, size and
+// offset). False when reading failed or `take` refused a block.
+template <class Take>
+bool readdata(archive* in, Take take) {
   const void* block;
   std::size_t size;
   la_int64_t offset;
   for (;;) {
     int r = archive_read_data_block(in, &block, &size, &offset);
     if (r == ARCHIVE_EOF) return true;
-    if (r < ARCHIVE_WARN || archive_write_data_block(out, block, size, offset) < ARCHIVE_WARN) {
-      return false;
-    }
+    if (r < ARCHIVE_WARN || !take(block, size, offset)) return false;
   }
+}
+
+bool copyblocks(archive* in, archive* out) {
+  return readdata(in, [out](const void* block, std::size_t size, la_int64_t offset) {
+    return archive_write_data_block(out, block, size, offset) >= ARCHIVE_WARN;
+  });
 }
 
 // Writes the entry's data, read from the archive, into a file of its own.
 bool stage(archive* in, const char* path) {
   std::unique_ptr<FILE, FileCloser> file(std::fopen(path, "wb"));
   if (!file) return false;
-  const void* block;
-  std::size_t size;
-  la_int64_t offset;
-  for (;;) {
-    int r = archive_read_data_block(in, &block, &size, &offset);
-    if (r == ARCHIVE_EOF) return true;
-    if (r < ARCHIVE_WARN || std::fseek(file.get(), offset, SEEK_SET) != 0 ||
-        std::fwrite(block, 1, size, file.get()) != size) {
-      return false;
-    }
-  }
+  return readdata(in, [&file](const void* block, std::size_t size, la_int64_t offset) {
+    return std::fseek(file.get(), offset, SEEK_SET) == 0 &&
+           std::fwrite(block, 1, size, file.get()) == size;
+  });
 }
 
 bool copyfile(const char* path, archive* out) {

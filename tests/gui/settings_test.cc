@@ -26,6 +26,13 @@ QString field(QWidget* dialog, const char* name) {
   return dialog->findChild<QLineEdit*>(QString::fromLatin1(name))->text();
 }
 
+// Opens the settings of a project "demo" that is not listed yet.
+QWidget* opendemo(Workbench& bench) {
+  QTest::keyClicks(bench.find<QLineEdit>("newproject"), QStringLiteral("demo"));
+  QTest::mouseClick(bench.find<QPushButton>("settings"), Qt::LeftButton);
+  return bench.waitfor("settings");
+}
+
 void ok(QWidget* dialog) {
   QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("ok")), Qt::LeftButton);
 }
@@ -39,9 +46,7 @@ class SettingsTest : public QObject {
   void savedandreadback() {
     ScratchDir scratch;
     Workbench bench(scratch.path);
-    QTest::keyClicks(bench.find<QLineEdit>("newproject"), QStringLiteral("demo"));
-    QTest::mouseClick(bench.find<QPushButton>("settings"), Qt::LeftButton);
-    QWidget* dialog = bench.waitfor("settings");
+    QWidget* dialog = opendemo(bench);
     QVERIFY(dialog);
     type(dialog, "host", QStringLiteral("/srv/hosts"));
     type(dialog, "user", QStringLiteral("tom"));
@@ -103,9 +108,7 @@ class SettingsTest : public QObject {
     QFETCH(QString, alert);
     ScratchDir scratch;
     Workbench bench(scratch.path);
-    QTest::keyClicks(bench.find<QLineEdit>("newproject"), QStringLiteral("demo"));
-    QTest::mouseClick(bench.find<QPushButton>("settings"), Qt::LeftButton);
-    QWidget* dialog = bench.waitfor("settings");
+    QWidget* dialog = opendemo(bench);
     QVERIFY(dialog);
     type(dialog, field.toLatin1().constData(), value);
     ok(dialog);
