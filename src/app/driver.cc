@@ -31,13 +31,13 @@ void applyoverrides(ProjectEntry& e, const RunSettings& s) {
 // Uploads write the host directly: switch to host2 when the host in use is
 // not a reachable local path.
 void checkupload(ProjectEntry& e) {
-  if ((e.status & 0x1F) != kStatusSource) errormsg("Can only upload files from project 'source'");
+  if ((e.status & 0x1F) != kStatusSource) errormsg(rc, "Can only upload files from project 'source'");
   const char* target = e.hostPath ? e.hostPath : "";
   if ((!islocalpath(target) || exists(target) == 0) && e.host2[0]) {
     target = e.host2;
     e.status |= kStatusHost2;
   }
-  if (!islocalpath(target)) errormsg("Need direct local host path (-Host) to trosk dir to add files");
+  if (!islocalpath(target)) errormsg(rc, "Need direct local host path (-Host) to trosk dir to add files");
 }
 
 // A project's turn of the loop owns its HTTP connection: it is closed when
@@ -62,9 +62,9 @@ void offertosave(int flags) {
   const char* name = (flags & CMD_HIDDEN) ? kProjectListName : kProjectListName + 1;
   if (!(flags & CMD_INIT)) {
     std::string question = std::string("Save local settings in: ") + name + " (y/n)? ";
-    if (!answeredyes(askuser(question.c_str(), nullptr, "ynYN"))) return;
+    if (!answeredyes(askuser(rc, question.c_str(), nullptr, "ynYN"))) return;
   }
-  if (writeprojects(name) < 0) warnmsg("Could not write %s", name);
+  if (writeprojects(name) < 0) warnmsg(rc, "Could not write %s", name);
 }
 
 }  // namespace
@@ -78,14 +78,14 @@ void beginrun() {
 
 int DoTrosk(int first, int count, int flags, RunSettings& settings) {
   if (count > 1 && ((flags & kSingleProjectOps) || settings.version || settings.subversion)) count = 1;
-  promptLevel &= ~(kPromptAllYes | kPromptAllNo);  // "A" and "X" last for one run
+  rc.promptLevel &= ~(kPromptAllYes | kPromptAllNo);  // "A" and "X" last for one run
   settings.notUpdated = 0;
   NetRun net(settings.caFile, owncredential(settings));
   int total = 0;
   for (int i = first; i < first + count && i < static_cast<int>(projectTable.size()); ++i) {
     ProjectEntry& entry = projectTable[i];
     ConnectionScope connection{entry};
-    if (verboseLevel) printmsg(outStream, "DoTrosk: %s %d\n", entry.name, entry.connection);
+    if (rc.verboseLevel) printmsg(rc, "DoTrosk: %s %d\n", entry.name, entry.connection);
     applyoverrides(entry, settings);
     if (flags & CMD_UPLOAD) checkupload(entry);
     if (hostsideoperation(flags, settings)) {
@@ -98,7 +98,7 @@ int DoTrosk(int first, int count, int flags, RunSettings& settings) {
   frontend().caption("");
   // A run that could not do all it set out to do must not end as if it had.
   if (settings.notUpdated > 0) {
-    errormsg("Files not updated: %s", std::to_string(settings.notUpdated).c_str());
+    errormsg(rc, "Files not updated: %s", std::to_string(settings.notUpdated).c_str());
   }
   return 0;
 }
@@ -111,8 +111,8 @@ int runcommandline(int argc, char** argv) {
   if (!(flags & kRunOps)) flags |= CMD_STATUS;
   int count = runSettings.projectName ? 1 : runSettings.projectCount - index;
   DoTrosk(index, count, flags, runSettings);
-  printmsg(outStream, "\n");
-  if (verboseLevel != 0) timerlog(-1, 0, nullptr);
+  printmsg(rc, "\n");
+  if (rc.verboseLevel != 0) timerlog(rc, -1, 0, nullptr);
   return 0;
 }
 

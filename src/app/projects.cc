@@ -131,7 +131,7 @@ int selectproject(RunSettings& settings) {
   settings.listChanged = settings.projectCount == 0 ? 1 : 0;
   if (!settings.projectName && settings.projectCount == 0) {
     char answer[kTextAnswerMax + 1];
-    if (askuser("Enter project name: ", answer, nullptr) == 0) errormsg("No project found");
+    if (askuser(rc, "Enter project name: ", answer, nullptr) == 0) errormsg(rc, "No project found");
     int index = addproject(answer, settings);
     settings.projectName = projectTable[index].name;  // kept by the table for the run
     return index;

@@ -4,13 +4,13 @@
 
 namespace trosk {
 
-int showbanner() {
-  printmsg(outStream, "Trosk -- Version %.2f\n", static_cast<double>(programVersion));
+int showbanner(RunContext& rc) {
+  printmsg(rc, "Trosk -- Version %.2f\n", static_cast<double>(programVersion));
   return 0;
 }
 
-void showhelp() {
-  printmsg(outStream, "%s",
+void showhelp(RunContext& rc) {
+  printmsg(rc, "%s",
 R"(
 Trosk keeps the files of a project in step with a host that stores every
 uploaded version and never overwrites one. The host is a directory (a local

@@ -6,17 +6,11 @@
 
 #include "config/banner.h"
 #include "core/output.h"
+#include "core/runcontext.h"
 #include "core/runerror.h"
 #include "core/strutil.h"
 
 namespace trosk {
-
-RunSettings runSettings;
-int32_t promptLevel = 1;
-int32_t progressBar = 1;
-int32_t showMode = 0;
-const char* commentText = nullptr;
-const char* accessOption = nullptr;
 
 namespace {
 
@@ -45,6 +39,7 @@ constexpr std::size_t kMaxKeywordLength = 30;
 
 // Walks the argument vector on behalf of one option.
 struct Cursor {
+  RunContext& rc;
   char** argv;
   int argc;
   int i;  // index of the option being handled
@@ -64,17 +59,19 @@ struct Cursor {
   int number(int absent) { return hasnext() && isnumber(peek()) ? std::atoi(take()) : absent; }
 };
 
-void unrecognized(const char* argument) { errormsg("Unrecognized option: %s", argument); }
+void unrecognized(RunContext& rc, const char* argument) {
+  errormsg(rc, "Unrecognized option: %s", argument);
+}
 
 const char* required(Cursor& c, const char* message) {
   const char* v = c.value();
-  if (!v) errormsg(message);
+  if (!v) errormsg(c.rc, message);
   return v;
 }
 
 // A count of files: digits only; a count beyond an int is no limit either.
 int32_t filecount(Cursor& c) {
-  if (!c.hasnext() || isnumber(c.peek()) != 1) errormsg("invalid number of files: %s", c.current);
+  if (!c.hasnext() || isnumber(c.peek()) != 1) errormsg(c.rc, "invalid number of files: %s", c.current);
   long long n = std::strtoll(c.take(), nullptr, 10);
   return n > INT32_MAX ? INT32_MAX : static_cast<int32_t>(n);
 }
@@ -106,23 +103,23 @@ int applyoption(int keyword, Cursor& c, RunSettings& s) {
     case kDirectory: required(c, "missing local dir name"); break;  // accepted, without effect
     case kEncode: flags |= CMD_ENCODE; break;
     case kHelp:
-      showbanner();
-      showhelp();
+      showbanner(c.rc);
+      showhelp(c.rc);
       throw RunError(0, "");
     case kHost: s.hostName = required(c, "missing hostname"); break;
     case kInit: flags |= CMD_INIT; break;
-    case kLog: flags |= CMD_DISPLAY; showMode |= SHOW_LOG; break;
+    case kLog: flags |= CMD_DISPLAY; s.showMode |= SHOW_LOG; break;
     case kPlatform: s.platform = required(c, "missing platform name"); break;
     case kPort:
       s.port = c.number(-1);
-      if (s.port <= 0 || s.port > kMaxPort) errormsg("invalid port number: %s", c.current);
+      if (s.port <= 0 || s.port > kMaxPort) errormsg(c.rc, "invalid port number: %s", c.current);
       break;
     case kPrompt:
-      if (int n = c.number(-1); n >= 0) promptLevel = n;
+      if (int n = c.number(-1); n >= 0) c.rc.promptLevel = n;
       break;
     case kRemotedir:
       s.remoteDir = c.anything();
-      if (!s.remoteDir) errormsg("missing remote trosk dir name");
+      if (!s.remoteDir) errormsg(c.rc, "missing remote trosk dir name");
       break;
     case kStatus: {
       int n = c.number(0);
@@ -132,8 +129,8 @@ int applyoption(int keyword, Cursor& c, RunSettings& s) {
       if (n & 4) flags |= CMD_HIDDEN;
       break;
     }
-    case kShow: flags |= CMD_DISPLAY; showMode |= SHOW_VERSIONS; break;
-    case kText: unrecognized(c.current); break;
+    case kShow: flags |= CMD_DISPLAY; s.showMode |= SHOW_VERSIONS; break;
+    case kText: unrecognized(c.rc, c.current); break;
     case kDownload: setdownload(c, flags, s); break;
     case kUpload:
       flags |= CMD_UPLOAD;
@@ -143,33 +140,33 @@ int applyoption(int keyword, Cursor& c, RunSettings& s) {
     case kVersion: {
       const char* v = c.anything();
       s.version = v ? parsevers(v, &s.subversion) : -1;
-      if (s.version <= 0) errormsg("invalid version number: %s", c.current);
+      if (s.version <= 0) errormsg(c.rc, "invalid version number: %s", c.current);
       break;
     }
     case kVerbose:
       if (c.hasnext() && isnumber(c.peek())) {
-        verboseLevel = static_cast<int16_t>(std::atoi(c.take()));
+        c.rc.verboseLevel = static_cast<int16_t>(std::atoi(c.take()));
       } else {
         flags |= CMD_LIST_ALL;
       }
       break;
-    case kWebhdr: showMode |= SHOW_WEBHDR; break;
-    case kDump: flags |= CMD_DISPLAY; showMode |= SHOW_DUMP; break;
+    case kWebhdr: s.showMode |= SHOW_WEBHDR; break;
+    case kDump: flags |= CMD_DISPLAY; s.showMode |= SHOW_DUMP; break;
     case kStable: s.release = kReleaseStable; break;
     case kSource: s.source = c.number(-1) != 0 ? 1 : -1; break;
-    case kMdy: s.dateOrder = 0; break;
-    case kDmy: s.dateOrder = 1; break;
+    case kMdy: c.rc.dateOrder = 0; break;
+    case kDmy: c.rc.dateOrder = 1; break;
     case kVerify: flags |= CMD_VERIFY; s.noVerify = 0; break;
     case kBackup: s.backup = static_cast<int16_t>(c.number(1)); break;
-    case kNobar: progressBar = 0; break;
+    case kNobar: s.progressBar = 0; break;
     case kSubversion:
       s.subversion = c.number(-1);
-      if (s.subversion <= 0) errormsg("invalid subversion number: %s", c.current);
+      if (s.subversion <= 0) errormsg(c.rc, "invalid subversion number: %s", c.current);
       break;
-    case kComment: commentText = c.anything(); break;
+    case kComment: s.commentText = c.anything(); break;
     case kAccess: {
       const char* v = c.value();
-      accessOption = v ? v : "0";
+      s.accessOption = v ? v : "0";
       break;
     }
     case kLocalhost: s.localHost = required(c, "missing hostname"); break;
@@ -180,7 +177,7 @@ int applyoption(int keyword, Cursor& c, RunSettings& s) {
     case kTempdir: c.anything(); break;  // accepted, without effect
     case kCacert: s.caFile = required(c, "missing certificate authority file"); break;
     case kMaxfiles: s.maxFiles = filecount(c); break;
-    default: unrecognized(c.current);
+    default: unrecognized(c.rc, c.current);
   }
   return flags;
 }
@@ -200,18 +197,8 @@ int getoption(const char* argument) {
   return findkey(word, kKeywords) + 1;
 }
 
-void resetoptions() {
-  promptLevel = 1;
-  progressBar = 1;
-  showMode = 0;
-  commentText = nullptr;
-  accessOption = nullptr;
-  verboseLevel = 0;
-}
-
-int parseoptions(RunSettings& settings, char** argv, int argc) {
+int parseoptions(RunContext& rc, RunSettings& settings, char** argv, int argc) {
   settings = RunSettings{};
-  resetoptions();
   int flags = 0;
   int i = 1;
   if (argc >= 2 && argv[1][0] != '-') {
@@ -221,8 +208,8 @@ int parseoptions(RunSettings& settings, char** argv, int argc) {
   for (; i < argc; ++i) {
     const char* argument = argv[i];
     int keyword = argument[0] == '-' ? getoption(argument) : 0;
-    if (keyword < 1 || keyword > kKeywordCount) unrecognized(argument);
-    Cursor c{argv, argc, i, argument};
+    if (keyword < 1 || keyword > kKeywordCount) unrecognized(rc, argument);
+    Cursor c{rc, argv, argc, i, argument};
     flags |= applyoption(keyword, c, settings);
     i = c.i;
   }

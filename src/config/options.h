@@ -1,12 +1,15 @@
-// The run settings of one process: the RunSettings record and command flags
-// word filled from the command line (every keyword may be abbreviated, most
-// have a one-letter form), and the few global settings options change.
+// The settings of one run: the RunSettings record and command flags word
+// filled from the command line (every keyword may be abbreviated, most have
+// a one-letter form), or by a window's dialogs.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace trosk {
+
+struct RunContext;
 
 // Command flags word.
 inline constexpr int CMD_DOWNLOAD = 0x0001;
@@ -61,38 +64,26 @@ struct RunSettings {
   int16_t currentMask = 0;
   int16_t noVerify = 0;
   int16_t source = 0;
-  int16_t dateOrder = 0;
   int16_t backup = -1;
   int16_t peerMode = 0;
   int32_t maxFiles = kMaxFiles;  // transfers in one run of a project; 0: no limit
   std::vector<const char*> addFiles;
-  int32_t notUpdated = 0;  // files the run decided to transfer and could not
+  int32_t progressBar = 1;         // 0: -nobar
+  int32_t showMode = 0;            // SHOW_* bits
+  const char* commentText = nullptr;   // -comment
+  const char* accessOption = nullptr;  // -access as given
+  std::string userEnv;             // the USER environment variable, at most 63 characters
 };
-
-extern RunSettings runSettings;  // the one record of the process
-extern int32_t promptLevel;      // 0 asks nothing but the large-file question
-extern int32_t progressBar;
-extern int32_t showMode;
-extern const char* commentText;
-extern const char* accessOption;
-
-// promptLevel bits that remember "yes to all" and "no to all".
-inline constexpr int32_t kPromptAllYes = 0x200;
-inline constexpr int32_t kPromptAllNo = 0x400;
 
 inline constexpr int kKeywordCount = 43;
 inline constexpr int kMaxPort = 65535;
 
-// Puts the global settings back to how a run starts (prompt level 1, the
-// progress bar on, no display mode, no comment or access option, verbosity
-// 0), so that one process can run many commands; parseoptions calls it first.
-void resetoptions();
-
-// Fills `settings` (and the global settings, reset first) from the argument
-// vector and returns the command flags. A bad option ends the run with
-// "TROSK error -- ..." (RunError, code -1); -help prints the banner and the
-// help text and ends the run with code 0.
-int parseoptions(RunSettings& settings, char** argv, int argc);
+// Fills `settings` (begun afresh) from the argument vector and returns the
+// command flags; -prompt and -verbose set the run's prompt and verbosity
+// levels. A bad option ends the run with "TROSK error -- ..." (RunError,
+// code -1); -help prints the banner and the help text and ends the run with
+// code 0.
+int parseoptions(RunContext& rc, RunSettings& settings, char** argv, int argc);
 
 // Keyword number 1-43 of an option argument, 0 when it names none.
 int getoption(const char* argument);

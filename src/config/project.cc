@@ -8,14 +8,11 @@ namespace trosk {
 
 const char* const kStatusWords[] = {"modified", "missing", "source", "older", "newer", nullptr};
 
-std::deque<ProjectEntry> projectTable;
-char userEnv[kNameSize] = {};
-
-int findproject(const char* name) {
+int findproject(const ProjectTable& table, const char* name) {
   if (!name || !name[0]) return -1;
   std::size_t n = std::char_traits<char>::length(name);
-  for (std::size_t i = 0; i < projectTable.size(); ++i) {
-    if (strncmpi(projectTable[i].name, name, n) == 0) return static_cast<int>(i);
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    if (strncmpi(table[i].name, name, n) == 0) return static_cast<int>(i);
   }
   return -1;
 }

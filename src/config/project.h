@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <string>
 
 namespace trosk {
 
@@ -20,7 +21,6 @@ inline constexpr int kStatusMissing = 2;
 inline constexpr int kStatusSource = 3;
 inline constexpr int kStatusOlder = 4;
 inline constexpr int kStatusNewer = 5;
-inline constexpr int kStatusHost2 = 0x20;  // host2 is the host in use
 
 // The words of the status codes 1-5 ("modified" ... "newer"), then null: also
 // the keyword list that status texts are matched against.
@@ -38,25 +38,43 @@ struct ProjectEntry {
   char troskdir[kPathSize] = {};
   char access[kPathSize] = {};
   char user[kUserSize] = {};
-  const char* hostPath = nullptr;    // host in use; normally `host`
-  const char* authHeader = nullptr;  // "Authorization: Basic ..." or null
   char suffix[kSuffixSize] = {};
   uint8_t status = 0;
   uint8_t release = 0;
   int8_t backup = -1;
-  int16_t port = 0;
   int32_t version = 0;
-  int32_t subversion = 0;
-  int32_t connection = 0;  // kept-open HTTP socket, 0 when none
 };
 
 // The projects of the list file, in file order. A deque, so that appending
-// never moves an entry (hostPath may point into its own entry).
-extern std::deque<ProjectEntry> projectTable;
-extern char userEnv[kNameSize];  // the USER environment variable
+// never moves an entry that a run holds.
+using ProjectTable = std::deque<ProjectEntry>;
 
 // Index of the first entry whose name begins with `name` (case ignored), or
 // -1 for an empty or missing name or no match.
-int findproject(const char* name);
+int findproject(const ProjectTable& table, const char* name);
+
+// One project's turn of a run: its list entry, and what the run resolved
+// for it once from the settings and the entry, which every layer reads.
+struct ProjectRun {
+  explicit ProjectRun(ProjectEntry& e) : entry(e) {}
+
+  ProjectEntry& entry;     // the list entry: what a saved list keeps
+  std::string host;        // the host files are read from
+  std::string hostroot;    // the direct path that adds and uploads write
+  bool onhost2 = false;    // host2 is the host in use
+  int port = 0;            // 0 until the run has chosen one
+  std::string user;        // checked against the catalogue's users
+  std::string credential;  // "Authorization: Basic ..." or empty
+  std::string troskdir;    // the host's directory of all projects
+  int backup = 1;          // downloads back up the files they replace
+  int release = 0;         // kReleaseStable, kReleaseBeta, kReleaseAlpha or 0
+  int haveVersion = 0;     // the version and subversion the local log names
+  int haveSubversion = 0;
+  int32_t connection = 0;  // kept-open HTTP socket, 0 when none
+  int notUpdated = 0;      // files the turn decided to transfer and could not
+
+  // The credential as a fetch takes it: null when there is none.
+  const char* credentialline() const { return credential.empty() ? nullptr : credential.c_str(); }
+};
 
 }  // namespace trosk

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "core/cause.h"
+#include "core/runcontext.h"
 
 namespace trosk {
 namespace {
@@ -58,7 +59,7 @@ int newfilemode(bool executable) {
   return static_cast<int>((executable ? 0777 : 0666) & ~mask);
 }
 
-AtomicFile::AtomicFile(const char* target, int mode) : target_(target) {
+AtomicFile::AtomicFile(RunContext& rc, const char* target, int mode) : rc_(rc), target_(target) {
   std::string temp = target_ + tempmark() + "XXXXXX";
   int fd = mkstemp(temp.data());
   if (fd < 0) return;  // errno tells the caller why
@@ -81,7 +82,7 @@ int AtomicFile::finish(bool sync) {
     if (ok && sync) ok = fsync(fileno(stream_)) == 0;
     written_ = std::fclose(stream_) == 0 && ok;
     if (!written_) {
-      setcause("cannot write %s: %s", target_.c_str(),
+      setcause(rc_, "cannot write %s: %s", target_.c_str(),
                errno ? std::strerror(errno) : "the write failed");
     }
     stream_ = nullptr;
@@ -93,7 +94,7 @@ int AtomicFile::finish(bool sync) {
 int AtomicFile::commit(bool sync) {
   if (finish(sync) < 0) return -2;
   if (std::rename(temp_.path.c_str(), target_.c_str()) != 0) {
-    setcause("cannot replace %s: %s", target_.c_str(), std::strerror(errno));
+    setcause(rc_, "cannot replace %s: %s", target_.c_str(), std::strerror(errno));
     return -2;
   }
   temp_.release();

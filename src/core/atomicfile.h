@@ -15,11 +15,13 @@ namespace trosk {
 // less the process's file mode mask).
 int newfilemode(bool executable);
 
+struct RunContext;
+
 struct AtomicFile {
   // Opens a temporary file beside `target` for writing ("wb"), with the
   // usual mode for new files, or `mode` when it is not negative. On failure
   // stream() is null.
-  explicit AtomicFile(const char* target, int mode = -1);
+  AtomicFile(RunContext& rc, const char* target, int mode = -1);
   // Removes the temporary file unless it took a name.
   ~AtomicFile();
   AtomicFile(const AtomicFile&) = delete;
@@ -29,7 +31,7 @@ struct AtomicFile {
   // Flushes and syncs the file (when `sync`), then renames it over the
   // target and (when `sync`) syncs the directory, so that a power cut leaves
   // the old file or the new one. Returns 0, or -2 when any write, the sync
-  // or the rename failed.
+  // or the rename failed (the run's cause says why).
   int commit(bool sync = false);
   // Like commit, but never replaces an existing file: 0 when the file took
   // the name `target`, 1 when that name is taken (the file is kept for
@@ -40,6 +42,7 @@ struct AtomicFile {
   // Flushes, syncs (when `sync`) and closes the file, once. 0 or -2.
   int finish(bool sync);
 
+  RunContext& rc_;
   std::string target_;
   TempFile temp_;
   FILE* stream_ = nullptr;

@@ -4,18 +4,17 @@
 #include <cstdio>
 
 #include "core/output.h"
+#include "core/runcontext.h"
 
 namespace trosk {
 namespace {
 
 constexpr std::size_t kMaxCause = 400;
 
-thread_local std::string cause;
-
 }  // namespace
 
-void setcause(const char* format, ...) {
-  if (!cause.empty()) return;
+void setcause(RunContext& rc, const char* format, ...) {
+  if (!rc.cause.empty()) return;
   char text[kMaxCause];
   va_list args;
   va_start(args, format);
@@ -25,20 +24,18 @@ void setcause(const char* format, ...) {
   for (char* c = text; *c; ++c) {
     if (static_cast<unsigned char>(*c) < 0x20) *c = '?';
   }
-  cause = text;
+  rc.cause = text;
 }
 
-void clearcause() { cause.clear(); }
+void clearcause(RunContext& rc) { rc.cause.clear(); }
 
-const std::string& lastcause() { return cause; }
-
-void printcause() {
-  if (!cause.empty()) printmsg(outStream, "Cause: %s\n", cause.c_str());
+void printcause(RunContext& rc) {
+  if (!rc.cause.empty()) printmsg(rc, "Cause: %s\n", rc.cause.c_str());
 }
 
-void causederror(const char* format, const char* argument) {
-  printcause();
-  errormsg(format, argument);
+void causederror(RunContext& rc, const char* format, const char* argument) {
+  printcause(rc);
+  fatalerror(rc, format, argument, rc.cause);
 }
 
 }  // namespace trosk

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "core/runcontext.h"
 #include "core/timer.h"
 
 namespace trosk {
@@ -17,29 +18,32 @@ struct FileCloser {
 
 }  // namespace
 
-int exists(const char* path) {
-  int32_t start = timerread();
+int exists(RunContext& rc, const char* path) {
+  int32_t start = timerread(rc);
   struct stat st;
   int result = 0;
   if (path && ::stat(path, &st) == 0) result = S_ISDIR(st.st_mode) ? -1 : 1;
-  timerlog(kTimeExists, start, "exists");
+  timerlog(rc, kTimeExists, start, "exists");
   return result;
 }
 
-int64_t filesize(const char* path, FILE* stream) {
-  int32_t start = timerread();
+int64_t filesize(RunContext& rc, const char* path, FILE* stream) {
+  int32_t start = timerread(rc);
   std::unique_ptr<FILE, FileCloser> owned;
   if (path) {
     owned.reset(std::fopen(path, "rb"));
     stream = owned.get();
   }
+  int64_t size = stream ? streamsize(stream) : -1;
+  timerlog(rc, kTimeFilesize, start, "filesize");
+  return size;
+}
+
+int64_t streamsize(FILE* stream) {
   int64_t size = -1;
-  if (stream) {
-    off_t here = ftello(stream);
-    if (fseeko(stream, 0, SEEK_END) == 0) size = ftello(stream);
-    if (here >= 0) fseeko(stream, here, SEEK_SET);
-  }
-  timerlog(kTimeFilesize, start, "filesize");
+  off_t here = ftello(stream);
+  if (fseeko(stream, 0, SEEK_END) == 0) size = ftello(stream);
+  if (here >= 0) fseeko(stream, here, SEEK_SET);
   return size;
 }
 

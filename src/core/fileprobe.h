@@ -10,11 +10,15 @@
 
 namespace trosk {
 
+struct RunContext;
+
 // 0 absent, -1 a directory, 1 anything else.
-int exists(const char* path);
+int exists(RunContext& rc, const char* path);
 // Size by seeking to the end (a stream's position is restored); -1 when the
 // file cannot be opened.
-int64_t filesize(const char* path, FILE* stream);
+int64_t filesize(RunContext& rc, const char* path, FILE* stream);
+// The size of an open stream, its position kept; -1 when it cannot seek.
+int64_t streamsize(FILE* stream);
 
 // Makes the missing parent directories of `path` with `dirmode`. Returns 0,
 // or -1 when one cannot be made or a parent is not a directory.

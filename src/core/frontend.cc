@@ -3,30 +3,13 @@
 #include <cstdio>
 
 namespace trosk {
-namespace {
 
-struct QuietFrontend final : Frontend {
-  void ask(std::string_view, char* answer, std::size_t size, bool) override {
-    if (size > 0) answer[0] = '\0';
-  }
-  void alert(std::string_view text) override {
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
-  }
-  int progress(int) override { return 0; }
-  void caption(std::string_view) override {}
-};
+void QuietFrontend::ask(std::string_view, char* answer, std::size_t size, const char*) {
+  if (size > 0) answer[0] = '\0';
+}
 
-QuietFrontend quietFrontend;
-Frontend* current = &quietFrontend;
-
-}  // namespace
-
-Frontend& frontend() { return *current; }
-
-Frontend* setfrontend(Frontend* f) {
-  Frontend* previous = current;
-  current = f ? f : &quietFrontend;
-  return previous;
+void QuietFrontend::alert(const Alert& alert) {
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(alert.text.size()), alert.text.data());
 }
 
 }  // namespace trosk

@@ -1,26 +1,96 @@
-// The user-facing side of messages: questions, alerts and the progress bar.
-// The engine talks only to this interface; the console and the window
-// implement it, and tests replace it.
+// The user-facing side of a run: questions, alerts, progress, and what the
+// run did file by file. The engine talks only to this interface; the console
+// and the window implement it, and tests replace it. The text output goes
+// to the output file whatever the front end; the events here come beside it
+// for a front end that shows results in its own way.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace trosk {
 
+// An alert: "TROSK error -- ...", "TROSK Warning -- ..." or a host's alert
+// text; for a fatal error also the cause of the failure behind it, when one
+// was found ("HTTP 401: ...").
+struct Alert {
+  std::string_view text;
+  std::string_view cause;
+  bool error = false;  // the run ends after it
+};
+
+// Where the run stands: files done of the files to move (during a status,
+// of the files to compare), bytes done of the bytes to move with the part
+// of the file in hand, and that file.
+struct Progress {
+  long long filesDone = 0;
+  long long filesTotal = 0;
+  long long bytesDone = 0;
+  long long bytesTotal = 0;
+  std::string_view file;     // the file in hand; empty between files
+  std::string_view caption;  // the step, as the progress caption names it
+  int percent = 0;           // of the whole step, 0-100
+};
+
+// One file as the comparison found it: the word of the status listing
+// ("Modified", "Missing", "Unchanged", "Old", "Newer"), the host's record
+// and, when the file exists, the local one; dates as the listing prints them.
+struct FileState {
+  std::string_view name;
+  std::string_view state;
+  bool localExists = false;
+  long long localSize = 0;
+  long long hostSize = 0;
+  std::string_view localDate;
+  std::string_view hostDate;
+  bool differs = false;  // the contents differ, or the file is missing
+};
+
+// What became of a file the run meant to move.
+enum class FileOutcome {
+  kDownloaded,
+  kUploaded,
+  kKept,      // the user answered no
+  kBackedUp,  // downloaded after the local file was backed up (detail: the backup)
+  kLeft,      // left for a later run by the transfer limit
+  kRefused,   // detail: why (changed on the host, a conflict at -prompt 0, an unsafe name)
+  kFailed,    // detail: the cause
+};
+inline constexpr int kFileOutcomes = 7;
+
+struct FileResult {
+  std::string_view name;
+  FileOutcome outcome = FileOutcome::kDownloaded;
+  std::string_view detail;
+};
+
+// The end of one project's comparison.
+struct RunSummary {
+  std::string_view project;
+  int counts[kFileOutcomes] = {};  // by FileOutcome
+  int compared = 0;                // files looked at
+  long long bytes = 0;             // bytes moved
+  double seconds = 0;
+  bool cancelled = false;
+};
+
 struct Frontend {
   virtual ~Frontend() = default;
   // Shows the question and fills `answer` (capacity `size`, always
-  // NUL-terminated) with what the user typed; `buttons` is true for a
-  // one-letter question (y, n, A, X, d), false for a line of text.
-  virtual void ask(std::string_view question, char* answer, std::size_t size, bool buttons) = 0;
-  // Shows an alert text and returns when the user has seen it.
-  virtual void alert(std::string_view text) = 0;
-  // Progress of a long step in percent (0-100), or -1 to hide the bar.
-  // Returns a negative value when the user cancelled.
-  virtual int progress(int percent) = 0;
+  // NUL-terminated) with what the user typed. `letters` is null for a line
+  // of text, else the one-letter answers the question accepts (a subset of
+  // "ynYNAXd").
+  virtual void ask(std::string_view question, char* answer, std::size_t size,
+                   const char* letters) = 0;
+  // Shows an alert and returns when the user has seen it.
+  virtual void alert(const Alert& alert) = 0;
+  // The run has moved on.
+  virtual void progress(const Progress& progress) = 0;
+  // The step that showed progress has ended: its bar goes.
+  virtual void progressdone() {}
   // Text shown in front of the progress bar; empty clears it.
   virtual void caption(std::string_view text) = 0;
   // The line differences (or the note printed instead) that a 'd' answer
@@ -30,13 +100,20 @@ struct Frontend {
   // shows the differences apart and offers to unpack the archives.
   virtual void difference(std::string_view) {}
   virtual void archives(const std::vector<std::string>&) {}
+  // Each file the comparison looks at, then its outcome when it was to
+  // move, then the project's summary.
+  virtual void filestate(const FileState&) {}
+  virtual void fileresult(const FileResult&) {}
+  virtual void summary(const RunSummary&) {}
 };
 
-// The front end in use. Before one is installed, questions get an empty
-// answer and alerts go to standard error.
-Frontend& frontend();
-// Installs `f` (not owned) and returns the previous one; null restores the
-// built-in default.
-Frontend* setfrontend(Frontend* f);
+// A front end that answers every question with an empty line (no) and
+// writes alerts to standard error: for runs that ask nothing of anyone.
+struct QuietFrontend final : Frontend {
+  void ask(std::string_view, char* answer, std::size_t size, const char*) override;
+  void alert(const Alert& alert) override;
+  void progress(const Progress&) override {}
+  void caption(std::string_view) override {}
+};
 
 }  // namespace trosk

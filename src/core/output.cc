@@ -2,31 +2,17 @@
 
 #include <cstdarg>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <string_view>
 
-#include "core/frontend.h"
+#include "core/runcontext.h"
 #include "core/runerror.h"
 
 namespace trosk {
 
-FILE* outStream = nullptr;
-FILE* diagStream = nullptr;
-int16_t verboseLevel = 0;
-
 namespace {
 
-struct FileCloser {
-  void operator()(FILE* f) const { std::fclose(f); }
-};
-std::unique_ptr<FILE, FileCloser> outputFile;
-bool outputFileKept = true;
-
-// The answer of the last question stays here until the next one.
-char answerBuffer[kAnswerSize];
-
-void report(const char* prefix, const char* format, const char* argument, int code) {
+std::string report(const char* prefix, const char* format, const char* argument) {
   char text[kReportSize + 1];
   int used = std::snprintf(text, sizeof text, "%s", prefix);
   if (used < 0) used = 0;
@@ -36,52 +22,62 @@ void report(const char* prefix, const char* format, const char* argument, int co
 #pragma GCC diagnostic ignored "-Wformat-security"
   std::snprintf(text + used, sizeof text - used, format, argument ? argument : "");
 #pragma GCC diagnostic pop
-  alertbox(text, code);
+  return text;
 }
+
+std::string_view cut(const char* text) { return {text, strnlen(text, kAlertSize)}; }
 
 }  // namespace
 
-int printmsg(FILE* channel, const char* format, ...) {
-  if (!outputFile && outputFileKept) {
-    outputFile.reset(std::fopen(kOutputFileName, "w"));
-  }
+int printmsg(RunContext& rc, const char* format, ...) {
+  OutputSink& out = rc.output;
+  if (!out.file && out.tofile) out.file.reset(std::fopen(kOutputFileName, "w"));
   va_list args;
-  if (outputFile) {
+  if (out.file) {
     va_start(args, format);
-    std::vfprintf(outputFile.get(), format, args);
+    std::vfprintf(out.file.get(), format, args);
     va_end(args);
-    std::fflush(outputFile.get());
+    std::fflush(out.file.get());
   }
-  if (channel) {
+  if (out.echo) {
     va_start(args, format);
-    std::vfprintf(channel, format, args);
+    std::vfprintf(out.echo, format, args);
     va_end(args);
-    std::fflush(channel);
+    std::fflush(out.echo);
   }
-  return outputFile || !outputFileKept ? 0 : -1;
+  return out.file || !out.tofile ? 0 : -1;
 }
 
-void errormsg(const char* format, const char* argument) {
-  report("TROSK error -- ", format, argument, -1);
-  throw RunError(-1, "");  // not reached: the alert with a negative code ends the run
+void errormsg(RunContext& rc, const char* format, const char* argument) {
+  fatalerror(rc, format, argument, {});
 }
 
-int warnmsg(const char* format, const char* argument) {
-  report("TROSK Warning -- ", format, argument, 1);
+void fatalerror(RunContext& rc, const char* format, const char* argument, std::string_view cause) {
+  std::string text = report("TROSK error -- ", format, argument);
+  std::string_view shown = cut(text.c_str());
+  rc.frontend.alert(Alert{shown, cause, true});
+  throw RunError(-1, std::string(shown), std::string(cause));
+}
+
+int warnmsg(RunContext& rc, const char* format, const char* argument) {
+  std::string text = report("TROSK Warning -- ", format, argument);
+  rc.frontend.alert(Alert{cut(text.c_str()), {}, false});
   return 0;
 }
 
-int alertbox(const char* text, int code) {
-  std::string_view shown(text, strnlen(text, kAlertSize));
-  frontend().alert(shown);
+int alertbox(RunContext& rc, const char* text, int code) {
+  std::string_view shown = cut(text);
+  rc.frontend.alert(Alert{shown, {}, code < 0});
   if (code < 0) throw RunError(code, std::string(shown));
   return 0;
 }
 
-int askuser(const char* question, char* answer, const char* letters) {
-  frontend().ask(question, answerBuffer, sizeof answerBuffer, letters != nullptr);
-  answerBuffer[sizeof answerBuffer - 1] = '\0';
-  const char* start = answerBuffer;
+int askuser(RunContext& rc, const char* question, char* answer, const char* letters) {
+  char* buffer = rc.answer;
+  buffer[0] = '\0';
+  rc.frontend.ask(question, buffer, kAnswerSize, letters);
+  buffer[kAnswerSize - 1] = '\0';
+  const char* start = buffer;
   while (*start == ' ') ++start;
   std::size_t n = std::strlen(start);
   while (n > 0 && static_cast<unsigned char>(start[n - 1]) <= 32) --n;
@@ -96,11 +92,6 @@ int askuser(const char* question, char* answer, const char* letters) {
   return hit ? static_cast<int>(hit - letters) + 1 : -1;
 }
 
-void closeoutput() { outputFile.reset(); }
-
-void keepoutputfile(bool keep) {
-  outputFileKept = keep;
-  if (!keep) outputFile.reset();
-}
+void closeoutput(RunContext& rc) { rc.output.file.reset(); }
 
 }  // namespace trosk

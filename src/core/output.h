@@ -1,13 +1,18 @@
-// Every message, report and question of the system. Messages go to the
-// output file "trosk_tmp.txt" (created afresh by the first message of a
-// process) and are echoed on the channel they were printed to.
+// Every message, report and question of a run. Messages go to the run's
+// output file "trosk_tmp.txt" (created afresh by the run's first message)
+// and are echoed on the run's channel; reports and questions go through the
+// run's front end.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <string_view>
 
 namespace trosk {
+
+struct RunContext;
 
 inline constexpr const char* kOutputFileName = "trosk_tmp.txt";
 inline constexpr std::size_t kReportSize = 131;  // prefix and message of a report
@@ -15,31 +20,43 @@ inline constexpr std::size_t kAlertSize = 255;
 inline constexpr std::size_t kAnswerSize = 512;  // the shared answer buffer
 inline constexpr std::size_t kTextAnswerMax = 131;
 
-// Channels handed to printmsg. Null channels write only the output file.
-extern FILE* outStream;
-extern FILE* diagStream;
-extern int16_t verboseLevel;
+// Where a run's messages go.
+struct OutputSink {
+  struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+  };
+  FILE* echo = nullptr;  // the channel messages are echoed on (the console's standard output)
+  // False for programs that must write no files at all, such as the fuzz
+  // targets: feeding them millions of inputs would fill the disk with their
+  // parser messages.
+  bool tofile = true;
+  std::unique_ptr<FILE, FileCloser> file;  // open from the run's first message
+};
 
-// Appends the message to the output file (and echoes it on `channel` when
-// that is not null). Returns 0, or -1 when the output file cannot be opened.
-int printmsg(FILE* channel, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// Appends the message to the output file (and echoes it). Returns 0, or -1
+// when the output file cannot be opened.
+int printmsg(RunContext& rc, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // "TROSK error -- " and the message in an alert; then ends the run by
 // throwing RunError with code -1. The format takes at most one text argument.
-[[noreturn]] void errormsg(const char* format, const char* argument = nullptr);
+[[noreturn]] void errormsg(RunContext& rc, const char* format, const char* argument = nullptr);
+// errormsg with the cause of the failure behind it, which the alert shows
+// beside the report and the RunError carries.
+[[noreturn]] void fatalerror(RunContext& rc, const char* format, const char* argument,
+                             std::string_view cause);
 // "TROSK Warning -- " and the message in an alert; returns 0.
-int warnmsg(const char* format, const char* argument = nullptr);
+int warnmsg(RunContext& rc, const char* format, const char* argument = nullptr);
 
 // Shows `text` (cut to 255 characters); a negative code then ends the run
 // (RunError with that code). Returns 0.
-int alertbox(const char* text, int code);
+int alertbox(RunContext& rc, const char* text, int code);
 
 // Asks the question. Letters select the button form and the result is the
 // 1-based position of the answer's first character in `letters` (-1 when it
 // is not there); without letters the result is 1. An empty answer gives 0.
 // A non-null `answer` (at least kTextAnswerMax + 1 bytes) receives the
 // trimmed text.
-int askuser(const char* question, char* answer, const char* letters);
+int askuser(RunContext& rc, const char* question, char* answer, const char* letters);
 
 // Results of askuser for the letters "ynYNAXd" (an empty answer gives
 // kAnswerNone, a letter outside the list -1).
@@ -51,12 +68,7 @@ inline constexpr int kAnswerDiff = 7;    // "d": show the differences, then ask 
 // answer that is none of the letters).
 inline bool answeredyes(int answer) { return (answer & 1) != 0; }
 
-// Closes the output file, so that the next message creates it afresh.
-void closeoutput();
-
-// Messages stop going to the output file (or go to it again), for programs
-// that must write no files at all, such as the fuzz targets: feeding them
-// millions of inputs would fill the disk with their parser messages.
-void keepoutputfile(bool keep);
+// Closes the output file: nothing more goes into what the run printed.
+void closeoutput(RunContext& rc);
 
 }  // namespace trosk

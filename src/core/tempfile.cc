@@ -25,9 +25,7 @@ TempFile::~TempFile() {
 }
 
 std::string tempmark() {
-  // Trosk starts no other process, so the mark is made once.
-  static const std::string mark = std::string(kMark) + std::to_string(::getpid()) + "-";
-  return mark;
+  return std::string(kMark) + std::to_string(::getpid()) + "-";
 }
 
 long tempowner(std::string_view name) {

@@ -206,7 +206,7 @@ std::string vtpencodestring(std::string_view data) {
 
 long long vtpencode(FILE* in, FILE* out) {
   int64_t start = ftello(in);
-  int64_t end = filesize(nullptr, in);
+  int64_t end = streamsize(in);
   if (start < 0 || end < start) return -1;
   int64_t size = end - start;
   std::string text = headertext(size);

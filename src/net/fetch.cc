@@ -7,12 +7,13 @@
 #include <memory>
 #include <string_view>
 
-#include "config/options.h"
 #include "core/blockcopy.h"
+#include "core/fileprobe.h"
 #include "core/memory.h"
 #include "core/output.h"
+#include "core/progress.h"
+#include "core/runcontext.h"
 #include "core/strutil.h"
-#include "core/fileprobe.h"
 #include "core/timer.h"
 #include "net/netrun.h"
 #include "net/webbody.h"
@@ -34,49 +35,60 @@ std::string joinpath(std::string_view root, const char* path) {
   return full;
 }
 
-int makedirs(const char* destfile) {
+int makedirs(RunContext& rc, const char* destfile) {
   std::filesystem::path parent = std::filesystem::path(destfile).parent_path();
   if (parent.empty()) return 0;
   std::error_code ec;
   std::filesystem::create_directories(parent, ec);
   if (!ec) return 0;
-  setcause("cannot make the directory %s: %s", parent.c_str(), ec.message().c_str());
+  setcause(rc, "cannot make the directory %s: %s", parent.c_str(), ec.message().c_str());
   return -2;
 }
 
 // Why a file of a directory host cannot be read (`error` is the errno):
 // most often the host directory itself is not there.
-void localcause(const char* host, const std::string& full, int error) {
+void localcause(RunContext& rc, const char* host, const std::string& full, int error) {
   if (error != ENOENT) {
-    setcause("cannot read %s: %s", full.c_str(), std::strerror(error));
-  } else if (exists(host) != -1) {
-    setcause("the host directory does not exist: %s", host);
+    setcause(rc, "cannot read %s: %s", full.c_str(), std::strerror(error));
+  } else if (exists(rc, host) != -1) {
+    setcause(rc, "the host directory does not exist: %s", host);
   } else {
-    setcause("no such file on the host: %s", full.c_str());
+    setcause(rc, "no such file on the host: %s", full.c_str());
   }
 }
 
 // A host that is a directory: the file is read through the same body
 // handling as a download, so decoding and the safe replacement are alike.
-long long readlocal(const char* host, const char* path, int flags, std::string* body,
-                    const char* destfile) {
+// Each block counts as progress and may end the copy at the run's request.
+long long readlocal(RunContext& rc, const char* host, const char* path, int flags,
+                    std::string* body, const char* destfile) {
   std::string full = joinpath(host, path);
   std::unique_ptr<FILE, FileCloser> in(std::fopen(full.c_str(), "rb"));
   if (!in) {
-    localcause(host, full, errno);
+    localcause(rc, host, full, errno);
     return -1;
   }
   bool tofile = flags & kFetchToFile;
-  WebBody sink;
+  WebBody sink(rc);
   if (sink.open(body, tofile ? destfile : nullptr, flags & kFetchDecode, full.c_str(),
                 flags & kFetchInPlace) != 0) {
     return -2;
   }
-  long long total =
-      readblocks(in.get(), [&sink](const char* data, std::size_t n) { return sink.take(data, n); });
+  long long size = tofile ? streamsize(in.get()) : -1;
+  long long copied = 0;
+  long long total = readblocks(in.get(), [&](const char* data, std::size_t n) {
+    if (rc.cancelled()) return false;
+    copied += static_cast<long long>(n);
+    if (size > 0) progressbytes(rc, copied, size);
+    return sink.take(data, n);
+  });
+  if (total == -2 && rc.cancelled()) {
+    setcause(rc, "the transfer was cancelled");
+    return kFetchCancelled;
+  }
   if (total == -2) return sink.error;
   if (total < 0) {
-    localcause(host, full, errno);  // a directory, or a read error
+    localcause(rc, host, full, errno);  // a directory, or a read error
     return -1;
   }
   if (int error = sink.close(); error != 0) return error;
@@ -103,10 +115,14 @@ std::string urlpath(const std::string& path) {
   return encoded;
 }
 
-long long readweb(const Remote& remote, const char* path, int flags, std::string* body,
-                  const char* destfile) {
+long long readweb(RunContext& rc, const Remote& remote, const char* path, int flags,
+                  std::string* body, const char* destfile) {
   WebHost host;
   if (parsehost(remote.host, &host) != 0) return -1;
+  if (!remote.net) {
+    setcause(rc, "no transport for the web host %s", remote.host);
+    return -1;
+  }
   int port = remote.port > 0 ? remote.port : host.port > 0 ? host.port : kDefaultWebPort;
   std::string full = joinpath(host.base, path);
   if (full.empty() || full[0] != '/') full.insert(0, 1, '/');
@@ -116,59 +132,59 @@ long long readweb(const Remote& remote, const char* path, int flags, std::string
   if (flags & kFetchDecode) webflags |= kWebDecode;
   if (flags & kFetchInPlace) webflags |= kWebInPlace;
   if (remote.connection) webflags |= kWebKeepAlive;
-  if (progressBar) webflags |= kWebProgress;
+  if (flags & kFetchToFile) webflags |= kWebProgress;
   if (host.secure) webflags |= kWebTls;
-  checkplaintext(host);
+  checkplaintext(rc, *remote.net, host);
   full = urlpath(full);
-  return web_get(full.c_str(), host.name.c_str(), port, remote.credential, body, destfile,
-                 nullptr, webflags, remote.connection);
+  return web_get(rc, *remote.net, full.c_str(), host.name.c_str(), port, remote.credential, body,
+                 destfile, nullptr, webflags, remote.connection);
 }
 
 }  // namespace
 
-long long getfile(const Remote& remote, const char* path, int flags, std::string* body,
-                  const char* destfile) {
-  int32_t start = timerread();
-  clearcause();
+long long getfile(RunContext& rc, const Remote& remote, const char* path, int flags,
+                  std::string* body, const char* destfile) {
+  int32_t start = timerread(rc);
+  clearcause(rc);
   std::string scratch;
   bool tofile = flags & kFetchToFile;
   if (!body) body = &scratch;
   if (!tofile) destfile = nullptr;
   long long result = -1;
   if (!remote.host || !remote.host[0] || !path) {
-    setcause("no host or no file to read");
+    setcause(rc, "no host or no file to read");
     result = -1;
   } else if (tofile && !destfile) {
-    setcause("no file to store %s in", path);
+    setcause(rc, "no file to store %s in", path);
     result = -2;
-  } else if (tofile && (flags & kFetchMakeDirs) && makedirs(destfile) != 0) {
+  } else if (tofile && (flags & kFetchMakeDirs) && makedirs(rc, destfile) != 0) {
     result = -2;
   } else if (islocalpath(remote.host)) {
-    result = readlocal(remote.host, path, flags, body, destfile);
+    result = readlocal(rc, remote.host, path, flags, body, destfile);
   } else {
-    result = readweb(remote, path, flags, body, destfile);
+    result = readweb(rc, remote, path, flags, body, destfile);
   }
-  timerlog(kTimeWebget, start, "webget");
-  if (verboseLevel) {
-    printmsg(outStream, "getfile(%s,%s,%o) -> %lld%s%s\n", remote.host ? remote.host : "",
+  timerlog(rc, kTimeWebget, start, "webget");
+  if (rc.verboseLevel) {
+    printmsg(rc, "getfile(%s,%s,%o) -> %lld%s%s\n", remote.host ? remote.host : "",
              path ? path : "", static_cast<unsigned>(flags), result, tofile ? " " : "",
              tofile ? destfile : "");
-    if (result < 0) printcause();
+    if (result < 0) printcause(rc);
   }
   return result;
 }
 
-int getxml(const Remote& remote, const char* path, XmlDocument& doc) {
+int getxml(RunContext& rc, const Remote& remote, const char* path, XmlDocument& doc) {
   doc.clear();
   std::string text;
-  long long got = getfile(remote, path, kFetchNegStatus, &text, nullptr);
+  long long got = getfile(rc, remote, path, kFetchNegStatus, &text, nullptr);
   if (got < 0) return static_cast<int>(got);
   TextBuffer owned(static_cast<char*>(allocmem(text.size() + 1, "getxml")));
   if (!owned) return -2;
   std::memcpy(owned.get(), text.c_str(), text.size() + 1);
-  XmlNode* root = xmlparsetext(owned.get());
+  XmlNode* root = xmlparsetext(rc, owned.get());
   if (!root) {
-    setcause("%s is not valid XML", path);
+    setcause(rc, "%s is not valid XML", path);
     return -2;
   }
   // The tree points into the text: the document keeps both.
@@ -183,9 +199,9 @@ int freedoc(XmlDocument& doc) {
   return 0;
 }
 
-int closeconnection(int32_t* connection) {
+int closeconnection(RunContext& rc, NetRun& net, int32_t* connection) {
   if (!connection) return 0;
-  if (*connection > 0) web_close(*connection);
+  if (*connection > 0) web_close(rc, net, *connection);
   *connection = 0;
   return 0;
 }

@@ -1,7 +1,8 @@
 // Reading a host file: by direct path when the host is a local path, over
 // HTTP or HTTPS GET otherwise; into memory or into a file (replaced only when
 // the download is complete), with VTP decoding on request. A fetch that
-// fails records why: printcause() tells the user.
+// fails records why in the run's cause: printcause() tells the user. A run
+// asked to stop ends its fetch within a fraction of a second.
 #pragma once
 
 #include <cstdint>
@@ -13,12 +14,16 @@
 
 namespace trosk {
 
+struct NetRun;
+struct RunContext;
+
 // Where a file is read from.
 struct Remote {
   const char* host = nullptr;        // a direct path, or a web host text (see webhost.h)
   int port = 0;                      // 0: from the host text (https: 443), else 80
   const char* credential = nullptr;  // "Authorization: Basic ..." line, or null
   int32_t* connection = nullptr;     // kept-open socket holder, or null
+  NetRun* net = nullptr;             // the run's transport; a web host needs it
 };
 
 // getfile flags (the HTTP request bits where they overlap).
@@ -33,21 +38,26 @@ inline constexpr int kFetchMakeDirs = 0x200;    // make the destination's direct
 inline constexpr int kFetchInPlace = 0x400;
 inline constexpr int kFetchDownload = 0x21c;    // what a download passes
 
+// The result of a fetch that the run's stop request ended.
+inline constexpr int kFetchCancelled = -3;
+
 // Reads `path` (below the host root; a path without a leading '/' is taken
 // relative to it too) into `body` or, with kFetchToFile, into `destfile`.
 // Returns the body length, or a negative code: -1 not found or unreadable,
-// -2 destination not writable, -N an HTTP status N >= 300. The cause of a
-// failure is recorded; each fetch begins by forgetting the last one.
-long long getfile(const Remote& remote, const char* path, int flags, std::string* body,
-                  const char* destfile);
+// -2 destination not writable, kFetchCancelled, -N an HTTP status N >= 300.
+// The cause of a failure is recorded; each fetch begins by forgetting the
+// last one. The bytes of a body stored in a file count as the progress of
+// the file in hand.
+long long getfile(RunContext& rc, const Remote& remote, const char* path, int flags,
+                  std::string* body, const char* destfile);
 
 // Fetches and parses an XML file: 1, or the negative getfile result, or -2
 // when the text is not parsable XML.
-int getxml(const Remote& remote, const char* path, XmlDocument& doc);
+int getxml(RunContext& rc, const Remote& remote, const char* path, XmlDocument& doc);
 // Releases a fetched document. Returns 0.
 int freedoc(XmlDocument& doc);
 
-// Closes a kept-open connection and clears the holder. Returns 0.
-int closeconnection(int32_t* connection);
+// Closes a kept-open connection of the run and clears the holder. Returns 0.
+int closeconnection(RunContext& rc, NetRun& net, int32_t* connection);
 
 }  // namespace trosk

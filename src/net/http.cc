@@ -6,20 +6,18 @@
 #include <cstring>
 #include <memory>
 
-#include "core/frontend.h"
+#include "core/cause.h"
 #include "core/output.h"
+#include "core/progress.h"
+#include "core/runcontext.h"
 #include "core/timer.h"
 #include "net/connection.h"
-#include "core/cause.h"
+#include "net/netrun.h"
 #include "net/reply.h"
 #include "net/socket-posix.h"
 #include "net/webbody.h"
 
 namespace trosk {
-
-int webTimeoutMs = 60000;
-int webProgressWindowMs = 30000;
-int webProgressBytes = 1024;
 
 namespace {
 
@@ -29,7 +27,7 @@ constexpr int kRetryPauseMs = 1000;
 constexpr int kReplyShown = 1000;  // bytes of an unframed reply in the debug report
 
 // Milliseconds since `start` (a timerread value; the clock counts 20 us).
-int elapsedms(int32_t start) { return (timerread() - start) / 50; }
+int elapsedms(RunContext& rc, int32_t start) { return (timerread(rc) - start) / 50; }
 
 // Text up to its first control byte; a tab counts as a blank.
 void appendclean(std::string& out, const char* text) {
@@ -75,18 +73,20 @@ std::string request(const char* path, const char* host, int port, const char* ex
 }
 
 // False, with the cause, when the path or the extra text is too long to send.
-bool sendable(const char* path, const char* extra) {
+bool sendable(RunContext& rc, const char* path, const char* extra) {
   if (std::strlen(path) <= kMaxRequestPath && (!extra || std::strlen(extra) <= kMaxExtraHeader)) {
     return true;
   }
-  setcause("the request for %.60s... is too long to send", path);
+  setcause(rc, "the request for %.60s... is too long to send", path);
   return false;
 }
 
 // The progress rule of a reply: from its first byte on, each
-// webProgressBytes must arrive within webProgressWindowMs of the last.
+// progressBytes must arrive within progressWindowMs of the last.
 struct Pace {
+  explicit Pace(const NetRun& n) : net(n) {}
   using Clock = std::chrono::steady_clock;
+  const NetRun& net;
   Clock::time_point mark;  // when the last milestone was passed
   uint64_t since = 0;      // bytes since then
 
@@ -98,13 +98,13 @@ struct Pace {
     return static_cast<int>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - mark).count());
   }
-  bool over() const { return elapsed() >= webProgressWindowMs; }
+  bool over() const { return elapsed() >= net.progressWindowMs; }
   // The longest wait for the next bytes.
-  int wait() const { return std::clamp(webProgressWindowMs - elapsed(), 0, webTimeoutMs); }
+  int wait() const { return std::clamp(net.progressWindowMs - elapsed(), 0, net.timeoutMs); }
   // Counts `n` bytes. False when the window closed before enough arrived.
   bool advance(uint64_t n) {
     since += n;
-    if (since < static_cast<uint64_t>(webProgressBytes)) return !over();
+    if (since < static_cast<uint64_t>(net.progressBytes)) return !over();
     start();
     return true;
   }
@@ -120,11 +120,14 @@ struct Outcome {
 
 // One reply being read: its framing, where the body goes, progress.
 struct Transfer {
-  Transfer(const Link& link, const char* host, int port, const char* path, int flags,
-           std::string* body, const char* file, std::string* header, int32_t start)
-      : link(link), host(host), port(port), path(path), flags(flags), body(body), file(file),
-        header(header), start(start) {}
+  Transfer(RunContext& rc, NetRun& net, const Link& link, const char* host, int port,
+           const char* path, int flags, std::string* body, const char* file, std::string* header,
+           int32_t start)
+      : rc(rc), net(net), link(link), host(host), port(port), path(path), flags(flags),
+        body(body), file(file), header(header), start(start), sink(rc) {}
 
+  RunContext& rc;
+  NetRun& net;
   Link link;
   const char* host;  // host, port and path name the peer and file in a failure's cause
   int port;
@@ -146,7 +149,8 @@ struct Transfer {
   uint64_t dropped = 0;
 
   Outcome run();
-  void readfailed(long long got, bool replied, bool stalled);
+  void cancelled();
+  void readfailed(long long got, int error, bool replied, bool stalled);
   bool feedall(const char* data, std::size_t n, const ReplySink& into);
   bool onheader();
   bool take(const char* data, std::size_t n);
@@ -172,7 +176,7 @@ bool Transfer::onheader() {
   bool tofile = flags & kWebToFile;
   std::string* text = body ? body : &scratch;
   if (!tofile && reply.length > static_cast<int64_t>(kMaxMemoryBody)) {
-    setcause("%s is larger than the %zu MiB read into memory", path, kMaxMemoryBody >> 20);
+    setcause(rc, "%s is larger than the %zu MiB read into memory", path, kMaxMemoryBody >> 20);
     return false;
   }
   if (tofile && !file) {
@@ -199,7 +203,7 @@ bool Transfer::feedall(const char* data, std::size_t n, const ReplySink& into) {
     long long k = reply.feed(data + used, n - used, into);
     if (k < 0) {
       // A body that failed recorded its own cause; otherwise the reply is at fault.
-      setcause("the reply from %s:%d is not valid HTTP or exceeds its bounds", host, port);
+      setcause(rc, "the reply from %s:%d is not valid HTTP or exceeds its bounds", host, port);
       return false;
     }
     used += static_cast<std::size_t>(k);
@@ -212,26 +216,34 @@ bool Transfer::feedall(const char* data, std::size_t n, const ReplySink& into) {
   return true;
 }
 
-// Shows the share received; false when the user cancelled.
+// Reports the share received; false when the run is to stop.
 bool Transfer::report() {
-  if (!progress) return true;
-  auto percent = static_cast<int>(reply.received * 100 / static_cast<uint64_t>(reply.length));
-  if (frontend().progress(percent) >= 0) return true;
-  setcause("the transfer was cancelled");
-  return false;
+  if (rc.cancelled()) {
+    cancelled();
+    return false;
+  }
+  if (progress) progressbytes(rc, static_cast<long long>(reply.received), reply.length);
+  return true;
 }
 
-void Transfer::readfailed(long long got, bool replied, bool stalled) {
-  if (stalled) {
-    setcause("the transfer from %s:%d stalled: less than %d bytes arrived in %d seconds", host,
-             port, webProgressBytes, webProgressWindowMs / 1000);
+void Transfer::cancelled() {
+  setcause(rc, "the transfer was cancelled");
+  failure = kWebCancelled;
+}
+
+void Transfer::readfailed(long long got, int error, bool replied, bool stalled) {
+  if (got == kSockCancelled) {
+    cancelled();
+  } else if (stalled) {
+    setcause(rc, "the transfer from %s:%d stalled: less than %d bytes arrived in %d seconds",
+             host, port, net.progressBytes, net.progressWindowMs / 1000);
   } else if (got == kSockTimeout) {
-    setcause("timed out: %s:%d sent nothing for %d seconds", host, port, webTimeoutMs / 1000);
+    setcause(rc, "timed out: %s:%d sent nothing for %d seconds", host, port, net.timeoutMs / 1000);
   } else if (got == 0 && !reply.done()) {
-    setcause("%s:%d closed the connection %s", host, port,
+    setcause(rc, "%s:%d closed the connection %s", host, port,
              replied ? "before the reply was complete" : "without a reply");
   } else if (got < 0) {
-    setcause("the connection to %s:%d failed: %s%s", host, port, std::strerror(sock_error()),
+    setcause(rc, "the connection to %s:%d failed: %s%s", host, port, std::strerror(error),
              replied ? "" : " (no reply)");
   }
 }
@@ -241,16 +253,17 @@ Outcome Transfer::run() {
   auto buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
   ReplySink into = [this](const char* data, std::size_t n) { return take(data, n); };
   bool replied = false;
-  Pace pace;
+  Pace pace(net);
   for (;;) {
-    int wait = replied ? pace.wait() : webTimeoutMs;
-    long long got = link_recv(link, buffer.get(), kReadSize, wait);
-    if (verboseLevel) printmsg(outStream, " read(%d,%lld)", timerread() - start, got);
+    int wait = replied ? pace.wait() : net.timeoutMs;
+    long long got = link_recv(rc, link, buffer.get(), kReadSize, wait);
+    int error = errno;
+    if (rc.verboseLevel) printmsg(rc, " read(%d,%lld)", timerread(rc) - start, got);
     if (got <= 0) {
       // A connection that ends before the first reply byte was closed idle.
-      stale = !replied && got != kSockTimeout;
+      stale = !replied && got != kSockTimeout && got != kSockCancelled;
       if (got == 0) reply.finish();
-      readfailed(got, replied, replied && got == kSockTimeout && pace.over());
+      readfailed(got, error, replied, replied && got == kSockTimeout && pace.over());
       break;
     }
     if (!replied) pace.start();
@@ -258,11 +271,10 @@ Outcome Transfer::run() {
     if (!feedall(buffer.get(), static_cast<std::size_t>(got), into)) break;
     if (!report() || reply.done()) break;
     if (!pace.advance(static_cast<uint64_t>(got))) {
-      readfailed(got, replied, true);
+      readfailed(got, 0, replied, true);
       break;
     }
   }
-  if (progress) frontend().progress(-1);
   Outcome end = finish();
   end.stale = stale;
   return end;
@@ -272,7 +284,9 @@ Outcome Transfer::finish() {
   Outcome outcome;
   outcome.clean = reply.done();
   outcome.reusable = reply.reusable() && !leftover;
-  if (discard) {
+  if (failure == kWebCancelled) {
+    outcome.result = kWebCancelled;
+  } else if (discard) {
     outcome.result = -reply.status;
   } else if (!opened || !reply.done()) {
     outcome.result = sink.error == -2 ? -2 : failure;
@@ -284,142 +298,158 @@ Outcome Transfer::finish() {
   }
   // A failed body is no body: nothing half-arrived is handed over.
   if (outcome.result < 0 && body && !(flags & kWebToFile)) body->clear();
-  if (verboseLevel) {
+  if (rc.verboseLevel) {
     if (reply.length < 0 && !sink.tofile()) {
       const std::string& text = body ? *body : scratch;
       int shown = static_cast<int>(std::min<std::size_t>(text.size(), kReplyShown));
-      printmsg(outStream, " Reply: %.*s\n", shown, text.data());
+      printmsg(rc, " Reply: %.*s\n", shown, text.data());
     }
-    printmsg(outStream, "\nread_socket(%d): %d -> %lld/%lld/%zu fp=%d dc=%d\n",
-             timerread() - start, reply.status, static_cast<long long>(reply.received),
+    printmsg(rc, "\nread_socket(%d): %d -> %lld/%lld/%zu fp=%d dc=%d\n",
+             timerread(rc) - start, reply.status, static_cast<long long>(reply.received),
              static_cast<long long>(reply.length), kReadSize, sink.tofile() ? 1 : 0, sink.vtp);
   }
   return outcome;
 }
 
 // The cause of an error status: what the user can do about it.
-void statuscause(int status, const char* host, int port, const char* path, const char* extra) {
+void statuscause(RunContext& rc, int status, const char* host, int port, const char* path,
+                 const char* extra) {
   if (status == 401) {
-    setcause(extra ? "HTTP 401: %s:%d refused the credential (see -access)"
+    setcause(rc, extra ? "HTTP 401: %s:%d refused the credential (see -access)"
                    : "HTTP 401: %s:%d wants a credential (see -access)",
              host, port);
   } else if (status == 403) {
-    setcause("HTTP 403: %s:%d forbids access to %s", host, port, path);
+    setcause(rc, "HTTP 403: %s:%d forbids access to %s", host, port, path);
   } else if (status == 404) {
-    setcause("HTTP 404: no such file on the host: %s:%d%s", host, port, path);
+    setcause(rc, "HTTP 404: no such file on the host: %s:%d%s", host, port, path);
   } else {
-    setcause("HTTP %d from %s:%d for %s", status, host, port, path);
+    setcause(rc, "HTTP %d from %s:%d for %s", status, host, port, path);
   }
 }
 
-Outcome exchange(const char* path, const Link& link, const char* host, int port,
-                 const char* extra, std::string* body, const char* file, std::string* header,
-                 int flags) {
-  int32_t start = timerread();
+Outcome exchange(RunContext& rc, NetRun& net, const char* path, const Link& link,
+                 const char* host, int port, const char* extra, std::string* body,
+                 const char* file, std::string* header, int flags) {
+  int32_t start = timerread(rc);
   if (!(flags & kWebToFile) && body) body->clear();
   if (header) header->clear();
   Outcome outcome;
-  if (!sendable(path, extra)) {
+  if (!sendable(rc, path, extra)) {
     outcome.result = -2;
     outcome.reusable = outcome.clean = true;  // nothing was sent
     return outcome;
   }
   std::string text = request(path, host, port, extra, flags);
-  long long sent = link_send(link, text.data(), text.size(), webTimeoutMs);
-  if (verboseLevel) {
-    printmsg(outStream, "write_socket(%d) t=%d: -> %lld [%30.30s]\n", link.sock,
-             timerread() - start, sent, text.c_str());
+  long long sent = link_send(rc, link, text.data(), text.size(), net.timeoutMs);
+  int error = errno;
+  if (rc.verboseLevel) {
+    printmsg(rc, "write_socket(%d) t=%d: -> %lld [%30.30s]\n", link.sock,
+             timerread(rc) - start, sent, text.c_str());
+  }
+  if (sent == kSockCancelled) {
+    setcause(rc, "the transfer was cancelled");
+    outcome.result = kWebCancelled;
+    return outcome;
   }
   if (sent < 0) {
-    setcause("the request could not be sent to %s:%d: %s", host, port, std::strerror(sock_error()));
+    setcause(rc, "the request could not be sent to %s:%d: %s", host, port, std::strerror(error));
     outcome.stale = true;
     return outcome;
   }
-  Transfer transfer(link, host, port, path, flags, body, file, header, start);
+  Transfer transfer(rc, net, link, host, port, path, flags, body, file, header, start);
   outcome = transfer.run();
   if (outcome.result <= -300) {
     // The status is the reason, whatever went wrong with the error page after it.
-    clearcause();
-    statuscause(static_cast<int>(-outcome.result), host, port, path, extra);
+    clearcause(rc);
+    statuscause(rc, static_cast<int>(-outcome.result), host, port, path, extra);
   }
   return outcome;
 }
 
-void closesock(int sock, bool polite) {
+void closesock(RunContext& rc, NetRun& net, int sock, bool polite) {
   if (polite) {
-    web_close(sock);
+    web_close(rc, net, sock);
   } else {
-    link_forget(sock);
+    link_forget(net, sock);
     sock_release(sock);
   }
 }
 
 // Why no connection was made: refused, timed out, or the system's reason.
-void connectcause(const char* host, int port) {
-  int error = sock_error();
+void connectcause(RunContext& rc, const NetRun& net, const char* host, int port, int error) {
   if (error == ECONNREFUSED) {
-    setcause("connection refused by %s:%d", host, port);
+    setcause(rc, "connection refused by %s:%d", host, port);
   } else if (error == ETIMEDOUT || error == EAGAIN || error == EWOULDBLOCK) {
-    setcause("timed out: no connection to %s:%d within %d seconds", host, port,
-             webTimeoutMs / 1000);
+    setcause(rc, "timed out: no connection to %s:%d within %d seconds", host, port,
+             net.timeoutMs / 1000);
   } else {
-    setcause("no connection to %s:%d: %s", host, port, std::strerror(error));
+    setcause(rc, "no connection to %s:%d: %s", host, port, std::strerror(error));
   }
 }
 
 }  // namespace
 
-int OpSock(const char* host, int port, int mode) {
-  int32_t start = timerread();
+int OpSock(RunContext& rc, NetRun& net, const char* host, int port, int mode) {
+  int32_t start = timerread(rc);
   if (port <= 0 || port > 65535 || mode != 1) {
-    setcause("no connection to %s: invalid port %d", host ? host : "", port);
+    setcause(rc, "no connection to %s: invalid port %d", host ? host : "", port);
     return -1;
   }
   uint32_t address = 0;
-  bool found = sock_lookup(host, &address) == 0;
+  int lookup = sock_lookup(host, &address);
   for (int tries = 1;; ++tries) {
     int sock = sock_create();
-    if (verboseLevel && tries == 1) {
-      printmsg(outStream, "OpSock(%s,%d,%d) -> %d\n", host ? host : "", port, mode, sock);
+    int error = errno;
+    if (rc.verboseLevel && tries == 1) {
+      printmsg(rc, "OpSock(%s,%d,%d) -> %d\n", host ? host : "", port, mode, sock);
     }
     if (sock < 0) {
-      setcause("no socket for a connection: %s", std::strerror(sock_error()));
+      setcause(rc, "no socket for a connection: %s", std::strerror(error));
       return -1;
     }
-    if (!found) {
+    if (lookup != 0) {
       sock_release(sock);
-      setcause("host name not found: %s (%s)", host ? host : "", sock_lookupreason());
+      setcause(rc, "host name not found: %s (%s)", host ? host : "", sock_lookupreason(lookup));
       return -2;
     }
-    int left = webTimeoutMs - elapsedms(start);
-    int done = sock_connect(sock, address, port, std::max(left, 1));
+    int left = net.timeoutMs - elapsedms(rc, start);
+    int done = sock_connect(sock, address, port, std::max(left, 1), &rc);
+    error = errno;
     if (done == 0) return sock;
     sock_release(sock);
+    if (done == kSockCancelled) {
+      setcause(rc, "the transfer was cancelled");
+      return kWebCancelled;
+    }
     // A failed connect leaves the socket unusable: each try takes a new one.
-    left = webTimeoutMs - elapsedms(start);
+    left = net.timeoutMs - elapsedms(rc, start);
     if (done != kSockRetry || tries >= kConnectTries || left <= 0) {
-      connectcause(host, port);
+      connectcause(rc, net, host, port, error);
       return -3;
     }
-    if (verboseLevel) {
-      printmsg(outStream, " sock err: %d  %d t=%d\n", -3, sock_error(), elapsedms(start));
+    if (rc.verboseLevel) {
+      printmsg(rc, " sock err: %d  %d t=%d\n", -3, error, elapsedms(rc, start));
     }
-    sock_pause(std::min(kRetryPauseMs, left));
+    if (sock_pause(std::min(kRetryPauseMs, left), &rc) == kSockCancelled) {
+      setcause(rc, "the transfer was cancelled");
+      return kWebCancelled;
+    }
   }
 }
 
-long long read_socket(const char* path, int sock, const char* host, const char* extra,
-                      std::string* body, const char* file, std::string* header, int flags,
-                      int port) {
-  clearcause();
-  return exchange(path, link_of(sock), host, port, extra, body, file, header, flags).result;
+long long read_socket(RunContext& rc, NetRun& net, const char* path, int sock, const char* host,
+                      const char* extra, std::string* body, const char* file,
+                      std::string* header, int flags, int port) {
+  clearcause(rc);
+  return exchange(rc, net, path, link_of(net, sock), host, port, extra, body, file, header, flags)
+      .result;
 }
 
-long long web_get(const char* path, const char* host, int port, const char* extra,
-                  std::string* body, const char* file, std::string* header, int flags,
-                  int32_t* kept) {
-  clearcause();
-  if (!sendable(path, extra)) {
+long long web_get(RunContext& rc, NetRun& net, const char* path, const char* host, int port,
+                  const char* extra, std::string* body, const char* file, std::string* header,
+                  int flags, int32_t* kept) {
+  clearcause(rc);
+  if (!sendable(rc, path, extra)) {
     // Refused before a connection is spent on it.
     if (!(flags & kWebToFile) && body) body->clear();
     return -2;
@@ -428,45 +458,47 @@ long long web_get(const char* path, const char* host, int port, const char* extr
   bool keep = (flags & kWebKeepAlive) && kept;
   Link link;
   if (keep && *kept > 0) {
-    link = link_find(*kept, host, port, secure);
-    if (link.sock < 0) closesock(*kept, false);  // kept for another peer
+    link = link_find(net, *kept, host, port, secure);
+    if (link.sock < 0) closesock(rc, net, *kept, false);  // kept for another peer
   }
   bool reused = link.sock > 0;
-  if (!reused) link = link_open(host, port, secure);
-  if (verboseLevel) {
-    printmsg(outStream, "web_get(%s,%oo,%d) %d\n", path, static_cast<unsigned>(flags),
+  if (!reused) link = link_open(rc, net, host, port, secure);
+  if (rc.verboseLevel) {
+    printmsg(rc, "web_get(%s,%oo,%d) %d\n", path, static_cast<unsigned>(flags),
              kept ? *kept : 0, link.sock);
   }
   if (keep) *kept = 0;
+  if (link.sock == kWebCancelled) return kWebCancelled;
   if (link.sock < 0) return -1;
-  Outcome outcome = exchange(path, link, host, port, extra, body, file, header, flags);
+  Outcome outcome = exchange(rc, net, path, link, host, port, extra, body, file, header, flags);
   if (reused && outcome.stale) {
     // The server closed the kept connection while it was idle; a GET may
     // safely be sent again on a fresh one.
-    closesock(link.sock, false);
-    clearcause();
-    link = link_open(host, port, secure);
+    closesock(rc, net, link.sock, false);
+    clearcause(rc);
+    link = link_open(rc, net, host, port, secure);
+    if (link.sock == kWebCancelled) return kWebCancelled;
     if (link.sock < 0) return -1;
-    outcome = exchange(path, link, host, port, extra, body, file, header, flags);
+    outcome = exchange(rc, net, path, link, host, port, extra, body, file, header, flags);
   }
   if (keep && outcome.reusable) {
     *kept = link.sock;
   } else {
-    closesock(link.sock, outcome.clean);
+    closesock(rc, net, link.sock, outcome.clean);
   }
   return outcome.result;
 }
 
-int web_close(int sock) {
-  int32_t start = timerread();
-  link_forget(sock);
+int web_close(RunContext& rc, NetRun& net, int sock) {
+  int32_t start = timerread(rc);
+  link_forget(net, sock);
   sock_shutdown(sock);
   char scrap[kDrainRead];
   std::size_t drained = 0;
   while (drained <= kMaxErrorBody) {
-    int left = webTimeoutMs - elapsedms(start);
+    int left = net.timeoutMs - elapsedms(rc, start);
     if (left <= 0) break;
-    long long got = sock_recv(sock, scrap, sizeof scrap, left);
+    long long got = sock_recv(sock, scrap, sizeof scrap, left, nullptr);
     if (got <= 0) break;
     drained += static_cast<std::size_t>(got);
   }

@@ -1,7 +1,8 @@
 // HTTP GET over TCP (IPv4), plain or over TLS: one request and its reply,
 // delivered into memory or into a file that is replaced only when the body
-// arrived whole, with VTP decoding on the fly. Every wait is bounded by
-// webTimeoutMs, and a reply that trickles in fails by the progress rule.
+// arrived whole, with VTP decoding on the fly. Every wait is bounded by the
+// run's time-out, a reply that trickles in fails by the progress rule, and a
+// run asked to stop ends its request within a fraction of a second.
 #pragma once
 
 #include <cstddef>
@@ -10,13 +11,16 @@
 
 namespace trosk {
 
+struct NetRun;
+struct RunContext;
+
 // Request flags.
 inline constexpr int kWebKeepAlive = 0x01;   // HTTP/1.1 with "Host: "; the connection is kept
 inline constexpr int kWebKeepHeader = 0x02;  // the reply header goes in front of the body
 inline constexpr int kWebNegStatus = 0x04;   // a status >= 300 is returned as its negative
 inline constexpr int kWebToFile = 0x08;      // the body goes to the named file
 inline constexpr int kWebDecode = 0x10;      // a body in VTP armour is decoded
-inline constexpr int kWebProgress = 0x40;    // progress bar for bodies over 1000 bytes
+inline constexpr int kWebProgress = 0x40;    // progress for bodies over 1000 bytes
 inline constexpr int kWebTls = 0x80;         // https: TLS with a verified certificate
 inline constexpr int kWebInPlace = 0x100;    // with kWebToFile: see kFetchInPlace
 
@@ -30,21 +34,15 @@ inline constexpr std::size_t kMaxMemoryBody = std::size_t{256} << 20;
 // up to this size; a larger one costs the connection.
 inline constexpr std::size_t kMaxErrorBody = std::size_t{1} << 20;
 
-// Longest wait, in milliseconds, for a connection or for the next bytes of a
-// reply; a stalled server fails the request after it.
-extern int webTimeoutMs;
-// The progress rule: from a reply's first byte on, every webProgressBytes of
-// it must arrive within webProgressWindowMs (30 s and 1 KiB; tests lower
-// them), or the request fails as stalled.
-extern int webProgressWindowMs;
-extern int webProgressBytes;
+// The result of a request that the run's stop request ended.
+inline constexpr int kWebCancelled = -3;
 
 // Opens a plain connection to host:port (mode 1; the listening mode 0 is not
 // provided). Time-outs and would-block failures are tried again, up to
-// kConnectTries times one second apart and within webTimeoutMs. Returns the
-// socket, or -1 (bad port, mode or socket), -2 (name not found) or -3 (no
-// connection); a failure's cause is recorded.
-int OpSock(const char* host, int port, int mode);
+// kConnectTries times one second apart and within the run's time-out.
+// Returns the socket, or -1 (bad port, mode or socket), -2 (name not found),
+// -3 (no connection) or kWebCancelled; a failure's cause is recorded.
+int OpSock(RunContext& rc, NetRun& net, const char* host, int port, int mode);
 
 // Fetches `path` from host:port, over TLS with kWebTls. With kWebKeepAlive
 // and a holder `kept`, a connection in the holder (> 0) is used when it was
@@ -55,22 +53,23 @@ int OpSock(const char* host, int port, int mode);
 // holds extra header lines. A failure's cause is recorded (core/cause.h). Returns the body length (the decoded length
 // for VTP into memory, the header included with kWebKeepHeader in memory),
 // or -1 (no connection, a malformed, cut, oversized or stalled reply, corrupt
-// armour, a cancel), -2 (path or extra text too long, file not writable), or
-// -status for a status >= 300 with kWebNegStatus or kWebToFile.
-long long web_get(const char* path, const char* host, int port, const char* extra,
-                  std::string* body, const char* file, std::string* header, int flags,
-                  int32_t* kept);
+// armour), -2 (path or extra text too long, file not writable),
+// kWebCancelled (the run was asked to stop), or -status for a status >= 300
+// with kWebNegStatus or kWebToFile.
+long long web_get(RunContext& rc, NetRun& net, const char* path, const char* host, int port,
+                  const char* extra, std::string* body, const char* file, std::string* header,
+                  int flags, int32_t* kept);
 
 // Sends the request on `sock` (a connection that web_get keeps, or a plain
 // one), connected to host:port, and reads the reply; results as web_get.
-long long read_socket(const char* path, int sock, const char* host, const char* extra,
-                      std::string* body, const char* file, std::string* header, int flags,
-                      int port = kDefaultWebPort);
+long long read_socket(RunContext& rc, NetRun& net, const char* path, int sock, const char* host,
+                      const char* extra, std::string* body, const char* file,
+                      std::string* header, int flags, int port = kDefaultWebPort);
 
 // Closes a connection politely: ends its TLS session, stops sending, reads
 // and drops what the peer still sends (132 bytes at a time, within the
 // time-out and kMaxErrorBody) until it closes, then releases the socket.
 // Returns 0.
-int web_close(int sock);
+int web_close(RunContext& rc, NetRun& net, int sock);
 
 }  // namespace trosk

@@ -1,45 +1,23 @@
 #include "net/netrun.h"
 
-#include <string>
-
 #include "core/output.h"
-#include "core/cause.h"
-#include "net/tls-openssl.h"
+#include "net/socket-posix.h"
 
 namespace trosk {
-namespace {
 
-struct RunState {
-  std::string cafile;
-  bool owncredential = false;
-  bool warned = false;
-};
+NetRun::NetRun(const char* file, bool own) : cafile(file ? file : ""), owncredential(own) {}
 
-thread_local RunState state;
-
-// Drops what a run leaves: its settings, the TLS context, a failure cause.
-void resetrun() {
-  state = RunState{};
-  tls_endrun();
-  clearcause();
+NetRun::~NetRun() {
+  for (auto& [sock, link] : links) {
+    link.tls.reset();
+    sock_release(sock);
+  }
 }
 
-}  // namespace
-
-NetRun::NetRun(const char* cafile, bool owncredential) {
-  resetrun();
-  if (cafile) state.cafile = cafile;
-  state.owncredential = owncredential;
-}
-
-NetRun::~NetRun() { resetrun(); }
-
-const char* runcafile() { return state.cafile.empty() ? nullptr : state.cafile.c_str(); }
-
-void checkplaintext(const WebHost& host) {
-  if (!state.owncredential || state.warned || host.secure || loopbackhost(host)) return;
-  state.warned = true;
-  warnmsg("Your credential travels unencrypted to %s: use an https:// host", host.name.c_str());
+void checkplaintext(RunContext& rc, NetRun& net, const WebHost& host) {
+  if (!net.owncredential || net.warned || host.secure || loopbackhost(host)) return;
+  net.warned = true;
+  warnmsg(rc, "Your credential travels unencrypted to %s: use an https:// host", host.name.c_str());
 }
 
 }  // namespace trosk

@@ -1,27 +1,53 @@
-// What the transport keeps for one run of the driver: the certificate
-// authority file that -cacert names, and whether the run's credential is the
-// user's own, which never goes unencrypted over a network without a warning
-// (one per run). The run holds a NetRun for its length; nothing of it, the
-// run's TLS context and the recorded failure cause included, outlives it.
+// What the transport keeps for one run: its connections (each registered
+// with the peer it was opened for and its TLS session), the run's TLS
+// context, the certificate authority file that -cacert names, whether the
+// run's credential is the user's own (which never goes unencrypted over a
+// network without a warning, one per run), and the bounds of its waits.
+// The run owns one; nothing of it outlives the run.
 #pragma once
 
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "net/tls-openssl.h"
 #include "net/webhost.h"
 
 namespace trosk {
 
+struct RunContext;
+
 struct NetRun {
   // `cafile` (may be null) is trusted besides the system's certificates.
   NetRun(const char* cafile, bool owncredential);
+  // Closes what the run left open.
   ~NetRun();
   NetRun(const NetRun&) = delete;
   NetRun& operator=(const NetRun&) = delete;
-};
 
-// The -cacert file of the run in progress, or null.
-const char* runcafile();
+  struct Registered {
+    std::string peer;  // host:port
+    bool secure = false;
+    std::unique_ptr<TlsSession> tls;
+  };
+
+  std::string cafile;  // empty: the system's certificates alone
+  bool owncredential = false;
+  bool warned = false;
+  // Longest wait, in milliseconds, for a connection or for the next bytes of
+  // a reply; a stalled server fails the request after it.
+  int timeoutMs = 60000;
+  // The progress rule: from a reply's first byte on, every progressBytes of
+  // it must arrive within progressWindowMs (30 s and 1 KiB; tests lower
+  // them), or the request fails as stalled.
+  int progressWindowMs = 30000;
+  int progressBytes = 1024;
+  TlsContextHolder tls;  // made at the first https request; outlives every session
+  std::unordered_map<int, Registered> links;  // by socket
+};
 
 // Warns, once per run, when the user's own credential is about to go to a
 // plain web host that is not on the loopback address.
-void checkplaintext(const WebHost& host);
+void checkplaintext(RunContext& rc, NetRun& net, const WebHost& host);
 
 }  // namespace trosk

@@ -10,28 +10,34 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+
+#include "core/runcontext.h"
 
 namespace trosk {
 namespace {
 
-thread_local int lastError = 0;
-thread_local int lastLookup = 0;
+using Clock = std::chrono::steady_clock;
 
-int failed() {
-  lastError = errno;
-  return kSockFailed;
-}
+bool stopping(const RunContext* rc) { return rc && rc->cancelled(); }
 
-// Waits until the socket is ready for `events`. Returns 1, 0 on time-out,
-// or -1.
-int waitfor(int sock, short events, int timeoutMs) {
+// Waits until the socket is ready for `events`, in slices, so that a run
+// asked to stop is not kept waiting. Returns 1, 0 on time-out, -1 (errno),
+// or kSockCancelled.
+int waitfor(int sock, short events, int timeoutMs, const RunContext* rc) {
   pollfd p{sock, events, 0};
+  auto end = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
   for (;;) {
-    int n = poll(&p, 1, timeoutMs < 0 ? 0 : timeoutMs);
-    if (n >= 0) return n;
-    if (errno != EINTR) return -1;
+    if (stopping(rc)) return kSockCancelled;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+    int slice = static_cast<int>(std::clamp<long long>(left, 0, kSockWaitSliceMs));
+    int n = poll(&p, 1, slice);
+    if (n > 0) return n;
+    if (n < 0 && errno != EINTR) return -1;
+    if (n == 0 && left <= kSockWaitSliceMs) return 0;
   }
 }
 
@@ -48,14 +54,15 @@ int sock_lookup(const char* host, uint32_t* address) {
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
-  lastLookup = getaddrinfo(host, nullptr, &hints, &found);
-  if (lastLookup != 0 || !found) return -1;
+  int code = getaddrinfo(host, nullptr, &hints, &found);
+  if (code != 0) return code;
+  if (!found) return EAI_NONAME;
   *address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr;
   freeaddrinfo(found);
   return 0;
 }
 
-const char* sock_lookupreason() { return gai_strerror(lastLookup); }
+const char* sock_lookupreason(int code) { return gai_strerror(code); }
 
 bool sock_isaddress(const char* host) {
   in_addr parsed;
@@ -64,37 +71,36 @@ bool sock_isaddress(const char* host) {
 
 int sock_create() {
   int sock = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (sock < 0) return failed();
+  if (sock < 0) return kSockFailed;
   // Each request goes out in one send; waiting to merge it with more only adds latency.
   int on = 1;
   setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   return sock;
 }
 
-int sock_connect(int sock, uint32_t address, int port, int timeoutMs) {
+int sock_connect(int sock, uint32_t address, int port, int timeoutMs, const RunContext* rc) {
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_port = htons(static_cast<uint16_t>(port));
   to.sin_addr.s_addr = address;
   if (connect(sock, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) return 0;
-  if (errno != EINPROGRESS && errno != EINTR) {
-    lastError = errno;
-    return retryable(errno) ? kSockRetry : kSockFailed;
-  }
-  int ready = waitfor(sock, POLLOUT, timeoutMs);
+  if (errno != EINPROGRESS && errno != EINTR) return retryable(errno) ? kSockRetry : kSockFailed;
+  int ready = waitfor(sock, POLLOUT, timeoutMs, rc);
+  if (ready == kSockCancelled) return kSockCancelled;
   if (ready <= 0) {
-    lastError = ready == 0 ? ETIMEDOUT : errno;
+    if (ready == 0) errno = ETIMEDOUT;
     return ready == 0 ? kSockRetry : kSockFailed;
   }
   int error = 0;
   socklen_t size = sizeof error;
-  if (getsockopt(sock, SOL_SOCKET, SO_ERROR, &error, &size) != 0) return failed();
+  if (getsockopt(sock, SOL_SOCKET, SO_ERROR, &error, &size) != 0) return kSockFailed;
   if (error == 0) return 0;
-  lastError = error;
+  errno = error;
   return retryable(error) ? kSockRetry : kSockFailed;
 }
 
-long long sock_send(int sock, const char* data, std::size_t n, int timeoutMs) {
+long long sock_send(int sock, const char* data, std::size_t n, int timeoutMs,
+                    const RunContext* rc) {
   std::size_t sent = 0;
   while (sent < n) {
     ssize_t k = send(sock, data + sent, n - sent, MSG_NOSIGNAL);
@@ -104,29 +110,31 @@ long long sock_send(int sock, const char* data, std::size_t n, int timeoutMs) {
     }
     if (k < 0 && errno == EINTR) continue;
     if (k < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      int ready = waitfor(sock, POLLOUT, timeoutMs);
+      int ready = waitfor(sock, POLLOUT, timeoutMs, rc);
       if (ready > 0) continue;
-      lastError = ready == 0 ? ETIMEDOUT : errno;
+      if (ready == kSockCancelled) return kSockCancelled;
+      if (ready == 0) errno = ETIMEDOUT;
       return kSockFailed;
     }
-    return failed();
+    return kSockFailed;
   }
   return static_cast<long long>(n);
 }
 
-long long sock_recv(int sock, char* data, std::size_t n, int timeoutMs) {
+long long sock_recv(int sock, char* data, std::size_t n, int timeoutMs, const RunContext* rc) {
   for (;;) {
     // Data is usually waiting already; only an empty socket costs a wait.
     ssize_t k = recv(sock, data, n, 0);
     if (k >= 0) return k;
     if (errno == EINTR) continue;
-    if (errno != EAGAIN && errno != EWOULDBLOCK) return failed();
-    int ready = waitfor(sock, POLLIN, timeoutMs);
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return kSockFailed;
+    int ready = waitfor(sock, POLLIN, timeoutMs, rc);
+    if (ready == kSockCancelled) return kSockCancelled;
     if (ready == 0) {
-      lastError = ETIMEDOUT;
+      errno = ETIMEDOUT;
       return kSockTimeout;
     }
-    if (ready < 0) return failed();
+    if (ready < 0) return kSockFailed;
   }
 }
 
@@ -136,17 +144,23 @@ int sock_shutdown(int sock) {
 }
 
 int sock_release(int sock) {
+  int error = errno;  // closing must not lose the reason of a failure before it
   close(sock);
+  errno = error;
   return 0;
 }
 
-int sock_error() { return lastError; }
-
-int sock_pause(int ms) {
-  timespec t{ms / 1000, (ms % 1000) * 1000000L};
-  while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+int sock_pause(int ms, const RunContext* rc) {
+  auto end = Clock::now() + std::chrono::milliseconds(ms);
+  for (;;) {
+    if (stopping(rc)) return kSockCancelled;
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+    if (left <= 0) return 0;
+    long slice = static_cast<long>(std::min<long long>(left, kSockWaitSliceMs));
+    timespec t{slice / 1000, (slice % 1000) * 1000000L};
+    while (nanosleep(&t, &t) != 0 && errno == EINTR) {
+    }
   }
-  return 0;
 }
 
 }  // namespace trosk

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "core/cause.h"
+#include "core/runcontext.h"
 #include "net/http.h"
 
 namespace trosk {
@@ -46,7 +47,7 @@ int WebBody::open(std::string* text, const char* file, bool decode, const char* 
   }
   if (file) {
     file_ = file;
-    out_ = std::make_unique<AtomicFile>(file);
+    out_ = std::make_unique<AtomicFile>(rc_, file);
     if (!out_->stream()) {
       writefailed();
       return -2;
@@ -62,14 +63,14 @@ int WebBody::open(std::string* text, const char* file, bool decode, const char* 
 void WebBody::writefailed() {
   int reason = errno;
   std::string dir = std::filesystem::path(file_).parent_path().string();
-  setcause("cannot store %s in %s: %s", source_.c_str(),
+  setcause(rc_, "cannot store %s in %s: %s", source_.c_str(),
            dir.empty() ? "the working directory" : dir.c_str(), std::strerror(reason));
   error = -2;
 }
 
 bool WebBody::fail(int code) {
   if (code == -1) {
-    setcause("%s is larger than the %zu MiB read into memory", source_.c_str(),
+    setcause(rc_, "%s is larger than the %zu MiB read into memory", source_.c_str(),
              kMaxMemoryBody >> 20);
   }
   error = code;
@@ -115,7 +116,7 @@ bool WebBody::take(const char* data, std::size_t n) {
 bool WebBody::decodeinto(const char* data, std::size_t n) {
   if (decoder_.feed(data, n, [this](const char* d, std::size_t k) { return put(d, k); }) < 0) {
     if (!error) {
-      setcause("the VTP armour of %s is corrupt", source_.c_str());
+      setcause(rc_, "the VTP armour of %s is corrupt", source_.c_str());
       error = -1;
     }
     return false;
@@ -142,7 +143,7 @@ int WebBody::close() {
     put(lead_.data(), lead_.size());
   }
   if (!error && vtp >= kVtpHeader && decoder_.finish() != 0) {
-    setcause("the VTP armour of %s is cut short or does not match its check", source_.c_str());
+    setcause(rc_, "the VTP armour of %s is cut short or does not match its check", source_.c_str());
     error = -1;
   }
   if (!error && out_ && out_->commit() != 0) writefailed();

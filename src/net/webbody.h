@@ -20,7 +20,12 @@ inline constexpr int kVtpPlain = 1;     // not armoured
 inline constexpr int kVtpHeader = 2;    // reading the armour's header
 inline constexpr int kVtpDecoding = 3;  // decoding
 
+struct RunContext;
+
 struct WebBody {
+  // Failures name their cause in `rc`.
+  explicit WebBody(RunContext& rc) : rc_(rc) {}
+
   // Starts a body into `text` (cleared) or, when `file` is not null, into a
   // temporary file beside it; with `inplace`, into `file` itself, a
   // temporary name of the caller's (created afresh, never through a link).
@@ -56,6 +61,7 @@ struct WebBody {
   bool fail(int code);
   void writefailed();
 
+  RunContext& rc_;
   std::string file_;    // the destination file, empty for a body in memory
   std::string source_;  // the host file
 

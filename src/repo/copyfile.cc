@@ -14,8 +14,9 @@
 #include "core/atomicfile.h"
 #include "core/cause.h"
 #include "core/blockcopy.h"
-#include "core/timer.h"
 #include "core/fileprobe.h"
+#include "core/runcontext.h"
+#include "core/timer.h"
 #include "core/vtp.h"
 
 namespace trosk {
@@ -41,18 +42,18 @@ long long transfer(FILE* in, FILE* out, int flags) {
 }
 
 // Records why writing `dest` failed (a failed read is the source's own).
-long long failed(long long result, const std::string& dest) {
-  if (result == -2) setcause("cannot write %s: %s", dest.c_str(), std::strerror(errno));
+long long failed(RunContext& rc, long long result, const std::string& dest) {
+  if (result == -2) setcause(rc, "cannot write %s: %s", dest.c_str(), std::strerror(errno));
   return result;
 }
 
 // Writes beside `dest` and renames over it; with `sync` the file is on disk
 // before it takes the name.
-long long replace(FILE* in, const std::string& dest, int flags, bool sync) {
-  AtomicFile out(dest.c_str());
-  if (!out.stream()) return failed(-2, dest);
+long long replace(RunContext& rc, FILE* in, const std::string& dest, int flags, bool sync) {
+  AtomicFile out(rc, dest.c_str());
+  if (!out.stream()) return failed(rc, -2, dest);
   long long n = transfer(in, out.stream(), flags);
-  if (n < 0) return failed(n, dest);
+  if (n < 0) return failed(rc, n, dest);
   return out.commit(sync) == 0 ? n : -2;
 }
 
@@ -80,27 +81,27 @@ int claimname(AtomicFile& out, const char* dest, const char* suffix, std::string
 // Stored copies are not synced one by one (thousands of flushes would
 // dominate a large add): the caller flushes the store once with syncstore
 // before it writes the log that names them.
-long long storeunique(FILE* in, const char* dest, int flags, const char* suffix,
+long long storeunique(RunContext& rc, FILE* in, const char* dest, int flags, const char* suffix,
                       std::string* stored, StoredNames& names) {
   // The stored copy is executable when the source is, so that a download of
   // a new file can give an executable script its mode back; it stays
   // readable by everyone the usual mode allows (a web server among them).
   struct stat st;
   bool executable = fstat(fileno(in), &st) == 0 && (st.st_mode & 0111);
-  AtomicFile out(dest, executable ? newfilemode(true) : -1);
-  if (!out.stream()) return failed(-2, dest);
+  AtomicFile out(rc, dest, executable ? newfilemode(true) : -1);
+  if (!out.stream()) return failed(rc, -2, dest);
   long long n = transfer(in, out.stream(), flags);
-  if (n < 0) return failed(n, dest);
+  if (n < 0) return failed(rc, n, dest);
   return claimname(out, dest, suffix, stored, names) == 0 ? n : -2;
 }
 
 // Makes the missing parents of `dest`, once for each directory a writer
 // stores into.
-int parentsof(const char* dest, StoredNames& names) {
+int parentsof(RunContext& rc, const char* dest, StoredNames& names) {
   std::string dir(dest, std::string_view(dest).rfind('/') + 1);
   if (names.dirs.count(dir)) return 0;
   if (makeparents(dest, kHostDirMode) < 0) {
-    setcause("cannot make the directories of %s: %s", dest, std::strerror(errno));
+    setcause(rc, "cannot make the directories of %s: %s", dest, std::strerror(errno));
     return -1;
   }
   names.dirs.insert(std::move(dir));
@@ -109,38 +110,39 @@ int parentsof(const char* dest, StoredNames& names) {
 
 }  // namespace
 
-long long copyfile(const char* source, const char* dest, int flags, const char* suffix,
-                   std::string* stored, StoredNames* names) {
-  int32_t start = timerread();
-  clearcause();
+long long copyfile(RunContext& rc, const char* source, const char* dest, int flags,
+                   const char* suffix, std::string* stored, StoredNames* names) {
+  int32_t start = timerread(rc);
+  clearcause(rc);
   StoredNames once;
   if (!names) names = &once;
   long long result;
   File in(std::fopen(source, "rb"));
   if (!in) {
-    setcause("cannot read %s: %s", source, std::strerror(errno));
+    setcause(rc, "cannot read %s: %s", source, std::strerror(errno));
     result = -1;
-  } else if (parentsof(dest, *names) < 0) {
+  } else if (parentsof(rc, dest, *names) < 0) {
     result = -2;
   } else if (flags & kCopyUnique) {
-    result = storeunique(in.get(), dest, flags, suffix, stored, *names);
+    result = storeunique(rc, in.get(), dest, flags, suffix, stored, *names);
   } else {
-    result = replace(in.get(), dest, flags, true);
+    result = replace(rc, in.get(), dest, flags, true);
     if (result >= 0 && stored) *stored = dest;
   }
-  timerlog(kTimeCopyfile, start, "copyfile");
+  timerlog(rc, kTimeCopyfile, start, "copyfile");
   return result;
 }
 
-long long storebytes(std::string_view bytes, const char* dest, int flags, bool executable,
-                     const char* suffix, std::string* stored, StoredNames* names) {
-  int32_t start = timerread();
-  clearcause();
+long long storebytes(RunContext& rc, std::string_view bytes, const char* dest, int flags,
+                     bool executable, const char* suffix, std::string* stored,
+                     StoredNames* names) {
+  int32_t start = timerread(rc);
+  clearcause(rc);
   StoredNames once;
   if (!names) names = &once;
   long long result = -2;
-  if (parentsof(dest, *names) == 0) {
-    AtomicFile out(dest, executable ? newfilemode(true) : -1);
+  if (parentsof(rc, dest, *names) == 0) {
+    AtomicFile out(rc, dest, executable ? newfilemode(true) : -1);
     std::string armour = (flags & kCopyVtp) ? vtpencodestring(bytes) : std::string();
     std::string_view text = (flags & kCopyVtp) ? std::string_view(armour) : bytes;
     // Written at once, without the stream's buffer (and the file status
@@ -149,19 +151,19 @@ long long storebytes(std::string_view bytes, const char* dest, int flags, bool e
         std::fwrite(text.data(), 1, text.size(), out.stream()) == text.size() &&
         claimname(out, dest, suffix, stored, *names) == 0) {
       result = static_cast<long long>(text.size());
-    } else if (lastcause().empty()) {
-      failed(-2, dest);
+    } else if (rc.cause.empty()) {
+      failed(rc, -2, dest);
     }
   }
-  timerlog(kTimeCopyfile, start, "copyfile");
+  timerlog(rc, kTimeCopyfile, start, "copyfile");
   return result;
 }
 
-int syncstore(const char* path) {
+int syncstore(RunContext& rc, const char* path) {
   int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return -2;
   int result = ::syncfs(fd) == 0 ? 0 : -2;
-  if (result < 0) setcause("cannot flush %s to disk: %s", path, std::strerror(errno));
+  if (result < 0) setcause(rc, "cannot flush %s to disk: %s", path, std::strerror(errno));
   ::close(fd);
   return result;
 }

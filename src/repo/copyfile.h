@@ -11,6 +11,8 @@
 
 namespace trosk {
 
+struct RunContext;
+
 inline constexpr int kCopyVtp = 0x20;     // encode the source as VTP
 inline constexpr int kCopyUnique = 0x80;  // store as name + "_v%d%s", first free N
 
@@ -30,18 +32,19 @@ struct StoredNames {
 // this writer has learnt so far, and learns from this copy. Returns the
 // bytes written, -1 when the source cannot be read, -2 when the destination
 // fails.
-long long copyfile(const char* source, const char* dest, int flags, const char* suffix,
-                   std::string* stored, StoredNames* names = nullptr);
+long long copyfile(RunContext& rc, const char* source, const char* dest, int flags,
+                   const char* suffix, std::string* stored, StoredNames* names = nullptr);
 
 // Stores `bytes` as copyfile with kCopyUnique stores a file that holds them
 // (VTP-encoded with kCopyVtp; executable as an executable source is).
 // Returns the bytes written, or -2 when the destination fails.
-long long storebytes(std::string_view bytes, const char* dest, int flags, bool executable,
-                     const char* suffix, std::string* stored, StoredNames* names);
+long long storebytes(RunContext& rc, std::string_view bytes, const char* dest, int flags,
+                     bool executable, const char* suffix, std::string* stored,
+                     StoredNames* names);
 
 // Flushes to disk what was written on the file system that holds `path`, so
 // that the files a log is about to name are there before the log. Returns 0,
 // or -2 when the flush failed.
-int syncstore(const char* path);
+int syncstore(RunContext& rc, const char* path);
 
 }  // namespace trosk

@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "config/options.h"
 #include "core/fileprobe.h"
+#include "core/runcontext.h"
 #include "core/timer.h"
 #include "repo/bytescan.h"
 
@@ -23,7 +23,7 @@ struct FileCloser {
 using File = std::unique_ptr<FILE, FileCloser>;
 
 int sizeonly(FILE* stream, FileStats* stats) {
-  int64_t size = filesize(nullptr, stream);
+  int64_t size = streamsize(stream);
   stats->size = size < 0 ? 0 : size;
   return stats->size > 0 ? kFileText : kFileEmpty;
 }
@@ -39,11 +39,11 @@ int finish(const ByteSums& sums, const TagScan& tag, FileStats* stats) {
   return sums.count > 0 ? kFileText : kFileEmpty;
 }
 
-int measure(FILE* stream, FileStats* stats) {
-  int32_t start = timerread();
-  // One buffer for each thread: measuring many small files costs no
-  // allocation each.
-  thread_local std::vector<unsigned char> block(kReadBlock);
+int measure(RunContext& rc, FILE* stream, FileStats* stats) {
+  int32_t start = timerread(rc);
+  // One buffer for the run: measuring many small files costs no allocation each.
+  std::vector<unsigned char>& block = rc.readblock;
+  if (block.size() < kReadBlock) block.resize(kReadBlock);
   ByteSums sums;
   TagScan tag;
   std::size_t got;
@@ -52,13 +52,13 @@ int measure(FILE* stream, FileStats* stats) {
     if (tag.phase != TagScan::kDone) tag.scan(block.data(), got);
   }
   int kind = finish(sums, tag, stats);
-  timerlog(kTimeFilestats, start, "filestats");
+  timerlog(rc, kTimeFilestats, start, "filestats");
   return kind;
 }
 
 }  // namespace
 
-int filestats(const char* path, FILE* stream, FileStats* stats, int flags) {
+int filestats(RunContext& rc, const char* path, FILE* stream, FileStats* stats, int flags) {
   *stats = FileStats{};
   File owned;
   if (path) {
@@ -70,11 +70,11 @@ int filestats(const char* path, FILE* stream, FileStats* stats, int flags) {
     return kFileEmpty;
   }
   if (flags & kStatsSizeOnly) return sizeonly(stream, stats);
-  return measure(stream, stats);
+  return measure(rc, stream, stats);
 }
 
-int bytestats(std::string_view bytes, FileStats* stats) {
-  int32_t start = timerread();
+int bytestats(RunContext& rc, std::string_view bytes, FileStats* stats) {
+  int32_t start = timerread(rc);
   *stats = FileStats{};
   ByteSums sums;
   TagScan tag;
@@ -82,7 +82,7 @@ int bytestats(std::string_view bytes, FileStats* stats) {
   sums.add(p, bytes.size());
   tag.scan(p, bytes.size());
   int kind = finish(sums, tag, stats);
-  timerlog(kTimeFilestats, start, "filestats");
+  timerlog(rc, kTimeFilestats, start, "filestats");
   return kind;
 }
 
@@ -94,20 +94,20 @@ void setstamp(std::time_t when, FileStats* stats) {
   stats->time = local.tm_hour * 10000 + local.tm_min * 100 + local.tm_sec;
 }
 
-int filecheck(const char* path, FileStats* stats, int flags) {
-  int32_t start = timerread();
-  int kind = filestats(path, nullptr, stats, flags);
+int filecheck(RunContext& rc, const char* path, FileStats* stats, int flags) {
+  int32_t start = timerread(rc);
+  int kind = filestats(rc, path, nullptr, stats, flags);
   struct stat st;
   if (path && ::stat(path, &st) == 0) {
     setstamp(st.st_mtime, stats);
     if (kind == kFileEmpty) kind = kFileExistsEmpty;
   }
-  timerlog(kTimeFilecheck, start, "filecheck");
+  timerlog(rc, kTimeFilecheck, start, "filecheck");
   return kind;
 }
 
-int cmpchecks(const FileStats& l, const FileStats& r, int mode) {
-  int32_t start = timerread();
+int cmpchecks(RunContext& rc, const FileStats& l, const FileStats& r, int mode) {
+  int32_t start = timerread(rc);
   int bits = 0;
   if (l.size == r.size) {
     bits |= kSameSize;
@@ -149,33 +149,30 @@ int cmpchecks(const FileStats& l, const FileStats& r, int mode) {
   if (d != 0 && l.date != 0 && r.date != 0 && l.time != 0 && r.time != 0) {
     bits |= d < 1 ? kOlder : kNewer;
   }
-  timerlog(kTimeCmpchecks, start, "cmpchecks");
+  timerlog(rc, kTimeCmpchecks, start, "cmpchecks");
   return bits;
 }
 
-const char* datetext(int32_t date, int32_t time) {
-  thread_local char buffers[2][48];
-  thread_local int turn = 0;
-  char* out = buffers[turn];
-  turn ^= 1;
+DateText datetext(const RunContext& rc, int32_t date, int32_t time) {
+  DateText out;
   int year = date / 10000 % 100, month = date / 100 % 100, day = date % 100;
   int first = month, second = day;
-  if (runSettings.dateOrder == 1) std::swap(first, second);
-  std::snprintf(out, sizeof buffers[0], "%2d/%02d/%02d %2d:%02d:%02d", first, second, year,
+  if (rc.dateOrder == 1) std::swap(first, second);
+  std::snprintf(out.text, sizeof out.text, "%2d/%02d/%02d %2d:%02d:%02d", first, second, year,
                 time / 10000, time / 100 % 100, time % 100);
   return out;
 }
 
-const char* nowtext() {
-  thread_local char buffer[48];
+DateText nowtext(const RunContext& rc) {
+  DateText out;
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   int first = local.tm_mon + 1, second = local.tm_mday;
-  if (runSettings.dateOrder == 1) std::swap(first, second);
-  std::snprintf(buffer, sizeof buffer, "%2d/%02d/%02d %02d:%02d:%02d", first, second,
+  if (rc.dateOrder == 1) std::swap(first, second);
+  std::snprintf(out.text, sizeof out.text, "%2d/%02d/%02d %02d:%02d:%02d", first, second,
                 local.tm_year % 100, local.tm_hour, local.tm_min, local.tm_sec);
-  return buffer;
+  return out;
 }
 
 }  // namespace trosk

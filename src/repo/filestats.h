@@ -10,6 +10,8 @@
 
 namespace trosk {
 
+struct RunContext;
+
 struct FileStats {
   int16_t parity = 0;    // XOR of all bytes; -1 when the file cannot be opened
   int16_t crc = 0;       // 8-bit rotating check
@@ -49,22 +51,27 @@ inline constexpr int kCompareStampOnly = 2;  // cmpchecks mode
 
 // Measures a file (by path, or the open stream when path is null). Returns
 // the file kind. With kStatsSizeOnly only the size is taken.
-int filestats(const char* path, FILE* stream, FileStats* stats, int flags);
+int filestats(RunContext& rc, const char* path, FILE* stream, FileStats* stats, int flags);
 // filestats of bytes in memory: the same measurement and kind.
-int bytestats(std::string_view bytes, FileStats* stats);
+int bytestats(RunContext& rc, std::string_view bytes, FileStats* stats);
 // filestats plus the modification date and time; kind 0 becomes 3 for an
 // existing empty file. With kStatsSizeOnly no content is read.
-int filecheck(const char* path, FileStats* stats, int flags);
+int filecheck(RunContext& rc, const char* path, FileStats* stats, int flags);
 // Sets the date and time fields from a modification time, as local time.
 void setstamp(std::time_t when, FileStats* stats);
 // Compares recorded stats with actual ones; mode kCompareStampOnly compares
 // sizes, versions, dates and times only. Returns the comparison bits.
-int cmpchecks(const FileStats& recorded, const FileStats& actual, int mode);
+int cmpchecks(RunContext& rc, const FileStats& recorded, const FileStats& actual, int mode);
 
+// A date as the run prints it.
+struct DateText {
+  char text[48];
+  const char* c_str() const { return text; }
+};
 // "%2d/%02d/%02d %2d:%02d:%02d" in month/day/year order, or day/month/year
-// with dateOrder 1. Two static buffers are used in turn.
-const char* datetext(int32_t date, int32_t time);
-// The current local time, "%2d/%02d/%02d %02d:%02d:%02d".
-const char* nowtext();
+// with the run's dateOrder 1.
+DateText datetext(const RunContext& rc, int32_t date, int32_t time);
+// The current local time, "%2d/%02d/%02d %02d:%02d:%02d", in the same order.
+DateText nowtext(const RunContext& rc);
 
 }  // namespace trosk

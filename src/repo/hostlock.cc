@@ -12,10 +12,10 @@
 #include <thread>
 
 #include "core/output.h"
+#include "core/runcontext.h"
+#include "core/runerror.h"
 
 namespace trosk {
-
-int lockWaitMs = 10000;
 
 namespace {
 
@@ -111,27 +111,32 @@ bool breakstale(const std::string& path, const std::string& seen) {
 
 }  // namespace
 
-HostLock::HostLock(const std::string& projectdir) : path_(projectdir + "/" + kLockName) {
+HostLock::HostLock(RunContext& rc, const std::string& projectdir)
+    : path_(projectdir + "/" + kLockName) {
   mine_ = "host=" + thishost() + " pid=" + std::to_string(::getpid()) +
           " time=" + std::to_string(static_cast<long long>(std::time(nullptr))) + "\n";
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(lockWaitMs);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(rc.lockWaitMs);
   for (;;) {
     int made = create(path_, mine_);
     if (made == 1) return;
     if (made < 0) {
       path_.clear();
-      errormsg("Cannot lock the project on the host: %s", (projectdir + "/" + kLockName).c_str());
+      errormsg(rc, "Cannot lock the project on the host: %s", (projectdir + "/" + kLockName).c_str());
     }
     std::string seen = readall(path_);
     Holder holder = parseholder(seen);
     if (stale(holder, path_) && breakstale(path_, seen)) {
-      warnmsg("Took over the host lock of %s, whose holder is gone", describe(holder).c_str());
+      warnmsg(rc, "Took over the host lock of %s, whose holder is gone", describe(holder).c_str());
       continue;
     }
     if (std::chrono::steady_clock::now() >= deadline) {
       path_.clear();
-      errormsg("The project is being changed on the host by %s; try again later",
+      errormsg(rc, "The project is being changed on the host by %s; try again later",
                describe(holder).c_str());
+    }
+    if (rc.cancelled()) {
+      path_.clear();
+      throw RunError::cancelled();
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(kRetryMs));
   }

@@ -9,20 +9,20 @@
 
 namespace trosk {
 
+struct RunContext;
+
 inline constexpr const char* kLockName = "trosk.lock";
 inline constexpr int kStaleLockSeconds = 3600;
-
-// How long a writer waits for the lock before it gives up, in milliseconds.
-extern int lockWaitMs;
 
 class HostLock {
  public:
   // Takes the lock of the project whose host directory is `projectdir`,
-  // waiting up to lockWaitMs for a holder to finish. A lock whose holder is
+  // waiting up to the run's lockWaitMs for a holder to finish (a run asked
+  // to stop stops waiting). A lock whose holder is
   // gone (same machine, process not running) or that is older than an hour
   // is taken over with a warning. A lock still held ends the run with a
   // message naming the holder.
-  explicit HostLock(const std::string& projectdir);
+  HostLock(RunContext& rc, const std::string& projectdir);
   // Releases the lock, unless another writer has taken it over meanwhile.
   ~HostLock();
   HostLock(const HostLock&) = delete;

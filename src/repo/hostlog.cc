@@ -25,10 +25,10 @@ namespace {
 
 // copyfile writes beside the target and renames, so readers of the host see
 // the old log or the new one, never a part.
-void publish(const std::string& target, bool announce) {
-  if (announce) printmsg(outStream, "   %s ...\n", target.c_str());
-  if (copyfile(kStageFile, target.c_str(), 0, nullptr, nullptr) < 0) {
-    causederror("Error writing file: %s", target.c_str());
+void publish(RunContext& rc, const std::string& target, bool announce) {
+  if (announce) printmsg(rc, "   %s ...\n", target.c_str());
+  if (copyfile(rc, kStageFile, target.c_str(), 0, nullptr, nullptr) < 0) {
+    causederror(rc, "Error writing file: %s", target.c_str());
   }
 }
 
@@ -111,23 +111,23 @@ int sweep(const std::string& versiondir, const char* project, int subversion, Xm
 
 }  // namespace
 
-int publishlog(XmlNode* log, const std::string& versiondir, const char* project, int subversion,
-               bool announce) {
-  if (syncstore(versiondir.c_str()) < 0) causederror("Error writing file: %s", versiondir.c_str());
+int publishlog(RunContext& rc, XmlNode* log, const std::string& versiondir, const char* project,
+               int subversion, bool announce) {
+  if (syncstore(rc, versiondir.c_str()) < 0) causederror(rc, "Error writing file: %s", versiondir.c_str());
   TempFile stage(kStageFile);
   {
     // Only a step on the way: the host files made from it are synced.
-    AtomicFile staged(kStageFile);
-    if (!staged.stream() || xmlsave(nullptr, staged.stream(), log, 0) < 0 || staged.commit() < 0)
-      causederror("Error writing file: %s", kStageFile);
+    AtomicFile staged(rc, kStageFile);
+    if (!staged.stream() || xmlsave(rc, nullptr, staged.stream(), log, 0) < 0 || staged.commit() < 0)
+      causederror(rc, "Error writing file: %s", kStageFile);
   }
   std::string base = versiondir + "/trosk_" + project;
-  publish(base + "_" + std::to_string(subversion) + ".xml", announce);
-  publish(base + ".xml", announce);
+  publish(rc, base + "_" + std::to_string(subversion) + ".xml", announce);
+  publish(rc, base + ".xml", announce);
   return 0;
 }
 
-int repairversion(const std::string& projectdir, const std::string& versiondir,
+int repairversion(RunContext& rc, const std::string& projectdir, const std::string& versiondir,
                   const char* project, int version, XmlNode* current) {
   // The working directory's share: the stage file and the temporary files
   // of a writer that was killed there.
@@ -139,15 +139,15 @@ int repairversion(const std::string& projectdir, const std::string& versiondir,
   std::string base = versiondir + "/trosk_" + project;
   std::string frozen = base + "_" + std::to_string(subversion) + ".xml";
   if (outofdate(base + ".xml", frozen)) {
-    if (copyfile((base + ".xml").c_str(), frozen.c_str(), 0, nullptr, nullptr) < 0)
-      causederror("Error writing file: %s", frozen.c_str());
+    if (copyfile(rc, (base + ".xml").c_str(), frozen.c_str(), 0, nullptr, nullptr) < 0)
+      causederror(rc, "Error writing file: %s", frozen.c_str());
   }
   int removed = sweep(versiondir, project, subversion, current);
   // A host made without a version log is left without one.
-  if (exists((projectdir + "/versionlog.txt").c_str()) == 1 &&
+  if (exists(rc, (projectdir + "/versionlog.txt").c_str()) == 1 &&
       !hasversionline(projectdir, version, subversion)) {
     const char* activity = subversion == 1 ? "Created new version" : "Upload new subversion";
-    writeversionline(projectdir, activity, version, subversion, "completed after an interruption");
+    writeversionline(rc, projectdir, activity, version, subversion, "completed after an interruption");
   }
   return removed;
 }

@@ -12,6 +12,8 @@
 
 namespace trosk {
 
+struct RunContext;
+
 inline constexpr const char* kStageFile = "stagefile.xml";
 
 // Publishes `log` as subversion S of the version in `versiondir`: writes
@@ -19,8 +21,8 @@ inline constexpr const char* kStageFile = "stagefile.xml";
 // host file is named on the output before it is written. The stage file is
 // removed however this ends; a file that cannot be written ends the run
 // ("Error writing file: %s"). Returns 0.
-int publishlog(XmlNode* log, const std::string& versiondir, const char* project, int subversion,
-               bool announce);
+int publishlog(RunContext& rc, XmlNode* log, const std::string& versiondir, const char* project,
+               int subversion, bool announce);
 
 // Puts right what an interrupted writer left in version V, whose current
 // log is `current` (as loaded from `versiondir`; null when the version has
@@ -31,7 +33,7 @@ int publishlog(XmlNode* log, const std::string& versiondir, const char* project,
 // in the working directory, a stage file and temporary files left by a
 // killed writer are removed.
 // Called by a writer holding the host lock. Returns the files removed.
-int repairversion(const std::string& projectdir, const std::string& versiondir,
+int repairversion(RunContext& rc, const std::string& projectdir, const std::string& versiondir,
                   const char* project, int version, XmlNode* current);
 
 }  // namespace trosk

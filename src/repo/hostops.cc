@@ -14,6 +14,7 @@
 #include "core/cause.h"
 #include "core/fileprobe.h"
 #include "core/output.h"
+#include "core/runcontext.h"
 #include "core/relpath.h"
 #include "core/strutil.h"
 #include "core/vtp.h"
@@ -36,22 +37,28 @@ namespace {
 
 constexpr int kProjectDirMode = 0775;
 constexpr int kCatalogueDirMode = 0755;
-[[noreturn]] void writefailed(const std::string& path) {
-  causederror("Error writing file: %s", path.c_str());
+[[noreturn]] void writefailed(RunContext& rc, const std::string& path) {
+  causederror(rc, "Error writing file: %s", path.c_str());
 }
 
 // Another writer may make the same directory at the same moment.
-void makedir(const std::string& path) {
-  if (verboseLevel > 0) printmsg(outStream, "Mkdir <%s>\n", path.c_str());
-  if (::mkdir(path.c_str(), kProjectDirMode) != 0 && exists(path.c_str()) != -1) {
-    clearcause();
-    setcause("cannot make the directory %s: %s", path.c_str(), std::strerror(errno));
-    causederror("Mkdir <%s> failed", path.c_str());
+void makedir(RunContext& rc, const std::string& path) {
+  if (rc.verboseLevel > 0) printmsg(rc, "Mkdir <%s>\n", path.c_str());
+  if (::mkdir(path.c_str(), kProjectDirMode) != 0 && exists(rc, path.c_str()) != -1) {
+    clearcause(rc);
+    setcause(rc, "cannot make the directory %s: %s", path.c_str(), std::strerror(errno));
+    causederror(rc, "Mkdir <%s> failed", path.c_str());
   }
 }
 
-// What one run of addfiles works on, besides the settings and the entry.
+// What one run of addfiles works on.
 struct HostRun {
+  HostRun(RunContext& r, const RunSettings& s, ProjectRun& p)
+      : rc(r), settings(s), project(p), entry(p.entry) {}
+  RunContext& rc;
+  const RunSettings& settings;
+  ProjectRun& project;
+  const ProjectEntry& entry;
   HostPaths paths;
   std::string hostroot;
   std::string projectdir;
@@ -74,14 +81,16 @@ struct Catalogue : VersionCatalogue {
 // Loads a host file that may be absent. One that is there but cannot be read
 // is fatal: starting afresh would overwrite what it holds (the users of the
 // project, the files of a version).
-int loadhostfile(const std::string& path, XmlDocument& doc) {
-  int loaded = xmlload(path.c_str(), doc, kXmlLoadAny | kXmlLoadKeepText);
-  if (loaded <= 0 && exists(path.c_str()) != 0) errormsg("Error reading file: %s", path.c_str());
+int loadhostfile(RunContext& rc, const std::string& path, XmlDocument& doc) {
+  int loaded = xmlload(rc, path.c_str(), doc, kXmlLoadAny | kXmlLoadKeepText);
+  if (loaded <= 0 && exists(rc, path.c_str()) != 0)
+    errormsg(rc, "Error reading file: %s", path.c_str());
   return loaded;
 }
 
-void loadcatalogue(Catalogue& cat, const std::string& path, const ProjectEntry& entry) {
-  cat.loaded = loadhostfile(path, cat.doc);
+void loadcatalogue(RunContext& rc, Catalogue& cat, const std::string& path,
+                   const ProjectEntry& entry) {
+  cat.loaded = loadhostfile(rc, path, cat.doc);
   if (cat.loaded > 0) {
     cat.root = cat.doc.root.get();
     static_cast<VersionCatalogue&>(cat) = readcatalogue(cat.root, entry);
@@ -106,9 +115,10 @@ XmlNode* makeproject(XmlNode* root) {
   return project;
 }
 
-void writecatalogue(Catalogue& cat, const std::string& path, const ProjectEntry& entry, int flags) {
+void writecatalogue(RunContext& rc, Catalogue& cat, const std::string& path,
+                    const ProjectEntry& entry, int flags) {
   bool istop = cat.project == cat.root;
-  printmsg(outStream, "Make CURRENT V=%d, Beta=%d, Alpha=%d %d %d\n", cat.stable, cat.beta,
+  printmsg(rc, "Make CURRENT V=%d, Beta=%d, Alpha=%d %d %d\n", cat.stable, cat.beta,
            cat.alpha, cat.loaded, istop ? 1 : 0);
   bool loaded = cat.loaded > 0;
   if (loaded) {
@@ -123,21 +133,23 @@ void writecatalogue(Catalogue& cat, const std::string& path, const ProjectEntry&
   if (cat.beta) xmlsetint(cat.project, "beta", cat.beta);
   if (cat.alpha) xmlsetint(cat.project, "alpha", cat.alpha);
   if (flags & CMD_LIST_ALL) {
-    printmsg(outStream, "Create new CURRENT.XML file V=%d, Beta=%d, Alpha=%d <%s> %d\n", cat.stable,
+    printmsg(rc, "Create new CURRENT.XML file V=%d, Beta=%d, Alpha=%d <%s> %d\n", cat.stable,
              cat.beta, cat.alpha, path.c_str(), cat.loaded);
   }
   if (makeparents(path.c_str(), kCatalogueDirMode) < 0 ||
-      xmlsave(path.c_str(), nullptr, cat.root, 0) < 0) {
-    writefailed(path);
+      xmlsave(rc, path.c_str(), nullptr, cat.root, 0) < 0) {
+    writefailed(rc, path);
   }
 }
 
 // Opens the version's log, or begins a new one (the run then makes a new
 // version), after putting right what an interrupted writer left there.
 // Fixes the subversion the run works on.
-XmlNode* openlog(XmlDocument& doc, XmlTree& made, HostRun& run, const ProjectEntry& entry) {
-  int loaded = loadhostfile(run.logpath, doc);
-  repairversion(run.projectdir, run.versiondir, entry.name, run.version,
+XmlNode* openlog(XmlDocument& doc, XmlTree& made, HostRun& run) {
+  RunContext& rc = run.rc;
+  const ProjectEntry& entry = run.entry;
+  int loaded = loadhostfile(rc, run.logpath, doc);
+  repairversion(rc, run.projectdir, run.versiondir, entry.name, run.version,
                 loaded > 0 ? doc.root.get() : nullptr);
   if (run.subversion < 1) run.subversion = 1;
   XmlNode* root;
@@ -147,7 +159,7 @@ XmlNode* openlog(XmlDocument& doc, XmlTree& made, HostRun& run, const ProjectEnt
     found = xmlgetint(root, "subversion", -1);
     if (found > run.subversion) run.subversion = found;
   } else {
-    if (run.subversion > 1) errormsg("Log file not found: %s", run.logpath.c_str());
+    if (run.subversion > 1) errormsg(rc, "Log file not found: %s", run.logpath.c_str());
     made.reset(xmlnode(nullptr, "trosk"));
     root = made.get();
     xmlsetint(root, "pversion", run.version);
@@ -160,17 +172,18 @@ XmlNode* openlog(XmlDocument& doc, XmlTree& made, HostRun& run, const ProjectEnt
   return root;
 }
 
-void addone(const char* name, XmlNode* log, HostRun& run, const ProjectEntry& entry,
-            int archive) {
+void addone(const char* name, XmlNode* log, HostRun& run, int archive) {
+  RunContext& rc = run.rc;
+  const ProjectEntry& entry = run.entry;
   if (checkrelpath(name) != 0) {  // -add names stay inside the working directory
-    printmsg(outStream, "Refusing file outside the working directory: %s\n", name);
+    printmsg(rc, "Refusing file outside the working directory: %s\n", name);
     return;
   }
   SourceFile& src = run.source;
-  int kind = readsource(name, src);
+  int kind = readsource(rc, name, src);
   const FileStats& st = src.stats;
   if (kind == kFileEmpty || st.size == 0) {
-    printmsg(outStream, "Skipping empty/missing file: %s\n", name);
+    printmsg(rc, "Skipping empty/missing file: %s\n", name);
     return;
   }
   // Binary files travel in armour unless -decode says otherwise; -encode
@@ -179,92 +192,95 @@ void addone(const char* name, XmlNode* log, HostRun& run, const ProjectEntry& en
   bool encode = (run.flags & CMD_ENCODE) || (kind == kFileBinary && !(run.flags & CMD_NO_DECODE)) ||
                 (src.whole ? isvtp(src.bytes) : isvtpfile(name));
   std::string dest = run.versiondir + "/" + basename(name) + (encode ? ".vtp" : "");
-  XmlNode* node = findfilenode(log, name);
+  XmlNode* node = findfilenode(rc, log, name);
   int bits = kContentDiffers;
   if (node) {
     FileStats recorded;
-    checknode(node, &recorded);
-    bits = cmpchecks(recorded, st, 0);
+    checknode(rc, node, &recorded);
+    bits = cmpchecks(rc, recorded, st, 0);
   }
   if (run.flags & CMD_LIST_ALL) {
-    printmsg(outStream, "Adding: %-36.36s %d %d %5d %7d %7lld %s %.1f %s\n", dest.c_str(), kind,
+    printmsg(rc, "Adding: %-36.36s %d %d %5d %7d %7lld %s %.1f %s\n", dest.c_str(), kind,
              encode ? 1 : 0, st.parity, st.checksum, static_cast<long long>(st.size),
-             datetext(st.date, st.time),
+             datetext(rc, st.date, st.time).c_str(),
              static_cast<double>(st.version), name);
   }
   if (!(bits & kContentDiffers)) return;
   std::string stored;
   int flags = kCopyUnique | (encode ? kCopyVtp : 0);
-  long long r = src.whole ? storebytes(src.bytes, dest.c_str(), flags, src.executable,
+  long long r = src.whole ? storebytes(rc, src.bytes, dest.c_str(), flags, src.executable,
                                        entry.suffix, &stored, &run.names)
-                          : copyfile(name, dest.c_str(), flags, entry.suffix, &stored, &run.names);
-  if (r == -1) causederror("copying file: %s\n", name);
-  if (r < 0) causederror("copying file: %s\n", dest.c_str());
-  addfilenode(log, node, st, name, basename(stored.c_str()), archive);
+                          : copyfile(rc, name, dest.c_str(), flags, entry.suffix, &stored,
+                                     &run.names);
+  if (r == -1) causederror(rc, "copying file: %s\n", name);
+  if (r < 0) causederror(rc, "copying file: %s\n", dest.c_str());
+  addfilenode(rc, log, node, st, name, basename(stored.c_str()), archive);
 }
 
 // Keeps the published log as the local log.
-void writelocal(XmlNode* log, const HostRun& run, const ProjectEntry& entry) {
+void writelocal(XmlNode* log, const HostRun& run) {
   char local[kPathSize];
   std::snprintf(local, sizeof local, (run.flags & CMD_HIDDEN) ? ".trosk_%s.xml" : "trosk_%s.xml",
-                entry.name);
-  if (xmlsave(local, nullptr, log, 0) < 0) writefailed(local);
+                run.entry.name);
+  if (xmlsave(run.rc, local, nullptr, log, 0) < 0) writefailed(run.rc, local);
 }
 
 // Steps of addfiles after the catalogue was read: the version directory,
 // its log, the files, then in this order the host logs, the catalogue (when
 // it is to be written), the version log and the local log, so that a kill at
 // any point leaves the host readable.
-int addtoversion(RunSettings& settings, ProjectEntry& entry, HostRun& run, Catalogue* cat,
-                 const std::string& catpath) {
+int addtoversion(HostRun& run, Catalogue* cat, const std::string& catpath) {
+  RunContext& rc = run.rc;
+  const ProjectEntry& entry = run.entry;
   run.versiondir = run.projectdir + "/" + entry.name + "_" + std::to_string(run.version);
-  setversionpath(run.paths, entry, run.version);
-  if (exists(run.versiondir.c_str()) != -1) makedir(run.versiondir);
+  setversionpath(run.paths, run.project, run.version);
+  if (exists(rc, run.versiondir.c_str()) != -1) makedir(rc, run.versiondir);
   run.logpath = run.versiondir + "/trosk_" + entry.name + ".xml";
   XmlDocument doc;
   XmlTree made;
-  XmlNode* log = openlog(doc, made, run, entry);
+  XmlNode* log = openlog(doc, made, run);
   int archive = (run.flags & CMD_ZIP) ? kEntryArchive : 0;
-  for (const char* name : settings.addFiles) {
-    if (name) addone(name, log, run, entry, archive);
+  for (const char* name : run.settings.addFiles) {
+    if (name) addone(name, log, run, archive);
   }
-  publishlog(log, run.versiondir, entry.name, run.subversion, false);
-  if (cat) writecatalogue(*cat, catpath, entry, run.flags);
+  publishlog(rc, log, run.versiondir, entry.name, run.subversion, false);
+  if (cat) writecatalogue(rc, *cat, catpath, entry, run.flags);
   const char* activity = (run.flags & CMD_INIT) ? "Created new version" : "Added files";
-  if (versionlog(run.projectdir, activity, run.version, run.subversion) < 0) {
-    writefailed(run.projectdir + "/versionlog.txt");
+  if (versionlog(rc, run.projectdir, activity, run.version, run.subversion,
+                 run.settings.commentText) < 0) {
+    writefailed(rc, run.projectdir + "/versionlog.txt");
   }
-  writelocal(log, run, entry);
+  writelocal(log, run);
   return 1;
 }
 
 }  // namespace
 
-int addfiles(RunSettings& settings, ProjectEntry& entry, int version, int subversion, int flags) {
-  HostRun run;
+int addfiles(RunContext& rc, const RunSettings& settings, ProjectRun& project, int version,
+             int subversion, int flags) {
+  HostRun run(rc, settings, project);
+  const ProjectEntry& entry = project.entry;
   run.flags = flags;
-  run.paths = hostpaths(settings, entry);
-  const char* hostroot = (entry.status & kStatusHost2) ? entry.host2 : entry.hostPath;
-  run.hostroot = hostroot ? hostroot : entry.host;
-  const char* user = settings.userName ? settings.userName : entry.user;
-  int release = settings.release ? settings.release : entry.release;
+  run.paths = hostpaths(project);
+  run.hostroot = project.hostroot;
+  int release = project.release;
   run.version = version ? version : entry.version;
 
   std::string rootdir = run.hostroot + "/" + run.paths.hostTroskDir;
-  if (exists(rootdir.c_str()) != -1)
-    errormsg("Trosk root directory <%s> not found", rootdir.c_str());
+  if (exists(rc, rootdir.c_str()) != -1)
+    errormsg(rc, "Trosk root directory <%s> not found", rootdir.c_str());
   run.projectdir = rootdir + "/" + entry.name;
-  int kind = exists(run.projectdir.c_str());
-  if (kind == 1) errormsg("<%s> not valid directory", run.projectdir.c_str());
-  if (kind == 0) makedir(run.projectdir);
-  HostLock lock(run.projectdir);
+  int kind = exists(rc, run.projectdir.c_str());
+  if (kind == 1) errormsg(rc, "<%s> not valid directory", run.projectdir.c_str());
+  if (kind == 0) makedir(rc, run.projectdir);
+  HostLock lock(rc, run.projectdir);
 
   std::string catpath = run.projectdir + "/" + kCatalogueName;
   Catalogue cat;
-  loadcatalogue(cat, catpath, entry);
+  loadcatalogue(rc, cat, catpath, entry);
   if (cat.loaded > 0) {
-    if (!useraccess(cat.project, user)) {
-      warnmsg("Unauthorized user for project %s -- Access denied", entry.name);
+    if (!useraccess(cat.project, project.user.c_str())) {
+      warnmsg(rc, "Unauthorized user for project %s -- Access denied", entry.name);
       return 0;
     }
     if (run.version == 0 && (release & kReleaseAlpha)) run.version = cat.alpha;
@@ -286,11 +302,11 @@ int addfiles(RunSettings& settings, ProjectEntry& entry, int version, int subver
     if (release & kReleaseBeta) cat.beta = run.version;
   }
   if (settings.addCount < 1 && !(flags & CMD_INIT)) {
-    if (write) writecatalogue(cat, catpath, entry, flags);
+    if (write) writecatalogue(rc, cat, catpath, entry, flags);
     return 0;
   }
   run.subversion = subversion;
-  return addtoversion(settings, entry, run, write ? &cat : nullptr, catpath);
+  return addtoversion(run, write ? &cat : nullptr, catpath);
 }
 
 }  // namespace trosk

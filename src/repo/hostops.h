@@ -8,10 +8,14 @@
 
 namespace trosk {
 
-// Adds the settings' files to version V/S of the entry's project, or only
-// rewrites the catalogue (-current). 1 when files were processed and the
-// logs written, 0 when it stopped early (access refused, or only the
-// catalogue was to be written). A host that cannot be written ends the run.
-int addfiles(RunSettings& settings, ProjectEntry& entry, int version, int subversion, int flags);
+struct RunContext;
+
+// Adds the settings' files to version V/S of the project, on the host root
+// of its turn, or only rewrites the catalogue (-current). 1 when files were
+// processed and the logs written, 0 when it stopped early (access refused,
+// or only the catalogue was to be written). A host that cannot be written
+// ends the run.
+int addfiles(RunContext& rc, const RunSettings& settings, ProjectRun& project, int version,
+             int subversion, int flags);
 
 }  // namespace trosk

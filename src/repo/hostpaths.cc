@@ -2,20 +2,21 @@
 
 namespace trosk {
 
-HostPaths hostpaths(const RunSettings& settings, const ProjectEntry& entry) {
+HostPaths hostpaths(const ProjectRun& project) {
   HostPaths paths;
-  const char* dir = settings.remoteDir ? settings.remoteDir : entry.troskdir;
-  paths.hostTroskDir = (dir && *dir) ? dir : "trosk";
+  paths.hostTroskDir = project.troskdir;
   return paths;
 }
 
-void setversionpath(HostPaths& paths, const ProjectEntry& entry, int version) {
-  paths.versionPath = paths.hostTroskDir + "/" + entry.name + "/" + entry.name + "_" +
-                      std::to_string(version);
+void setversionpath(HostPaths& paths, const ProjectRun& project, int version) {
+  const char* name = project.entry.name;
+  paths.versionPath =
+      paths.hostTroskDir + "/" + name + "/" + name + "_" + std::to_string(version);
 }
 
-std::string projectdir(const char* hostroot, const HostPaths& paths, const ProjectEntry& entry) {
-  return std::string(hostroot ? hostroot : "") + "/" + paths.hostTroskDir + "/" + entry.name;
+std::string projectdir(const std::string& hostroot, const HostPaths& paths,
+                       const ProjectRun& project) {
+  return hostroot + "/" + paths.hostTroskDir + "/" + project.entry.name;
 }
 
 }  // namespace trosk

@@ -5,21 +5,21 @@
 
 #include <string>
 
-#include "config/options.h"
 #include "config/project.h"
 
 namespace trosk {
 
 struct HostPaths {
-  std::string hostTroskDir;  // the settings' remoteDir, else the entry's troskdir, else "trosk"
+  std::string hostTroskDir;  // the run's troskdir: -remotedir, the entry's, or "trosk"
   std::string versionPath;   // "<hostTroskDir>/<project>/<project>_<V>", below the host root
 };
 
-// The paths of the entry's project; the version path is set later.
-HostPaths hostpaths(const RunSettings& settings, const ProjectEntry& entry);
-// Points the version path at version V of the entry's project.
-void setversionpath(HostPaths& paths, const ProjectEntry& entry, int version);
+// The paths of the project's turn; the version path is set later.
+HostPaths hostpaths(const ProjectRun& project);
+// Points the version path at version V of the project.
+void setversionpath(HostPaths& paths, const ProjectRun& project, int version);
 // "<hostroot>/<hostTroskDir>/<project>": the project's directory on the host.
-std::string projectdir(const char* hostroot, const HostPaths& paths, const ProjectEntry& entry);
+std::string projectdir(const std::string& hostroot, const HostPaths& paths,
+                       const ProjectRun& project);
 
 }  // namespace trosk

@@ -66,9 +66,9 @@ uint32_t pooled(std::string& pool, std::string_view text) {
   return at;
 }
 
-LogRecord recordof(XmlNode* entry) {
+LogRecord recordof(RunContext& rc, XmlNode* entry) {
   LogRecord r;
-  checknode(entry, &r.stats);
+  checknode(rc, entry, &r.stats);
   for (const XmlNode* c = entry->first; c && !r.flagged; c = c->next) r.flagged = xmlisnamed(c, "status");
   return r;
 }
@@ -88,6 +88,7 @@ uint8_t kindof(const XmlNode* node) {
 
 // Takes the children of the document element as the parse completes them.
 struct Reader {
+  RunContext& rc;
   LogTable& table;
   int what;
   const XmlNode* root = nullptr;
@@ -144,7 +145,7 @@ void Reader::file(XmlNode* entry) {
     // Blanks and line ends after a stored name are not part of it.
     std::string_view name = xmlvalueview(c);
     while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.remove_suffix(1);
-    if (LogRecord* record = table.files.add(name)) *record = recordof(entry);
+    if (LogRecord* record = table.files.add(name)) *record = recordof(rc, entry);
     return;
   }
 }
@@ -152,7 +153,7 @@ void Reader::file(XmlNode* entry) {
 void Reader::archive(XmlNode* entry) {
   std::string_view name = childtext(entry, "name");
   if (name.empty()) return;
-  if (LogRecord* record = table.archives.add(name)) *record = recordof(entry);
+  if (LogRecord* record = table.archives.add(name)) *record = recordof(rc, entry);
 }
 
 void Reader::entry(XmlNode* child, uint32_t position) {
@@ -160,7 +161,7 @@ void Reader::entry(XmlNode* child, uint32_t position) {
   if (!kind) return;
   std::string_view name = childtext(child, "name"), source = childtext(child, "source");
   LogEntry e{position, kind, pooled(table.pool, name), static_cast<uint32_t>(name.size()),
-             pooled(table.pool, source), static_cast<uint32_t>(source.size()), recordof(child)};
+             pooled(table.pool, source), static_cast<uint32_t>(source.size()), recordof(rc, child)};
   table.entries.push_back(e);
 }
 
@@ -208,15 +209,15 @@ const NameIndex::Named* LogTable::findarchive(const char* name) const {
   return archives.find(name);
 }
 
-int readlogtable(char* text, int what, LogTable& table) {
+int readlogtable(RunContext& rc, char* text, int what, LogTable& table) {
   table = LogTable{};
   // Room for as many entries as the text can hold in the usual layout:
   // what is never used is never touched, and growing would copy it all.
   std::size_t room = (text ? std::strlen(text) : 0) / kEntryText;
   if (what & kReadEntries) table.entries.reserve(room);
   if (what & kReadIndex) table.files.records.reserve(room);
-  Reader reader{table, what};
-  XmlTree root(xmlparsestream(text, [&reader](XmlNode* child) { reader.take(child); }, nullptr));
+  Reader reader{rc, table, what};
+  XmlTree root(xmlparsestream(rc, text, [&reader](XmlNode* child) { reader.take(child); }, nullptr));
   if (!root || !root->name || root->namelen == 0) return -2;
   if (xmlisnamed(root.get(), "file")) return 0;  // the document element is itself an entry
   for (int i = 0; i < 3; ++i) {

@@ -14,6 +14,8 @@
 
 namespace trosk {
 
+struct RunContext;
+
 // What one entry holds.
 struct LogRecord {
   FileStats stats;       // as checknode reads them
@@ -87,6 +89,6 @@ struct LogTable {
 // -2 when the text holds no parsable XML or no document element; 0 when the
 // text is one a table cannot stand for (its document element bears one of
 // the names looked for): the caller then reads the file again as a tree.
-int readlogtable(char* text, int what, LogTable& table);
+int readlogtable(RunContext& rc, char* text, int what, LogTable& table);
 
 }  // namespace trosk

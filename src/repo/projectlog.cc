@@ -12,6 +12,7 @@
 
 #include "config/project.h"
 #include "core/output.h"
+#include "core/runcontext.h"
 #include "core/strutil.h"
 #include "core/timer.h"
 #include "xml/xmlvalues.h"
@@ -243,9 +244,9 @@ int noderef(const XmlNode* node) {
 
 }  // namespace
 
-XmlNode* findfilenode(XmlNode* root, const char* name) {
+XmlNode* findfilenode(RunContext& rc, XmlNode* root, const char* name) {
   if (!root || !name) return nullptr;
-  int32_t start = timerread();
+  int32_t start = timerread(rc);
   std::string_view sought = trimmed(name);
   uint64_t h = NameTable::hashof(sought);
   LogIndex* index = &indexof(root);
@@ -257,12 +258,12 @@ XmlNode* findfilenode(XmlNode* root, const char* name) {
       found = nullptr;
     }
   }
-  timerlog(kTimeFindfilenode, start, "findfilenode");
+  timerlog(rc, kTimeFindfilenode, start, "findfilenode");
   return found;
 }
 
-int checknode(XmlNode* entry, FileStats* stats) {
-  int32_t start = timerread();
+int checknode(RunContext& rc, XmlNode* entry, FileStats* stats) {
+  int32_t start = timerread(rc);
   *stats = FileStats{};
   bool seen[7] = {};
   for (XmlNode* c = entry ? entry->first : nullptr; c; c = c->next) {
@@ -289,19 +290,19 @@ int checknode(XmlNode* entry, FileStats* stats) {
       stats->version = readdecimal(v);
     }
   }
-  timerlog(kTimeChecknode, start, "checknode");
+  timerlog(rc, kTimeChecknode, start, "checknode");
   return 0;
 }
 
-XmlNode* addfilenode(XmlNode* root, XmlNode* existing, const FileStats& stats, const char* name,
-                     const char* source, int flags) {
-  int32_t start = timerread();
-  if (verboseLevel > 1) {
-    printmsg(outStream, "AFN  %d/%s %d <%d %d> %d %d/%s %s %s\n", root->namelen,
+XmlNode* addfilenode(RunContext& rc, XmlNode* root, XmlNode* existing, const FileStats& stats,
+                     const char* name, const char* source, int flags) {
+  int32_t start = timerread(rc);
+  if (rc.verboseLevel > 1) {
+    printmsg(rc, "AFN  %d/%s %d <%d %d> %d %d/%s %s %s\n", root->namelen,
              root->name ? root->name : "", static_cast<int>(root->nchild), noderef(root->first),
              noderef(root->last), noderef(existing), existing ? existing->namelen : 0,
              existing && existing->name ? existing->name : "", name,
-             datetext(stats.date, stats.time));
+             datetext(rc, stats.date, stats.time).c_str());
   }
   XmlNode* entry = existing;
   bool renamed = false;
@@ -335,7 +336,7 @@ XmlNode* addfilenode(XmlNode* root, XmlNode* existing, const FileStats& stats, c
   } else if (known) {
     xmlattach(root, nullptr);
   }
-  timerlog(kTimeAddfilenode, start, "addfilenode");
+  timerlog(rc, kTimeAddfilenode, start, "addfilenode");
   return entry;
 }
 

@@ -10,6 +10,8 @@
 
 namespace trosk {
 
+struct RunContext;
+
 // addfilenode flags: the low five bits are the status code (1 "modified",
 // 2 "missing", 3 "source", 4 "older", 5 "newer").
 inline constexpr int kEntryStatusMask = 0x1F;
@@ -19,13 +21,13 @@ inline constexpr int kEntryArchive = 0x400;
 // The "file" entry whose "name" is exactly `name` (trailing blanks of a
 // stored name ignored), or null. "archive" entries are never returned.
 // Average O(1) through an index kept per log tree.
-XmlNode* findfilenode(XmlNode* root, const char* name);
+XmlNode* findfilenode(RunContext& rc, XmlNode* root, const char* name);
 // Reads an entry's statistics into `stats`. Returns 0.
-int checknode(XmlNode* entry, FileStats* stats);
+int checknode(RunContext& rc, XmlNode* entry, FileStats* stats);
 // Rewrites `existing` in place (or appends a new entry to `root`) with the
 // name, the source (may be null), the statistics and the status. Returns
 // the entry.
-XmlNode* addfilenode(XmlNode* root, XmlNode* existing, const FileStats& stats, const char* name,
-                     const char* source, int flags);
+XmlNode* addfilenode(RunContext& rc, XmlNode* root, XmlNode* existing, const FileStats& stats,
+                     const char* name, const char* source, int flags);
 
 }  // namespace trosk

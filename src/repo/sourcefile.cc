@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "core/runcontext.h"
 #include "core/timer.h"
 
 namespace trosk {
@@ -57,35 +58,35 @@ Kept readkept(const char* path, SourceFile& file, struct stat& st, bool known) {
 }
 
 // What filecheck makes of the bytes read.
-int measurekept(SourceFile& file, const struct stat& st) {
-  int32_t start = timerread();
-  int kind = bytestats(file.bytes, &file.stats);
+int measurekept(RunContext& rc, SourceFile& file, const struct stat& st) {
+  int32_t start = timerread(rc);
+  int kind = bytestats(rc, file.bytes, &file.stats);
   setstamp(st.st_mtime, &file.stats);
   if (kind == kFileEmpty) kind = kFileExistsEmpty;
   file.whole = true;
   file.executable = (st.st_mode & 0111) != 0;
-  timerlog(kTimeFilecheck, start, "filecheck");
+  timerlog(rc, kTimeFilecheck, start, "filecheck");
   return kind;
 }
 
 }  // namespace
 
-int readsource(const char* path, SourceFile& file) {
+int readsource(RunContext& rc, const char* path, SourceFile& file) {
   struct stat st;
   // What cannot be held, or read, is measured as it is read again.
-  if (readkept(path, file, st, false) != Kept::kWhole) return filecheck(path, &file.stats, 0);
-  return measurekept(file, st);
+  if (readkept(path, file, st, false) != Kept::kWhole) return filecheck(rc, path, &file.stats, 0);
+  return measurekept(rc, file, st);
 }
 
-int readregular(const char* path, SourceFile& file) {
+int readregular(RunContext& rc, const char* path, SourceFile& file) {
   // Nothing but a regular file is opened: opening a pipe or a device waits,
   // or does something.
   struct stat st;
   if (::stat(path, &st) == 0 && S_ISREG(st.st_mode)) {
     Kept kept = readkept(path, file, st, true);
-    if (kept == Kept::kWhole) return measurekept(file, st);
+    if (kept == Kept::kWhole) return measurekept(rc, file, st);
     if (kept == Kept::kOther) {
-      int kind = filecheck(path, &file.stats, 0);
+      int kind = filecheck(rc, path, &file.stats, 0);
       if (file.stats.parity != -1 || file.stats.size != 0) return kind;
     }
   }

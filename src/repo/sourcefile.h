@@ -10,6 +10,8 @@
 
 namespace trosk {
 
+struct RunContext;
+
 // Larger files are read again when they are stored.
 inline constexpr std::size_t kKeptBytes = std::size_t{4} << 20;
 
@@ -23,9 +25,9 @@ struct SourceFile {
 // Measures `path` as filecheck(path, &file.stats, 0) does and keeps its
 // bytes when they are no more than kKeptBytes. Returns the kind filecheck
 // returns.
-int readsource(const char* path, SourceFile& file);
+int readsource(RunContext& rc, const char* path, SourceFile& file);
 // The same for a regular file only: -1 (and the statistics all zero) when
 // `path` is no regular file or cannot be read.
-int readregular(const char* path, SourceFile& file);
+int readregular(RunContext& rc, const char* path, SourceFile& file);
 
 }  // namespace trosk

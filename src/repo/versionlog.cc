@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "config/options.h"
 #include "config/project.h"
 #include "core/output.h"
+#include "core/runcontext.h"
 #include "repo/filestats.h"
 
 namespace trosk {
@@ -22,14 +22,6 @@ constexpr std::size_t kDateText = 17;  // "%2d/%02d/%02d %02d:%02d:%02d" begins 
 struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
-
-// The comment of the line: -comment when given, else the user's answer.
-std::string comment() {
-  if (commentText) return commentText;
-  char answer[kAnswerSize] = {};
-  if (askuser("Add comment: ", answer, nullptr) <= 0) return {};
-  return answer;
-}
 
 // Appends the whole line with one write and syncs it, so a reader never
 // sees half a line and a failure is never taken for success.
@@ -58,13 +50,21 @@ std::string lastline(const std::string& path) {
 
 }  // namespace
 
-int writeversionline(const std::string& projectdir, const char* activity, int version,
-                     int subversion, std::string comment) {
+std::string askcomment(RunContext& rc, const char* given) {
+  if (given) return given;
+  char answer[kAnswerSize] = {};
+  if (askuser(rc, "Add comment: ", answer, nullptr) <= 0) return {};
+  return answer;
+}
+
+int writeversionline(RunContext& rc, const std::string& projectdir, const char* activity,
+                     int version, int subversion, std::string comment) {
   for (char& c : comment) {
     if (c == '\n' || c == '\r') c = ' ';  // one line per change, whatever was typed
   }
   char head[kPathSize];
-  std::snprintf(head, sizeof head, "%s %5d/%-4d  %s", nowtext(), version, subversion, activity);
+  std::snprintf(head, sizeof head, "%s %5d/%-4d  %s", nowtext(rc).c_str(), version, subversion,
+                activity);
   std::string line = head;
   if (!comment.empty()) {
     char tail[kAnswerSize + 8];
@@ -80,8 +80,9 @@ int writeversionline(const std::string& projectdir, const char* activity, int ve
   return appendline(path, line);
 }
 
-int versionlog(const std::string& projectdir, const char* activity, int version, int subversion) {
-  return writeversionline(projectdir, activity, version, subversion, comment());
+int versionlog(RunContext& rc, const std::string& projectdir, const char* activity, int version,
+               int subversion, const char* comment) {
+  return writeversionline(rc, projectdir, activity, version, subversion, askcomment(rc, comment));
 }
 
 int hasversionline(const std::string& projectdir, int version, int subversion) {

@@ -6,14 +6,20 @@
 
 namespace trosk {
 
+struct RunContext;
+
+// The comment of a version-log line: `given` (-comment) when not null,
+// else the answer to "Add comment: " (empty when there is none).
+std::string askcomment(RunContext& rc, const char* given);
 // Appends "<date> <V>/<S>  <activity>[ -- <comment>]" to the version log in
 // `projectdir`, the project's directory on the host. Asks "Add comment: "
-// first when no -comment was given. Returns 0, or -2 when the log cannot be
+// first when `comment` is null. Returns 0, or -2 when the log cannot be
 // written.
-int versionlog(const std::string& projectdir, const char* activity, int version, int subversion);
+int versionlog(RunContext& rc, const std::string& projectdir, const char* activity, int version,
+               int subversion, const char* comment);
 // The same line with the given comment, asking nothing.
-int writeversionline(const std::string& projectdir, const char* activity, int version,
-                     int subversion, std::string comment);
+int writeversionline(RunContext& rc, const std::string& projectdir, const char* activity,
+                     int version, int subversion, std::string comment);
 // 1 when the version log has a line for V/S, else 0.
 int hasversionline(const std::string& projectdir, int version, int subversion);
 

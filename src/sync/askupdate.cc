@@ -12,8 +12,8 @@ namespace {
 }  // namespace
 
 int remember(int answer) {
-  if (answer == kAnswerAllYes) promptLevel |= kPromptAllYes;
-  if (answer == kAnswerAllNo) promptLevel |= kPromptAllNo;
+  if (answer == kAnswerAllYes) rc.promptLevel |= kPromptAllYes;
+  if (answer == kAnswerAllNo) rc.promptLevel |= kPromptAllNo;
   return answer;
 }
 
@@ -23,15 +23,15 @@ std::string updatequestion(const char* name, bool upload) {
 }
 
 int askupdate(const UpdateCase& c, bool* diff) {
-  if (promptLevel & kPromptAllNo) return 0;
-  if ((promptLevel & kPromptAllYes) && !c.conflict) return 1;
+  if (rc.promptLevel & kPromptAllNo) return 0;
+  if ((rc.promptLevel & kPromptAllYes) && !c.conflict) return 1;
   // Older: the copy that would replace the other one is the older of the
   // two; a copy changed on both sides counts as older, whatever the stamps.
   bool older = c.conflict || (c.hostbits & (c.upload ? kOlder : kNewer)) != 0;
-  bool asking = (promptLevel & 7) != 0;
+  bool asking = (rc.promptLevel & 7) != 0;
   int answer = 1;
-  if (c.exists && asking && !(promptLevel & kPromptAllYes)) {
-    answer = remember(askuser(updatequestion(c.name, c.upload).c_str(), nullptr, "ynYNAXd"));
+  if (c.exists && asking && !(rc.promptLevel & kPromptAllYes)) {
+    answer = remember(askuser(rc, updatequestion(c.name, c.upload).c_str(), nullptr, "ynYNAXd"));
   }
   if (answer == kAnswerDiff) {
     *diff = true;
@@ -41,12 +41,12 @@ int askupdate(const UpdateCase& c, bool* diff) {
   if (older && answeredyes(answer) && asking) {
     std::snprintf(question, sizeof question,
                   "Confirm overwrite of %s with older version  (y/n AllYes)? ", c.name);
-    answer = remember(askuser(question, nullptr, "ynYNAX"));
+    answer = remember(askuser(rc, question, nullptr, "ynYNAX"));
   }
   if (answeredyes(answer) && c.hostsize > kLargeFile) {
     std::snprintf(question, sizeof question, "Confirm update of large file %s (%lld Mb) (y/n)? ",
                   c.name, static_cast<long long>(c.hostsize / 1000000));
-    answer = remember(askuser(question, nullptr, "ynYNAX"));
+    answer = remember(askuser(rc, question, nullptr, "ynYNAX"));
   }
   return answeredyes(answer) ? 1 : 0;
 }

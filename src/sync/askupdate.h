@@ -19,14 +19,14 @@ struct UpdateCase {
   bool conflict = false;  // changed here and on the host: always confirmed
 };
 
-// Remembers "yes to all" and "no to all" in promptLevel for the rest of the
+// Remembers "yes to all" and "no to all" in rc.promptLevel for the rest of the
 // run. Returns the answer.
 int remember(int answer);
 
 // "Update local file <name> (y/n/AllYes/diff)? " ("remote" for an upload).
 std::string updatequestion(const char* name, bool upload);
 
-// Asks what promptLevel calls for. Returns 1 when the file is to be
+// Asks what rc.promptLevel calls for. Returns 1 when the file is to be
 // transferred, 0 when not; `diff` is set by a 'd' answer (the differences
 // are then shown before the question comes again).
 int askupdate(const UpdateCase& c, bool* diff);

@@ -5,7 +5,7 @@
 
 namespace trosk {
 
-int setcaption(std::string_view text) {
+int setcaption(rc, std::string_view text) {
   frontend().caption(text);
   return 0;
 }

@@ -8,7 +8,7 @@
 namespace trosk {
 
 // Shows `text` in front of the progress bar (empty clears it). Returns 0.
-int setcaption(std::string_view text);
+int setcaption(rc, std::string_view text);
 
 struct ProgressBar {
   ProgressBar() = default;

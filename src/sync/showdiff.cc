@@ -67,7 +67,7 @@ std::string shellquote(const std::string& name) {
 // Prints the differences, or the note given in their place, and hands them
 // to the front end as well.
 void shown(const std::string& text) {
-  printlong(nullptr, text.c_str());
+  printlong(rc, nullptr, text.c_str());
   frontend().difference(text);
 }
 
@@ -102,7 +102,7 @@ int showdiff(const char* localpath, const char* hostpath, const char* name, bool
              const char* question) {
   for (;;) {
     printdiff(localpath, hostpath, name, upload);
-    int answer = remember(askuser(question, nullptr, "ynYNAXd"));
+    int answer = remember(askuser(rc, question, nullptr, "ynYNAXd"));
     if (answer == kAnswerDiff) continue;
     return answeredyes(answer) ? 1 : 0;
   }
@@ -128,13 +128,13 @@ std::string unpackcommand(const std::string& name) {
 int extracthint(const std::vector<std::string>& archives) {
   if (archives.empty()) return 0;
   frontend().archives(archives);
-  printmsg(outStream, "\nArchives downloaded -- unpack them with:\n");
+  printmsg(rc, "\nArchives downloaded -- unpack them with:\n");
   for (const std::string& name : archives) {
     std::string command = unpackcommand(name);
     if (command.empty()) {
-      printmsg(outStream, "   %s  (unpack with its archiver)\n", name.c_str());
+      printmsg(rc, "   %s  (unpack with its archiver)\n", name.c_str());
     } else {
-      printmsg(outStream, "   %s\n", command.c_str());
+      printmsg(rc, "   %s\n", command.c_str());
     }
   }
   return static_cast<int>(archives.size());

@@ -18,7 +18,7 @@ inline constexpr std::size_t kMaxDiffFile = std::size_t{16} << 20;  // each side
 int printdiff(const char* localpath, const char* hostpath, const char* name, bool upload);
 
 // Shows the differences, then asks `question` again with "ynYNAXd" ('d'
-// shows them once more; "A" and "X" are remembered in promptLevel).
+// shows them once more; "A" and "X" are remembered in rc.promptLevel).
 // Returns 1 when the answer means yes, 0 when it means no.
 int showdiff(const char* localpath, const char* hostpath, const char* name, bool upload,
              const char* question);

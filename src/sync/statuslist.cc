@@ -13,7 +13,7 @@ int StatusList::add(const char* name, const FileStats& R, const FileStats& L, bo
   if (!content && exists && !all) return 0;
   if (!headed) {
     headed = true;
-    printmsg(outStream, "%10s  %-20s Remote: Size&Date (%s)    Local: Size&Date (if different)\n",
+    printmsg(rc, "%10s  %-20s Remote: Size&Date (%s)    Local: Size&Date (if different)\n",
              "  Status", "FileName", runSettings.dateOrder == 1 ? "D/M/Y" : "M/D/Y");
   }
   const char* hostdate = datetext(R.date, R.time);
@@ -21,12 +21,12 @@ int StatusList::add(const char* name, const FileStats& R, const FileStats& L, bo
     int label = (hostbits & kNewer)   ? kLabelNewer
                 : (hostbits & kOlder) ? kLabelOld
                                       : kLabelModified;
-    printmsg(outStream, "%10s: %-20s %7lld %s > %7lld %s\n", kStatusLabels[label], name,
+    printmsg(rc, "%10s: %-20s %7lld %s > %7lld %s\n", kStatusLabels[label], name,
              static_cast<long long>(R.size), hostdate, static_cast<long long>(L.size),
              datetext(L.date, L.time));
   } else {
     int label = exists ? kLabelUnchanged : kLabelMissing;
-    printmsg(outStream, "%10s: %-20s %7lld %s\n", kStatusLabels[label], name,
+    printmsg(rc, "%10s: %-20s %7lld %s\n", kStatusLabels[label], name,
              static_cast<long long>(R.size), hostdate);
   }
   return 1;
@@ -34,12 +34,12 @@ int StatusList::add(const char* name, const FileStats& R, const FileStats& L, bo
 
 int printtotals(const char* project, int toupdate, int maxfiles) {
   if (toupdate == 0) {
-    printmsg(outStream, " All files up-to-date (%s).\n", project);
+    printmsg(rc, " All files up-to-date (%s).\n", project);
   } else if (maxfiles > 0 && toupdate > maxfiles) {
-    printmsg(outStream, " Lots of files to update (%d), only %d will be transferred at a time\n",
+    printmsg(rc, " Lots of files to update (%d), only %d will be transferred at a time\n",
              toupdate, maxfiles);
   } else {
-    printmsg(outStream, " Total of %d files to update.\n", toupdate);
+    printmsg(rc, " Total of %d files to update.\n", toupdate);
   }
   return 0;
 }

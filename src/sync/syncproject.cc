@@ -76,9 +76,9 @@ int showactivitylog(const ProjectEntry& entry) {
   std::string name = std::string("trosk_") + entry.name + "_log.txt";
   std::string text;
   if (getfile(Remote{".", 0, nullptr, nullptr}, name.c_str(), CMD_DISPLAY, &text, nullptr) <= 0) {
-    printmsg(outStream, "File not found: %s\n", name.c_str());
+    printmsg(rc, "File not found: %s\n", name.c_str());
   } else {
-    printlong(nullptr, text.c_str());
+    printlong(rc, nullptr, text.c_str());
   }
   return 0;
 }
@@ -101,7 +101,7 @@ int findlocallog(const RunSettings& settings, const ProjectEntry& entry, Choice&
 // Makes a new local log, or returns 0 when the user does not want one.
 int newlocallog(Choice& c, LogDoc& local, int* flags) {
   if (*flags != CMD_DISPLAY && !(*flags & CMD_INIT)) {
-    int answer = askuser("Local project log not found. Create new? (y/n): ", nullptr, "ynYN");
+    int answer = askuser(rc, "Local project log not found. Create new? (y/n): ", nullptr, "ynYN");
     if (!answeredyes(answer)) return 0;
   }
   *flags |= CMD_INIT;
@@ -118,12 +118,12 @@ int newlocallog(Choice& c, LogDoc& local, int* flags) {
 // diagnostics of a verbose run come from the trees.
 bool listsonly(int flags) {
   return (flags & CMD_STATUS) &&
-         !(flags & (CMD_DOWNLOAD | CMD_VERIFY | CMD_DISPLAY | CMD_UPLOAD)) && verboseLevel == 0;
+         !(flags & (CMD_DOWNLOAD | CMD_VERIFY | CMD_DISPLAY | CMD_UPLOAD)) && rc.verboseLevel == 0;
 }
 
 void readlocallog(const RunSettings& settings, Choice& c, LogDoc& local, int flags) {
   if (local.load(c.localname, listsonly(flags) ? kReadIndex : 0) < 0)
-    errormsg("error reading file: %s", c.localname);
+    errormsg(rc, "error reading file: %s", c.localname);
   char host[kPathSize];
   local.text("host", host, sizeof host);
   if (!settings.hostName && host[0]) sethost(c, host);
@@ -155,11 +155,11 @@ int checkcatalogue(RunSettings& settings, ProjectEntry& entry, Choice& c) {
   xmlgettext(project, "troskversion", needed, sizeof needed);
   float required = needed[0] ? std::strtof(needed, nullptr) : 0.0f;
   if (required > 0 && required > programVersion) {
-    warnmsg("This project requires Trosk version %s", needed);
+    warnmsg(rc, "This project requires Trosk version %s", needed);
     return 0;
   }
   if (!useraccess(project, c.user)) {
-    warnmsg("Unauthorized user for project %s -- Access denied", entry.name);
+    warnmsg(rc, "Unauthorized user for project %s -- Access denied", entry.name);
     return 0;
   }
   return 1;
@@ -179,7 +179,7 @@ int chooseversion(RunSettings& settings, ProjectEntry& entry, Choice& c, int fla
     int release = settings.release ? settings.release : entry.release;
     c.wantV = (release & kReleaseAlpha) ? c.alpha : (release & kReleaseBeta) ? c.beta : c.stable;
     if (c.wantV == 0) {
-      errormsg("can't identify requested version in remote file: %s", c.catalogue.c_str());
+      errormsg(rc, "can't identify requested version in remote file: %s", c.catalogue.c_str());
     }
   }
   return 1;
@@ -187,12 +187,12 @@ int chooseversion(RunSettings& settings, ProjectEntry& entry, Choice& c, int fla
 
 void printheader(const ProjectEntry& entry, const Choice& c, int flags) {
   if (!((flags & CMD_STATUS) && !(flags & CMD_REPORT_ONLY)) && !(showMode & SHOW_VERSIONS)) return;
-  printmsg(outStream, "\nProject: %s     Host: %s\n", entry.name, c.host);
+  printmsg(rc, "\nProject: %s     Host: %s\n", entry.name, c.host);
   printmsg(outStream,
            "Current versions:  Stable= %d  Beta= %d  Alpha= %d, Have= %d/%d  Want= %d/%d\n",
            c.stable, c.beta, c.alpha, c.haveV, c.haveS, c.wantV, c.wantS);
   if (flags & CMD_LIST_ALL) {
-    printmsg(outStream, " Local: Host=%s Port=%d User=<%s> Vf=<%s>\n", c.host, c.port,
+    printmsg(rc, " Local: Host=%s Port=%d User=<%s> Vf=<%s>\n", c.host, c.port,
              c.user ? c.user : "", c.localname);
   }
 }
@@ -201,11 +201,11 @@ int showversions(ProjectEntry& entry, const Choice& c) {
   std::string path = "/" + c.paths.hostTroskDir + "/" + entry.name + "/versionlog.txt";
   std::string text;
   if (getfile(c.remote(entry), path.c_str(), CMD_DISPLAY, &text, nullptr) <= 0) {
-    printcause();
-    errormsg("Error reading file: %s", path.c_str());
+    printcause(rc);
+    errormsg(rc, "Error reading file: %s", path.c_str());
   }
-  printmsg(outStream, "\nRemote Log:\n");
-  printlong(nullptr, text.c_str());
+  printmsg(rc, "\nRemote Log:\n");
+  printlong(rc, nullptr, text.c_str());
   return 0;
 }
 
@@ -228,7 +228,7 @@ int verifyhave(ProjectEntry& entry, Choice& c, LogDoc& local, int flags) {
     got = host.fetch(remote, path.c_str());
   }
   if (got < 0) {
-    printmsg(outStream, "Verify error reading remote log file: %s\n", path.c_str());
+    printmsg(rc, "Verify error reading remote log file: %s\n", path.c_str());
     return got;
   }
   return verify(entry, c.paths, c.haveV, c.haveS, host.top(), local.top(), flags | CMD_VERIFY,
@@ -239,10 +239,10 @@ int dump(ProjectEntry& entry, const Choice& c, const std::string& path) {
   std::string name = dumpname(entry.name, c.localname);
   int flags = kFetchToFile | CMD_DISPLAY | ((showMode & SHOW_WEBHDR) ? kFetchKeepHeader : 0);
   if (getfile(c.remote(entry), path.c_str(), flags, nullptr, name.c_str()) <= 0) {
-    printcause();
-    errormsg("Error reading remote file: %s", path.c_str());
+    printcause(rc);
+    errormsg(rc, "Error reading remote file: %s", path.c_str());
   }
-  printmsg(outStream, "Host log written to: %s\n", name.c_str());
+  printmsg(rc, "Host log written to: %s\n", name.c_str());
   return -1;
 }
 
@@ -258,7 +258,7 @@ int upload(RunSettings& settings, ProjectEntry& entry, Choice& c, LogDoc& local,
   Remote direct{root, 0, nullptr, nullptr};
   std::string path = hostlogpath(c, entry, c.wantS);
   LogDoc hostlog;
-  if (hostlog.fetch(direct, path.c_str()) < 0) causederror("Error reading remote log file: %s", path.c_str());
+  if (hostlog.fetch(direct, path.c_str()) < 0) causederror(rc, "Error reading remote log file: %s", path.c_str());
   std::string versiondir = std::string(root) + "/" + c.paths.versionPath;
   repairversion(projectdir, versiondir, entry.name, c.wantV, hostlog.top());
   // Only read: a table serves.
@@ -327,13 +327,13 @@ int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int versi
   if (entry.port == 0) entry.port = static_cast<int16_t>(c.port);
 
   if (!chooseversion(settings, entry, c, flags)) return 0;
-  if (verboseLevel) {
-    printmsg(outStream, "host=<%s> port=%d tkdir=<%s> project=<%s> want=%d/%d\n", c.host, c.port,
+  if (rc.verboseLevel) {
+    printmsg(rc, "host=<%s> port=%d tkdir=<%s> project=<%s> want=%d/%d\n", c.host, c.port,
              c.paths.hostTroskDir.c_str(), entry.name, c.wantV, c.wantS);
   }
   printheader(entry, c, flags);
   if (showMode & SHOW_VERSIONS) return showversions(entry, c);
-  if (c.wantS > 0 && (flags & CMD_UPLOAD)) errormsg("can't specify subversion on upload");
+  if (c.wantS > 0 && (flags & CMD_UPLOAD)) errormsg(rc, "can't specify subversion on upload");
 
   bool differ = c.wantV != c.haveV || c.wantS != c.haveS;
   // An upload keeps the local log as it is: its entries tell what the
@@ -342,7 +342,7 @@ int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int versi
                                c.haveS != 0 && !isupload(entry, flags))) {
     int updated = verifyhave(entry, c, local, flags);
     if (flags & CMD_VERIFY) {
-      printmsg(outStream, "Verified local log file -- %d entries updated\n", updated);
+      printmsg(rc, "Verified local log file -- %d entries updated\n", updated);
       return 1;
     }
   }
@@ -354,8 +354,8 @@ int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int versi
   Remote remote = c.remote(entry);
   LogDoc hostlog;
   if (hostlog.fetch(remote, path.c_str(), local.tabled ? kReadEntries : 0) < 0) {
-    printcause();
-    errormsg("Error reading remote log file: %s", path.c_str());
+    printcause(rc);
+    errormsg(rc, "Error reading remote log file: %s", path.c_str());
   }
   if (backup != 0) flags |= CMD_BACKUP;
   if (hostlog.tabled) {

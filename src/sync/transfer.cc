@@ -93,7 +93,7 @@ int PendingMoves::flush() {
   syncworkdir();
   for (Move& m : moves_) {
     if (std::rename(m.temp.path.c_str(), m.target.c_str()) != 0)
-      errormsg("Cannot replace %s", printable(m.target).c_str());
+      errormsg(rc, "Cannot replace %s", printable(m.target).c_str());
     m.temp.release();
   }
   syncworkdir();
@@ -107,14 +107,14 @@ bool armouredname(const char* source) { return std::strstr(source, ".vtp_v") != 
 Moved downloadfile(const Download& job) {
   std::string shown = printable(job.name);
   if (!linkfree(job.name)) {
-    warnmsg("Symbolic link in the way, file not updated: %s", shown.c_str());
+    warnmsg(rc, "Symbolic link in the way, file not updated: %s", shown.c_str());
     return Moved::kFailed;
   }
   bool local = exists(job.name) != 0;
   bool diff = job.diff && local;
   TempFile temp{diff ? std::string(kDiffTemp) : tempbeside(job.name, *job.made)};
   if (temp.path.empty()) {
-    warnmsg("Cannot write beside %s, file not updated", shown.c_str());
+    warnmsg(rc, "Cannot write beside %s, file not updated", shown.c_str());
     return Moved::kFailed;
   }
   // The directories were made for the temporary name, which is fresh: the
@@ -122,24 +122,24 @@ Moved downloadfile(const Download& job) {
   int flags = (job.armoured ? kFetchDownload : kFetchDownload & ~kFetchDecode) & ~kFetchMakeDirs;
   flags |= kFetchInPlace;
   if (getfile(*job.remote, job.hostpath, flags, nullptr, temp.path.c_str()) < 0) {
-    printcause();
-    errormsg("download unsuccessful");
+    printcause(rc);
+    errormsg(rc, "download unsuccessful");
   }
   FileStats got;
   if (!arrivedasrecorded(temp.path.c_str(), job.expected, &got)) {
-    warnmsg("Download does not match the host log, local file kept: %s", shown.c_str());
+    warnmsg(rc, "Download does not match the host log, local file kept: %s", shown.c_str());
     return Moved::kFailed;
   }
   if (diff && !showdiff(job.name, temp.path.c_str(), job.name, false, job.question)) {
     return Moved::kDeclined;
   }
   if (job.backup && local && backupfile(job.name, nullptr) != 0) {
-    warnmsg("Backup failed, local file kept: %s", shown.c_str());
+    warnmsg(rc, "Backup failed, local file kept: %s", shown.c_str());
     return Moved::kFailed;
   }
   if (diff) {
     if (copyintoplace(temp.path, job.name) < 0) {
-      warnmsg("Cannot replace %s, local file kept", shown.c_str());
+      warnmsg(rc, "Cannot replace %s, local file kept", shown.c_str());
       return Moved::kFailed;
     }
     fullstats(job.name, &got);
@@ -161,7 +161,7 @@ int uploadfile(const char* name, const SourceFile* kept, const std::string& dest
           ? storebytes(kept->bytes, dest.c_str(), flags, kept->executable, suffix, &stored, names)
           : copyfile(name, dest.c_str(), flags, suffix, &stored, names);
   if (written < 0) {
-    warnmsg("Upload failed, file skipped: %s", printable(name).c_str());
+    warnmsg(rc, "Upload failed, file skipped: %s", printable(name).c_str());
     return 0;
   }
   std::string prefix = destdir + "/";
@@ -175,7 +175,7 @@ int diffbeforeupload(const Remote& remote, const char* hostpath, const char* nam
   TempFile temp{kDiffTemp};
   int flags = armouredname(hostpath) ? kFetchDownload : kFetchDownload & ~kFetchDecode;
   if (getfile(remote, hostpath, flags, nullptr, temp.path.c_str()) < 0) {
-    printmsg(outStream, "No host copy to compare: %s\n", name);
+    printmsg(rc, "No host copy to compare: %s\n", name);
   }
   return showdiff(name, temp.path.c_str(), name, true, question);
 }

@@ -158,7 +158,7 @@ bool acceptable(const Run& r, const Entry& e) {
   }
   if (!why) return true;
   std::string format = std::string("Host entry refused (") + why + "): %s";
-  warnmsg(format.c_str(), printable(e.name).c_str());
+  warnmsg(rc, format.c_str(), printable(e.name).c_str());
   return false;
 }
 
@@ -225,7 +225,7 @@ std::string hostfile(const Run& r, const Entry& e) {
 }
 
 Moved download(Run& r, Entry& e, bool diff) {
-  setcaption(std::string("Downloading: ") + e.name);
+  setcaption(rc, std::string("Downloading: ") + e.name);
   std::string path = hostfile(r, e);
   std::string question = updatequestion(e.name, r.upload);
   Download job;
@@ -256,7 +256,7 @@ Moved upload(Run& r, Entry& e, bool diff) {
   // would take it for armour.
   bool vtp = (kind == kFileBinary && !(r.flags & CMD_NO_DECODE)) ||
              (file.whole ? isvtp(file.bytes) : isvtpfile(e.name));
-  setcaption(std::string("Uploading: ") + basename(e.name));
+  setcaption(rc, std::string("Uploading: ") + basename(e.name));
   if (diff) {
     std::string path = hostfile(r, e);
     if (!diffbeforeupload(r.source, path.c_str(), e.name,
@@ -317,13 +317,13 @@ Changed changedwhere(const Run& r, const Entry& e) {
 bool uploadable(Run& r, const Entry& e, bool* conflict) {
   Changed where = changedwhere(r, e);
   if (where == Changed::kHost) {
-    printmsg(outStream, "Changed on the host, download it first: %s\n", e.name);
+    printmsg(rc, "Changed on the host, download it first: %s\n", e.name);
     r.behindhost = true;
     return false;
   }
   *conflict = where == Changed::kBoth;
-  if (*conflict && (promptLevel & 7) == 0) {
-    warnmsg("Changed here and on the host, not uploaded: %s", printable(e.name).c_str());
+  if (*conflict && (rc.promptLevel & 7) == 0) {
+    warnmsg(rc, "Changed here and on the host, not uploaded: %s", printable(e.name).c_str());
     r.behindhost = true;
     return false;
   }
@@ -342,7 +342,7 @@ void settle(Run& r, Entry& e) {
     }
     if (!e.rewrite) return;
     if (r.flags & CMD_LIST_ALL)
-      printmsg(outStream, "Updating node for: %s (%oo)\n", e.name, e.hostbits);
+      printmsg(rc, "Updating node for: %s (%oo)\n", e.name, e.hostbits);
     writelocal(r, e, e.status);
     ++r.logChanged;
     return;
@@ -367,7 +367,7 @@ void settle(Run& r, Entry& e) {
   // A file left out keeps its entry: it still says what the host had.
   if (transfer && r.upload && !uploadable(r, e, &conflict)) return;
   if (transfer && (r.halted || (r.maxfiles > 0 && r.toUpdate >= r.maxfiles))) {
-    if (!r.halted) printmsg(outStream, "Too many files (>%d) -- update halted\n", r.maxfiles);
+    if (!r.halted) printmsg(rc, "Too many files (>%d) -- update halted\n", r.maxfiles);
     r.halted = true;
     ++r.toUpdate;
     return;  // left for the next run, its log entry as it was
@@ -377,7 +377,7 @@ void settle(Run& r, Entry& e) {
   if (transfer && askupdate({e.name, r.upload, e.exists, e.hostbits, e.R.size, conflict}, &diff)) {
     ++r.toUpdate;
     if (r.flags & CMD_LIST_ALL)
-      printmsg(outStream, "Updating file: %s (%oo)\n", e.name, e.hostbits);
+      printmsg(rc, "Updating file: %s (%oo)\n", e.name, e.hostbits);
     Moved moved = r.upload ? upload(r, e, diff) : download(r, e, diff);
     done = moved == Moved::kDone;
     if (conflict && !done) r.behindhost = true;
@@ -391,7 +391,7 @@ void settle(Run& r, Entry& e) {
   if (done && !r.upload) {
     char alert[kNameMax + 1];
     xmlgettext(e.host, "alert", alert, sizeof alert);
-    if (alert[0]) alertbox(alert, 0);
+    if (alert[0]) alertbox(rc, alert, 0);
   }
 }
 
@@ -403,11 +403,11 @@ void compareentry(Run& r, Entry& e, int32_t started) {
   }
   measure(r, e);
   settle(r, e);
-  timerlog(kTimeVerify1, started, "verify1");
+  timerlog(rc, kTimeVerify1, started, "verify1");
 }
 
 void visit(Run& r, XmlNode* host) {
-  int32_t started = timerread();
+  int32_t started = timerread(rc);
   Entry e;
   e.host = host;
   xmlgettext(host, "name", e.name, sizeof e.name);
@@ -424,7 +424,7 @@ void visit(Run& r, XmlNode* host) {
 }
 
 void visit(Run& r, const LogEntry& host) {
-  int32_t started = timerread();
+  int32_t started = timerread(rc);
   Entry e;
   std::string_view name = r.remotetable->text(host.name, host.namelength);
   std::string_view source = r.remotetable->text(host.source, host.sourcelength);
@@ -450,7 +450,7 @@ void publishupload(Run& r) {
   publishlog(r.remote, versiondir, r.entry.name, r.subversion, true);
   std::string projectdir = trosk::projectdir(r.hostroot.c_str(), r.paths, r.entry);
   if (versionlog(projectdir, "Upload new subversion", r.version, r.subversion) < 0) {
-    warnmsg("Version log not written for project %s", r.entry.name);
+    warnmsg(rc, "Version log not written for project %s", r.entry.name);
   }
 }
 
@@ -467,8 +467,8 @@ void writelocallog(Run& r) {
   // and the next run writes both again.
   if (r.transferring) writeversionstamp(r.version, holds);
   if (xmlsave(r.localname, nullptr, r.local, 0) < 0)
-    causederror("Error writing file: %s", r.localname);
-  printmsg(outStream, "   %s\n", r.localname);
+    causederror(rc, "Error writing file: %s", r.localname);
+  printmsg(rc, "   %s\n", r.localname);
 }
 
 // A download that brought every file but was stopped before it wrote the
@@ -542,13 +542,13 @@ void visitall(Run& r, const char* word) {
 
 // The comparison of the logs a Run holds, trees or tables.
 int compare(Run& r, const Remote* host, Outcome* outcome) {
-  int32_t started = timerread();
+  int32_t started = timerread(rc);
   ProjectEntry& entry = r.entry;
   const int version = r.version, flags = r.flags;
   int found = subversionof(r.remote, r.remotetable);
   if (r.subversion == 0) r.subversion = found;
   if (found > 0 && found != r.subversion && !(flags & CMD_STATUS)) {
-    printmsg(outStream, "Subversion mismatch: want %d, found %d (%oo)\n", r.subversion, found,
+    printmsg(rc, "Subversion mismatch: want %d, found %d (%oo)\n", r.subversion, found,
              flags);
   }
   const char* root = (entry.status & kStatusHost2) ? entry.host2 : entry.hostPath;
@@ -556,7 +556,7 @@ int compare(Run& r, const Remote* host, Outcome* outcome) {
   r.hostroot = root ? root : "";  // uploads write the direct path, whatever was read
   r.upload = isupload(entry, flags);
   if (r.upload && r.subversion == INT_MAX) {
-    errormsg("Project %s is at the last subversion there can be; no upload can follow",
+    errormsg(rc, "Project %s is at the last subversion there can be; no upload can follow",
              entry.name);
   }
   if (r.upload) ++r.subversion;
@@ -570,7 +570,7 @@ int compare(Run& r, const Remote* host, Outcome* outcome) {
   r.activity.begin(entry.name, r.version, r.subversion, r.upload);
   if (r.transferring) removeleftovers(r);
   if (!(flags & CMD_REPORT_ONLY)) {
-    printmsg(outStream, "Verifying %s V=%d/%d (Entries: %d, Flag: %oo)\n", entry.name, version,
+    printmsg(rc, "Verifying %s V=%d/%d (Entries: %d, Flag: %oo)\n", entry.name, version,
              r.subversion, static_cast<int>(hostchildren(r)) - 1, flags);
   }
 
@@ -585,30 +585,30 @@ int compare(Run& r, const Remote* host, Outcome* outcome) {
 
   char caption[64];
   std::snprintf(caption, sizeof caption, "Compare V%d/%d ", version, r.subversion);
-  setcaption(caption);
+  setcaption(rc, caption);
   visitall(r, r.zip ? "archive" : "file");
 
   // A table is only read: the run writes no log.
   if (version != entry.version && r.local) setchildint(r.local, "pversion", version);
   if (r.statuscall) {
     printtotals(entry.name, r.toUpdate, r.maxfiles);
-    timerlog(kTimeVerify, started, "verify");
+    timerlog(rc, kTimeVerify, started, "verify");
     return 0;
   }
   r.moves.flush();
   bool behind = logbehind(r);
-  if (r.toUpdate || r.logChanged || behind) printmsg(outStream, "Updating project file:\n");
+  if (r.toUpdate || r.logChanged || behind) printmsg(rc, "Updating project file:\n");
   if (r.upload && r.uploaded > 1)
     publishupload(r);
   if (r.toUpdate || r.logChanged || behind) writelocallog(r);
   r.activity.close();
   if (!r.upload && (r.flags & CMD_DOWNLOAD) && r.zip && r.toUpdate) extracthint(r.arrived);
   if (r.notUpdated > 0) {
-    printmsg(outStream, " %d of the files to update %s not updated (see above).\n", r.notUpdated,
+    printmsg(rc, " %d of the files to update %s not updated (see above).\n", r.notUpdated,
              r.notUpdated == 1 ? "was" : "were");
   }
   if (outcome) outcome->notUpdated = r.notUpdated;
-  timerlog(kTimeVerify, started, "verify");
+  timerlog(rc, kTimeVerify, started, "verify");
   return r.verifycall ? r.logChanged : r.toUpdate;
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "core/output.h"
+#include "core/runcontext.h"
 #include "xml/xmlparse.h"
 
 namespace trosk {
@@ -45,8 +46,8 @@ long long remainingsize(FILE* in) {
   return st.st_size > pos ? st.st_size - pos : 0;
 }
 
-void reporttoolarge(const char* path, unsigned long long size) {
-  printmsg(diagStream, "File %s is too large to read: %llu bytes (at most %llu)\n",
+void reporttoolarge(RunContext& rc, const char* path, unsigned long long size) {
+  printmsg(rc, "File %s is too large to read: %llu bytes (at most %llu)\n",
            path ? path : "(stream)", size, static_cast<unsigned long long>(kMaxTextFile));
 }
 
@@ -130,7 +131,7 @@ struct Reader {
 
 }  // namespace
 
-TextBuffer txtfil(const char* path, std::size_t* length, FILE* stream, int terminator,
+TextBuffer txtfil(RunContext& rc, const char* path, std::size_t* length, FILE* stream, int terminator,
                   const char* translation, long* lines) {
   std::unique_ptr<FILE, FileCloser> owned;
   FILE* in = stream;
@@ -141,7 +142,7 @@ TextBuffer txtfil(const char* path, std::size_t* length, FILE* stream, int termi
   if (!in) return nullptr;
   long long size = remainingsize(in);
   if (size > static_cast<long long>(kMaxTextFile)) {
-    reporttoolarge(path, static_cast<unsigned long long>(size));
+    reporttoolarge(rc, path, static_cast<unsigned long long>(size));
     return nullptr;
   }
   Reader reader{translationmap(translation), terminator & 0xFF, !translation || !*translation,
@@ -174,7 +175,7 @@ TextBuffer txtfil(const char* path, std::size_t* length, FILE* stream, int termi
     if (got == 0) break;
     raw += got;
     if (raw > kMaxTextFile) {
-      reporttoolarge(path, raw);
+      reporttoolarge(rc, path, raw);
       return nullptr;
     }
     std::size_t need = w + got + (reader.pendingCR ? 1 : 0);

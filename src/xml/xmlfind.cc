@@ -4,12 +4,14 @@
 // was found instead of starting again (linear, not quadratic, in the tree).
 #include <array>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/strutil.h"
 #include "xml/xmlnode.h"
+#include "xml/xmlstore.h"
 
 namespace trosk {
 
@@ -36,11 +38,19 @@ struct Search {
   uint64_t used = 0;
 };
 
-// Per thread: a window's own thread may read a file while the engine's
-// thread runs a command.
+// The searches kept with a tree, so that trees of different runs never
+// share them.
 constexpr int kKeptSearches = 8;  // enough for a few nested caller loops
-thread_local std::array<Search, kKeptSearches> kept;
-thread_local uint64_t useClock = 0;
+struct KeptSearches final : XmlAttachment {
+  std::array<Search, kKeptSearches> searches;
+  uint64_t useClock = 0;
+};
+
+KeptSearches& keptfor(const XmlNode* start) {
+  StoreMemo& memo = storememo(start);
+  if (!memo.searches) memo.searches = std::make_unique<KeptSearches>();
+  return static_cast<KeptSearches&>(*memo.searches);
+}
 
 std::vector<std::string_view> splitpath(std::string_view path) {
   std::vector<std::string_view> comps;
@@ -110,10 +120,12 @@ void restart(Search& s, XmlNode* start) {
 // The kept search for these arguments, reset when it cannot reach
 // occurrence n from where it stands.
 Search& searchfor(XmlNode* start, std::string_view path, int flags, int n) {
+  KeptSearches& kept = keptfor(start);
+  const uint64_t generation = xmlgeneration(start);
   Search* match = nullptr;
-  Search* oldest = &kept[0];
-  for (Search& s : kept) {
-    if (s.generation == xmlgeneration() && s.start == start && s.flags == flags && s.path == path) {
+  Search* oldest = &kept.searches[0];
+  for (Search& s : kept.searches) {
+    if (s.generation == generation && s.start == start && s.flags == flags && s.path == path) {
       match = &s;
       break;
     }
@@ -121,7 +133,7 @@ Search& searchfor(XmlNode* start, std::string_view path, int flags, int n) {
   }
   if (!match) {
     match = oldest;
-    match->generation = xmlgeneration();
+    match->generation = generation;
     match->start = start;
     match->flags = flags;
     match->path.assign(path);
@@ -133,7 +145,7 @@ Search& searchfor(XmlNode* start, std::string_view path, int flags, int n) {
     // Step past the previous answer.
     if (!advance(match->walk, flags)) match->walk.ended = true;
   }
-  match->used = ++useClock;
+  match->used = ++kept.useClock;
   return *match;
 }
 

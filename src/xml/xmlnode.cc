@@ -1,6 +1,5 @@
 #include "xml/xmlnode.h"
 
-#include <atomic>
 #include <cstring>
 #include <limits>
 
@@ -10,9 +9,6 @@
 namespace trosk {
 
 namespace {
-
-// Trees may be built on more than one thread (a window's and the engine's).
-std::atomic<uint64_t> generation = 1;
 
 // Copies `n` bytes of `text` into a new NUL-terminated block.
 char* copytext(const char* text, std::size_t n, const char* label) {
@@ -114,7 +110,7 @@ void unlink(XmlNode* node, bool tail) {
 
 }  // namespace
 
-uint64_t xmlgeneration() { return generation; }
+uint64_t xmlgeneration(const XmlNode* member) { return storememo(member).generation; }
 
 XmlAttachment* xmlattach(XmlNode* node, std::unique_ptr<XmlAttachment> attachment) {
   delete node->attached;
@@ -127,7 +123,7 @@ XmlNode* xmlnode(XmlNode* parent, const char* name) {
   if (!node) return nullptr;
   setname(node, name, "xml_nam");
   if (parent) {
-    ++generation;
+    ++storememo(parent).generation;
     ++parent->nchild;
     if (parent->last) {
       parent->last->next = node;
@@ -152,26 +148,17 @@ XmlNode* xmladdval(XmlNode* parent, const char* name, const char* value, int typ
 int32_t xml_val(XmlNode* node, const char* value) { return setvalue(node, value); }
 
 const char* xmlval(const XmlNode* node) {
-  // Short values share one fixed buffer, long ones one heap block that each
-  // long value replaces: a result lives until the next call.
-  thread_local char shortValue[64];
-  thread_local TextBuffer longValue;
   if (!node || node->vallen <= 0 || !node->value) return "";
-  std::size_t n = static_cast<std::size_t>(node->vallen);
-  if (n < sizeof shortValue) {
-    std::memcpy(shortValue, node->value, n);
-    shortValue[n] = '\0';
-    return shortValue;
-  }
-  longValue.reset(copytext(node->value, n, "xmlval"));
-  return longValue ? longValue.get() : "";
+  std::string& value = storememo(node).value;
+  value.assign(node->value, static_cast<std::size_t>(node->vallen));
+  return value.c_str();
 }
 
 uint32_t xmlnchild(const XmlNode* node) { return node ? node->nchild : 0; }
 
 int xmlfree(XmlNode* node, int flags) {
   if (!node) return 0;
-  ++generation;
+  ++storememo(node).generation;
   bool siblings = flags & kXmlFreeSiblings;
   if (flags & kXmlFreeUnlink) unlink(node, siblings);
   if (!siblings) {
@@ -207,9 +194,7 @@ XmlNode* xmltxtnod(const char* text) {
   XmlNode* node = storenode(nullptr);
   if (!node) return nullptr;
   node->type = kXmlText;
-  static char textName[] = "TEXT";  // shared, never freed: the name flag stays clear
-  node->name = textName;
-  node->namelen = 4;
+  setname(node, "TEXT", "xmltxtnod");
   std::string encoded = xmlencod(text ? text : "");
   setvalue(node, encoded.c_str());
   return node;
@@ -218,17 +203,13 @@ XmlNode* xmltxtnod(const char* text) {
 XmlNode* xmlnthkid(XmlNode* node, int n) {
   // Callers walk children by rising index; remembering the last answer keeps
   // such a walk linear.
-  thread_local struct {
-    uint64_t generation = 0;
-    const XmlNode* parent = nullptr;
-    int index = 0;
-    XmlNode* child = nullptr;
-  } last;
   if (!node) return nullptr;
+  StoreMemo& memo = storememo(node);
+  auto& last = memo.nthkid;
   if (n < 1) n = 1;
   XmlNode* child = node->first;
   int index = 1;
-  if (last.generation == generation && last.parent == node && last.child && last.index <= n) {
+  if (last.generation == memo.generation && last.parent == node && last.child && last.index <= n) {
     child = last.child;
     index = last.index;
   }
@@ -236,7 +217,12 @@ XmlNode* xmlnthkid(XmlNode* node, int n) {
     child = child->next;
     ++index;
   }
-  if (child) last = {generation, node, index, child};
+  if (child) {
+    last.generation = memo.generation;
+    last.parent = node;
+    last.index = index;
+    last.child = child;
+  }
   return child;
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/memory.h"
 
@@ -73,7 +74,8 @@ XmlNode* xmlnode(XmlNode* parent, const char* name);
 XmlNode* xmladdval(XmlNode* parent, const char* name, const char* value, int type);
 // Replaces the value with a copy of `value`. Returns the new length (0 when empty).
 int32_t xml_val(XmlNode* node, const char* value);
-// The value as a NUL-terminated text ("" when none), valid until the next call.
+// The value as a NUL-terminated text ("" when none), valid until the next
+// xmlval on a node of the same tree.
 const char* xmlval(const XmlNode* node);
 // The n-th node (n <= 1: the first) matching the dotted path, depth-first
 // from `start`; `out` (when given) receives the names on the way, joined by
@@ -93,9 +95,9 @@ bool xmlisnamed(const XmlNode* node, std::string_view name);
 int xmlfree(XmlNode* node, int flags);
 // Frees all children of the node. Returns 0.
 int xmlfreekids(XmlNode* node);
-// A number that changes whenever any tree gains or loses a node; lookups
-// use it to know that a remembered position is still valid.
-uint64_t xmlgeneration();
+// A number that changes whenever the tree of `member` gains or loses a
+// node; lookups use it to know that a remembered position is still valid.
+uint64_t xmlgeneration(const XmlNode* member);
 // Gives the node `attachment` (replacing and freeing the one it had; null
 // drops it). Returns the attachment now held.
 XmlAttachment* xmlattach(XmlNode* node, std::unique_ptr<XmlAttachment> attachment);
@@ -108,8 +110,12 @@ std::string xmldecod(std::string_view text);
 XmlNode* xmlnthkid(XmlNode* node, int n);
 const char* xmlattrib(const XmlNode* node, int index, const char** name);
 const char* xmlattval(const XmlNode* node, const char* name);
-const char* const* xmlgetatt(const char* packed, int length, int max);
-int Q_tmpstr(const char* text, const char** out);
+// The names of a packed "name\0value\0..." attribute text (at most `max`),
+// ended by a null; empty when max <= 0.
+std::vector<const char*> xmlgetatt(const char* packed, int length, int max);
+// The path of a request text before its query ("?a=1&b=2") into `path`
+// (the whole text when it has none). Returns the query's parameter count.
+int Q_tmpstr(const char* text, std::string* path);
 int xmlquery(char* text, int length, char* out, int outsize, const char* tag);
 
 // Frees a whole tree (the node and its siblings) when it goes out of scope.

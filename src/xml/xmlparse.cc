@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "core/output.h"
+#include "core/runcontext.h"
 #include "core/strutil.h"
 
 namespace trosk {
@@ -23,10 +24,14 @@ constexpr int kErrTooDeep = -7;  // nesting deeper than kMaxXmlDepth
 constexpr std::string_view kCdataOpen = "<![CDATA[";
 constexpr std::string_view kCdataClose = "]]>";
 
-// One parse at a time on each thread: the nesting depth, and for each kind of markup that
-// is skipped by searching ahead, the point from which the search is known to
-// fail (the text only ever loses such sequences as it is parsed in place).
-struct ParseState {
+}  // namespace
+
+// One parse: the run it reports to, the nesting depth, and for each kind of
+// markup that is skipped by searching ahead, the point from which the search
+// is known to fail (the text only ever loses such sequences as it is parsed
+// in place).
+struct XmlParse {
+  RunContext& rc;
   int depth = 0;
   const char* end = nullptr;
   const char* noPiEnd = nullptr;
@@ -34,14 +39,18 @@ struct ParseState {
   const XmlVisitor* visit = nullptr;  // takes each child of the document element
   uint64_t visited = 0;
 };
-thread_local ParseState state;
+
+namespace {
+
+int attributes(XmlParse& state, XmlNode* node, char* text, int32_t length);
+int64_t parseelement(XmlParse& state, XmlNode* node, char* s, int64_t n);
 
 const char* show(const char* text) { return text ? text : ""; }
 
-int report(const XmlNode* node, int code) {
+int report(XmlParse& state, const XmlNode* node, int code) {
   std::string name =
       node->name ? std::string(node->name, static_cast<std::size_t>(node->namelen)) : std::string();
-  printmsg(diagStream, "XML error %d in node <%s>\n", code, name.c_str());
+  printmsg(state.rc, "XML error %d in node <%s>\n", code, name.c_str());
   return code;
 }
 
@@ -76,23 +85,23 @@ int64_t skipmarkup(const char* s, int64_t p, int64_t n, std::string_view close,
   return p + 1;
 }
 
-void tracedepth() {
+void tracedepth(const XmlParse& state) {
   for (int i = 0; i < state.depth; ++i) std::fputs("  ", stdout);
 }
 
 // The element's own start tag at p: its name, its attributes, and whether
 // it is empty ("/>"). Returns the offset after its ">", or an error code.
-int64_t starttag(XmlNode* node, char* s, int64_t p, int64_t n, bool* empty) {
+int64_t starttag(XmlParse& state, XmlNode* node, char* s, int64_t p, int64_t n, bool* empty) {
   int64_t q = p + 1;
   while (q < n && xmlnamebyte(static_cast<unsigned char>(s[q]))) ++q;
   node->name = s + p + 1;
   node->namelen = static_cast<int32_t>(q - p - 1);
   int64_t a = skipblanks(s, q, n);
   int64_t gt = findbyte(s, a, n, '>');
-  if (gt < 0) return report(node, kErrNoTagEnd);
+  if (gt < 0) return report(state, node, kErrNoTagEnd);
   int64_t e = gt;
   while (e > a && xmlblank(static_cast<unsigned char>(s[e - 1]))) --e;
-  if (e - a > 1) xmlprsatt(node, s + a, static_cast<int32_t>(gt - a));
+  if (e - a > 1) attributes(state, node, s + a, static_cast<int32_t>(gt - a));
   int64_t last = gt;
   while (last > p + 1 && xmlblank(static_cast<unsigned char>(s[last - 1]))) --last;
   *empty = last > p + 1 && s[last - 1] == '/';
@@ -102,9 +111,9 @@ int64_t starttag(XmlNode* node, char* s, int64_t p, int64_t n, bool* empty) {
 
 // Text content from p up to the first "</", which must close this node
 // (exact case). Returns the offset after the end tag, or an error code.
-int64_t textcontent(XmlNode* node, char* s, int64_t p, int64_t n) {
+int64_t textcontent(XmlParse& state, XmlNode* node, char* s, int64_t p, int64_t n) {
   int64_t lt = find(s, p, n, "</");
-  if (lt < 0) return report(node, kErrNoEndTag);
+  if (lt < 0) return report(state, node, kErrNoEndTag);
   node->value = s + p;
   node->vallen = static_cast<int32_t>(lt - p);
   node->flags |= kXmlValueInText;
@@ -112,9 +121,9 @@ int64_t textcontent(XmlNode* node, char* s, int64_t p, int64_t n) {
   int64_t t = skipblanks(s, lt + 2, n);
   if (n - t < node->namelen ||
       std::memcmp(s + t, node->name, static_cast<std::size_t>(node->namelen)) != 0)
-    return report(node, kErrTextEndTag);
-  if (verboseLevel > 4)
-    printmsg(diagStream, "endvalue(%d): %d,%d <%10.10s><%6.6s> %d\n", state.depth,
+    return report(state, node, kErrTextEndTag);
+  if (state.rc.verboseLevel > 4)
+    printmsg(state.rc, "endvalue(%d): %d,%d <%10.10s><%6.6s> %d\n", state.depth,
              static_cast<int>(p), static_cast<int>(lt), show(node->value), show(node->name),
              node->vallen);
   int64_t gt = findbyte(s, t, n, '>');
@@ -125,17 +134,17 @@ int64_t textcontent(XmlNode* node, char* s, int64_t p, int64_t n) {
 // each other directly are joined into one value, moved together in place:
 // this is how a value holding "]]>" is written. Returns the offset after
 // the last section, or an error code.
-int64_t cdatacontent(XmlNode* node, char* s, int64_t p, int64_t n) {
+int64_t cdatacontent(XmlParse& state, XmlNode* node, char* s, int64_t p, int64_t n) {
   int64_t v = p + static_cast<int64_t>(kCdataOpen.size());
   int64_t close = find(s, v, n, kCdataClose);
-  if (close < 0) return report(node, kErrCdata);
+  if (close < 0) return report(state, node, kErrCdata);
   int64_t len = close - v;
   int64_t next = close + static_cast<int64_t>(kCdataClose.size());
   while (n - next >= static_cast<int64_t>(kCdataOpen.size()) &&
          strncmpi(s + next, kCdataOpen.data(), kCdataOpen.size()) == 0) {
     int64_t from = next + static_cast<int64_t>(kCdataOpen.size());
     close = find(s, from, n, kCdataClose);
-    if (close < 0) return report(node, kErrCdata);
+    if (close < 0) return report(state, node, kErrCdata);
     std::memmove(s + v + len, s + from, static_cast<std::size_t>(close - from));
     len += close - from;
     next = close + static_cast<int64_t>(kCdataClose.size());
@@ -149,8 +158,8 @@ int64_t cdatacontent(XmlNode* node, char* s, int64_t p, int64_t n) {
 
 // The end tag at p closes this node when it begins with the node's name
 // (any case). Returns the offset after its ">", or an error code.
-int64_t endtag(XmlNode* node, const char* s, int64_t p, int64_t n) {
-  if (verboseLevel > 3) {
+int64_t endtag(XmlParse& state, XmlNode* node, const char* s, int64_t p, int64_t n) {
+  if (state.rc.verboseLevel > 3) {
     const XmlNode* up = node->parent;
     std::printf("XEnd [%4.4s] [%4.4s] %d P:[%4.4s] %d V:%d [%6.6s]\n", s + p, show(node->name),
                 node->namelen, up ? show(up->name) : "", up ? up->namelen : 0, node->vallen,
@@ -159,27 +168,27 @@ int64_t endtag(XmlNode* node, const char* s, int64_t p, int64_t n) {
   int64_t t = p + 2;
   if (n - t < node->namelen ||
       strncmpi(s + t, node->name, static_cast<std::size_t>(node->namelen)) != 0)
-    return report(node, kErrEndTag);
+    return report(state, node, kErrEndTag);
   int64_t gt = findbyte(s, t + node->namelen, n, '>');
   return gt < 0 ? n : gt + 1;
 }
 
 // Parses a child element that begins at p. Returns its length, or 0 / an
 // error code.
-int64_t childelement(XmlNode* node, char* s, int64_t p, int64_t n) {
-  if (state.depth + 1 >= kMaxXmlDepth) return report(node, kErrTooDeep);
+int64_t childelement(XmlParse& state, XmlNode* node, char* s, int64_t p, int64_t n) {
+  if (state.depth + 1 >= kMaxXmlDepth) return report(state, node, kErrTooDeep);
   XmlNode* child = xmlnode(node, nullptr);
   if (!child) return 0;
   child->type = kXmlElement;
-  if (verboseLevel > 4)
-    printmsg(diagStream, " new  %5.5s %d %d P[%5.5s] tag:[%5.5s] %d len:%d/%d\n", show(node->name),
+  if (state.rc.verboseLevel > 4)
+    printmsg(state.rc, " new  %5.5s %d %d P[%5.5s] tag:[%5.5s] %d len:%d/%d\n", show(node->name),
              state.depth, static_cast<int>(p), show(node->name), s + p, node->nchild,
              static_cast<int>(n - p), static_cast<int>(n));
   ++state.depth;
-  int64_t r = xml_parse(child, s + p, n - p);
+  int64_t r = parseelement(state, child, s + p, n - p);
   --state.depth;
-  if (r > 0 && verboseLevel > 4)
-    printmsg(diagStream,
+  if (r > 0 && state.rc.verboseLevel > 4)
+    printmsg(state.rc,
              "  newnode %5.5s %d/%d %d: %10.10s  next: %10.10s  first: %10.10s last: %10.10s\n",
              show(child->name), child->namelen, child->vallen, static_cast<int>(r), s + p,
              s + p + r, node->first ? show(node->first->name) : "",
@@ -193,30 +202,25 @@ int64_t childelement(XmlNode* node, char* s, int64_t p, int64_t n) {
 }
 
 // Parses a whole text into a document node; see xmlparsestream.
-XmlNode* parsedocument(char* text, const XmlVisitor* visit, uint64_t* visited) {
+XmlNode* parsedocument(RunContext& rc, char* text, const XmlVisitor* visit, uint64_t* visited) {
   if (!text) return nullptr;
   std::size_t length = strnlen(text, kMaxTextFile + 1);
   if (length > kMaxTextFile) {
-    printmsg(diagStream, "XML text too large to parse: more than %llu bytes\n",
+    printmsg(rc, "XML text too large to parse: more than %llu bytes\n",
              static_cast<unsigned long long>(kMaxTextFile));
     return nullptr;
   }
   XmlTree root(xmlnode(nullptr, nullptr));
   if (!root) return nullptr;
   root->type = kXmlDocument;
-  state = {0, nullptr, nullptr, nullptr, visit, 0};
-  // The state is the next parse's too: put back however this one ends.
-  struct Reset {
-    ~Reset() { state = {}; }
-  } reset;
-  int64_t r = xml_parse(root.get(), text, static_cast<int64_t>(length));
+  XmlParse state{rc};
+  state.visit = visit;
+  int64_t r = parseelement(state, root.get(), text, static_cast<int64_t>(length));
   if (visited) *visited = state.visited;
   return r > 0 ? root.release() : nullptr;
 }
 
-}  // namespace
-
-int xmlprsatt(XmlNode* node, char* text, int32_t length) {
+int attributes(XmlParse& state, XmlNode* node, char* text, int32_t length) {
   freemem(node->attrs);
   node->attrs = nullptr;
   char* end = text + std::max(length, 0);
@@ -224,7 +228,7 @@ int xmlprsatt(XmlNode* node, char* text, int32_t length) {
   node->nattr = 0;
   if (count == 0) return 0;
   node->attrs = static_cast<XmlAttr*>(alloczero(sizeof(XmlAttr) * count, "xmlprsatt"));
-  if (!node->attrs) return report(node, kErrAttribute);
+  if (!node->attrs) return report(state, node, kErrAttribute);
   node->nattr = count;
   char* p = text;
   for (int32_t i = 0; i < count; ++i) {
@@ -233,28 +237,28 @@ int xmlprsatt(XmlNode* node, char* text, int32_t length) {
     while (p < end && !xmlblank(static_cast<unsigned char>(*p)) && *p != '=') ++p;
     char* nameEnd = p;
     p = std::find(p, end, '=');
-    if (name == end || p == end) return report(node, kErrAttribute);
+    if (name == end || p == end) return report(state, node, kErrAttribute);
     *nameEnd = '\0';
     p = std::find_if(p + 1, end, [](char c) { return c == '"' || c == '\''; });
-    if (p == end) return report(node, kErrAttribute);
+    if (p == end) return report(state, node, kErrAttribute);
     char quote = *p++;
     char* value = p;
     p = std::find(p, end, quote);
-    if (p == end) return report(node, kErrAttribute);
+    if (p == end) return report(state, node, kErrAttribute);
     *p++ = '\0';
     node->attrs[i] = {name, value};
   }
   return count;
 }
 
-int64_t xml_parse(XmlNode* node, char* s, int64_t n) {
+int64_t parseelement(XmlParse& state, XmlNode* node, char* s, int64_t n) {
   if (state.end != s + n) {
     state.end = s + n;
     state.noPiEnd = state.noCommentEnd = nullptr;
   }
-  if (verboseLevel > 2) {
-    tracedepth();
-    printmsg(diagStream, "xml_parse %d  nch=%d <%12.12s>\n", state.depth, static_cast<int>(n), s);
+  if (state.rc.verboseLevel > 2) {
+    tracedepth(state);
+    printmsg(state.rc, "xml_parse %d  nch=%d <%12.12s>\n", state.depth, static_cast<int>(n), s);
   }
   int64_t p = 0;
   while (p < n) {
@@ -262,32 +266,32 @@ int64_t xml_parse(XmlNode* node, char* s, int64_t n) {
     if (!lt) break;
     p = static_cast<const char*>(lt) - s;
     char next = p + 1 < n ? s[p + 1] : '\0';
-    if (verboseLevel > 3)
-      printmsg(diagStream, "foundtag(%d,%d) %d: %10.10s (name=%6.6s)\n", state.depth,
+    if (state.rc.verboseLevel > 3)
+      printmsg(state.rc, "foundtag(%d,%d) %d: %10.10s (name=%6.6s)\n", state.depth,
                static_cast<int>(p), next, s + p, show(node->name));
     if (next == '?') {
       p = skipmarkup(s, p, n, "?>", state.noPiEnd);
     } else if (next == '!') {
       p = skipmarkup(s, p, n, "-->", state.noCommentEnd);
     } else if (next == '/') {
-      return node->name ? endtag(node, s, p, n) : 0;
+      return node->name ? endtag(state, node, s, p, n) : 0;
     } else if (node->name) {
-      int64_t r = childelement(node, s, p, n);
+      int64_t r = childelement(state, node, s, p, n);
       if (r <= 0) return r;
       p += r;
     } else {
       bool empty = false;
-      int64_t r = starttag(node, s, p, n, &empty);
+      int64_t r = starttag(state, node, s, p, n, &empty);
       if (r < 0 || empty) return r;
       p = skipblanks(s, r, n);
       if (p >= n) break;
-      if (verboseLevel > 3)
-        printmsg(diagStream, "parsevalue(%d): %10.10s (%d)\n", state.depth, s + p,
+      if (state.rc.verboseLevel > 3)
+        printmsg(state.rc, "parsevalue(%d): %10.10s (%d)\n", state.depth, s + p,
                  static_cast<int>(p));
-      if (s[p] != '<') return textcontent(node, s, p, n);
+      if (s[p] != '<') return textcontent(state, node, s, p, n);
       if (n - p >= static_cast<int64_t>(kCdataOpen.size()) &&
           strncmpi(s + p, kCdataOpen.data(), kCdataOpen.size()) == 0) {
-        p = cdatacontent(node, s, p, n);
+        p = cdatacontent(state, node, s, p, n);
         if (p < 0) return p;
       }
     }
@@ -296,19 +300,31 @@ int64_t xml_parse(XmlNode* node, char* s, int64_t n) {
   return node->name ? n : 0;
 }
 
-XmlNode* xmlparsetext(char* text) { return parsedocument(text, nullptr, nullptr); }
+}  // namespace
 
-XmlNode* xmlparsestream(char* text, const XmlVisitor& visit, uint64_t* count) {
-  return parsedocument(text, &visit, count);
+int xmlprsatt(RunContext& rc, XmlNode* node, char* text, int32_t length) {
+  XmlParse state{rc};
+  return attributes(state, node, text, length);
 }
 
-int xmlload(const char* path, XmlDocument& doc, int flags) {
+int64_t xml_parse(RunContext& rc, XmlNode* node, char* span, int64_t length) {
+  XmlParse state{rc};
+  return parseelement(state, node, span, length);
+}
+
+XmlNode* xmlparsetext(RunContext& rc, char* text) { return parsedocument(rc, text, nullptr, nullptr); }
+
+XmlNode* xmlparsestream(RunContext& rc, char* text, const XmlVisitor& visit, uint64_t* count) {
+  return parsedocument(rc, text, &visit, count);
+}
+
+int xmlload(RunContext& rc, const char* path, XmlDocument& doc, int flags) {
   doc.clear();
   std::size_t length = 0;
-  doc.text = txtfil(path, &length, nullptr, 26, nullptr, nullptr);
+  doc.text = txtfil(rc, path, &length, nullptr, 26, nullptr, nullptr);
   if (!doc.text) return -1;
   if ((flags & kXmlLoadAny) || (length >= 5 && strncmpi(doc.text.get(), "<?xml", 5) == 0))
-    doc.root.reset(xmlparsetext(doc.text.get()));
+    doc.root.reset(xmlparsetext(rc, doc.text.get()));
   if (doc.root) {
     copystr(path, doc.filename, sizeof doc.filename - 1);
     return 1;

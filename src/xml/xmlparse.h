@@ -1,5 +1,6 @@
 // Reads XML text into a tree: small and forgiving, in place (names and values
 // point into the text, which is modified), and linear in the text's size.
+// Errors and the traces of a verbose run go to the run's output.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +11,8 @@
 #include "xml/xmlnode.h"
 
 namespace trosk {
+
+struct RunContext;
 
 inline constexpr std::size_t kMaxTextFile = std::size_t{1} << 30;  // 1 GiB
 inline constexpr int kMaxXmlDepth = 1000;
@@ -33,16 +36,16 @@ inline constexpr int kXmlLoadKeepText = 2;  // keep the text when the parse fail
 // replacement pairs. `length` receives the text length and `lines` (may be
 // null) the number of LF bytes. Null when the file cannot be read or is
 // larger than kMaxTextFile (reported).
-TextBuffer txtfil(const char* path, std::size_t* length, FILE* stream, int terminator,
+TextBuffer txtfil(RunContext& rc, const char* path, std::size_t* length, FILE* stream, int terminator,
                   const char* translation, long* lines);
 
 // Loads and parses a file: 1 on success, -1 when it cannot be read, -2 when
 // it holds no parsable XML.
-int xmlload(const char* path, XmlDocument& doc, int flags);
+int xmlload(RunContext& rc, const char* path, XmlDocument& doc, int flags);
 
 // Parses a NUL-terminated text that the caller keeps alive as long as the
 // tree. Returns the document node (type 0), or null.
-XmlNode* xmlparsetext(char* text);
+XmlNode* xmlparsetext(RunContext& rc, char* text);
 
 // Takes one complete child of the document element (in its place in the
 // tree, with its subtree); the child is freed when the call returns.
@@ -52,15 +55,15 @@ using XmlVisitor = std::function<void(XmlNode* child)>;
 // than one of them; `count` (may be null) receives how many were handed
 // over. Returns the document node without children, or null for the texts
 // that xmlparsetext refuses (children may have been handed over by then).
-XmlNode* xmlparsestream(char* text, const XmlVisitor& visit, uint64_t* count);
+XmlNode* xmlparsestream(RunContext& rc, char* text, const XmlVisitor& visit, uint64_t* count);
 
 // Parses the element that begins the `length` bytes at `span`: the offset
 // where it ended (> 0), 0 when no start tag was found, or a negative error
 // code.
-int64_t xml_parse(XmlNode* node, char* span, int64_t length);
+int64_t xml_parse(RunContext& rc, XmlNode* node, char* span, int64_t length);
 
 // Splits a start tag's attribute text into the node's table: the count, or
 // -6 when an attribute cannot be read.
-int xmlprsatt(XmlNode* node, char* text, int32_t length);
+int xmlprsatt(RunContext& rc, XmlNode* node, char* text, int32_t length);
 
 }  // namespace trosk

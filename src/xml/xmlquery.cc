@@ -93,10 +93,9 @@ const char* xmlattval(const XmlNode* node, const char* name) {
   return nullptr;
 }
 
-const char* const* xmlgetatt(const char* packed, int length, int max) {
-  thread_local std::vector<const char*> names;
-  names.clear();
-  if (max <= 0 || !packed) return nullptr;
+std::vector<const char*> xmlgetatt(const char* packed, int length, int max) {
+  std::vector<const char*> names;
+  if (max <= 0 || !packed) return names;
   auto remaining = [&](int p) { return static_cast<std::size_t>(length - p); };
   int p = 0;
   while (p < length && static_cast<int>(names.size()) < max) {
@@ -106,11 +105,10 @@ const char* const* xmlgetatt(const char* packed, int length, int max) {
     p += static_cast<int>(strnlen(packed + p, remaining(p))) + 1;  // its value
   }
   names.push_back(nullptr);
-  return names.data();
+  return names;
 }
 
-int Q_tmpstr(const char* text, const char** out) {
-  thread_local std::string path;
+int Q_tmpstr(const char* text, std::string* path) {
   std::size_t end = 0;
   while (text[end] != '\0' && text[end] != '?' && !xmlblank(static_cast<unsigned char>(text[end])))
     ++end;
@@ -120,13 +118,7 @@ int Q_tmpstr(const char* text, const char** out) {
          ++i)
       k += text[i] == '=';
   }
-  if (k == 0) {
-    *out = text;
-    return 0;
-  }
-  path.reserve(132);
-  path.assign(text, end);
-  *out = path.c_str();
+  path->assign(text, k == 0 ? std::strlen(text) : end);
   return k;
 }
 

@@ -33,6 +33,7 @@ struct Store {
   std::size_t blocksleft = 0;
   std::size_t chunkblocks = 1;     // small trees take one block; large ones grow
   XmlNode* reused = nullptr;       // nodes put back, linked through `next`
+  StoreMemo memo;
 };
 
 // The sanitizer build is told which nodes are free, so that a node used
@@ -124,5 +125,7 @@ void storeputback(XmlNode* node) {
 }
 
 void storerelease(XmlNode* owner) { freestore(storeof(owner)); }
+
+StoreMemo& storememo(const XmlNode* member) { return storeof(member)->memo; }
 
 }  // namespace trosk

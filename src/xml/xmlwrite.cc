@@ -6,6 +6,7 @@
 #include "core/atomicfile.h"
 #include "core/cause.h"
 #include "core/output.h"
+#include "core/runcontext.h"
 #include "core/strutil.h"
 #include "xml/xmlparse.h"
 
@@ -111,24 +112,23 @@ void putvalue(Out& out, const XmlNode* node) {
   out.put(">\n");
 }
 
-void tracenode(const XmlNode* node, int level, std::string_view indent) {
+void tracenode(RunContext& rc, const XmlNode* node, int level, std::string_view indent) {
   std::string head(xmlvalueview(node).substr(0, 20));
   std::string name(nameof(node));
-  printmsg(outStream, "%2d: %d %d %d %.*s<%s>  :%20.20s\n", level, node->nattr, node->nchild,
+  printmsg(rc, "%2d: %d %d %d %.*s<%s>  :%20.20s\n", level, node->nattr, node->nchild,
            node->vallen, static_cast<int>(indent.size()), indent.data(), name.c_str(),
            head.c_str());
 }
 
-void savetree(FILE* stream, XmlNode* node, int level) {
-  static const std::string spaces(kMaxIndent, ' ');
+void savetree(RunContext& rc, FILE* stream, XmlNode* node, int level) {
+  constexpr std::string_view spaces = "                    ";
+  static_assert(spaces.size() == kMaxIndent);
   Out out(stream);
-  auto indent = [&](int lv) {
-    return std::string_view(spaces).substr(0, lv < kMaxIndent ? lv : kMaxIndent);
-  };
+  auto indent = [&](int lv) { return spaces.substr(0, lv < kMaxIndent ? lv : kMaxIndent); };
   walktree(
       node, level,
       [&](XmlNode* n, int lv) {
-        if (verboseLevel != 0) tracenode(n, lv, indent(lv));
+        if (rc.verboseLevel != 0) tracenode(rc, n, lv, indent(lv));
         out.put(indent(lv));
         out.put("<");
         out.put(nameof(n));
@@ -185,40 +185,40 @@ void compact(Out& out, XmlNode* node) {
 
 }  // namespace
 
-int xmlsave(const char* path, FILE* stream, XmlNode* node, int level) {
+int xmlsave(RunContext& rc, const char* path, FILE* stream, XmlNode* node, int level) {
   if (path) {
-    clearcause();  // a failure below names its own
-    AtomicFile file(path);
+    clearcause(rc);  // a failure below names its own
+    AtomicFile file(rc, path);
     if (!file.stream()) return -2;
-    savetree(file.stream(), node, level);
+    savetree(rc, file.stream(), node, level);
     return file.commit(true);
   }
   if (!stream) return -2;
-  savetree(stream, node, level);
+  savetree(rc, stream, node, level);
   return std::fflush(stream) != 0 || std::ferror(stream) ? -2 : 0;
 }
 
-int printlong(FILE* stream, const char* text) {
+int printlong(RunContext& rc, FILE* stream, const char* text) {
   std::string_view rest(text ? text : "");
   while (!rest.empty()) {
     std::string_view piece = rest.substr(0, kPiece);
     if (stream)
       std::fwrite(piece.data(), 1, piece.size(), stream);
     else
-      printmsg(outStream, "%.*s", static_cast<int>(piece.size()), piece.data());
+      printmsg(rc, "%.*s", static_cast<int>(piece.size()), piece.data());
     rest.remove_prefix(piece.size());
   }
   return 0;
 }
 
-int xmlsavenum(const char* filename, XmlNode* node, int a, int b) {
+int xmlsavenum(RunContext& rc, const char* filename, XmlNode* node, int a, int b) {
   char name[256];
   int n = copystr(filename, name, 255);
   if (n <= 4) return 0;
   name[n - 4] = '\0';
   char numbered[300];
   std::snprintf(numbered, sizeof numbered, "%s_%d_%d.xml", name, a, b);
-  return xmlsave(numbered, nullptr, node, 0);
+  return xmlsave(rc, numbered, nullptr, node, 0);
 }
 
 int xmlwrite(FILE* stream, XmlNode* node) {
@@ -236,18 +236,19 @@ int xmlwritestr(std::string& out, XmlNode* node) {
   return 0;
 }
 
-int xmldump(XmlNode* node, int siblings) {
+int xmldump(RunContext& rc, XmlNode* node, int siblings) {
   if (!node) return 0;
   XmlNode* stack[kXmlMaxLevels];
   int level = 0;
   XmlNode* cur = stack[0] = node;
   for (;;) {
-    printmsg(outStream, "node %d: %-12.12s type=%d  haschild=%d hasSib=%d attribs=%d", level,
+    printmsg(rc, "node %d: %-12.12s type=%d  haschild=%d hasSib=%d attribs=%d", level,
              cur->name ? cur->name : "", cur->type, cur->nchild, cur->next ? 1 : 0, cur->nattr);
-    printmsg(outStream, " value=%s\n", xmlval(cur));
+    std::string value(xmlvalueview(cur));
+    printmsg(rc, " value=%s\n", value.c_str());
     for (int32_t i = 0; i < cur->nattr && cur->attrs; ++i) {
       const XmlAttr& a = cur->attrs[i];
-      printmsg(outStream, "    attrib (%d/%d) %s=\"%s\"\n", i + 1, cur->nattr, a.name ? a.name : "",
+      printmsg(rc, "    attrib (%d/%d) %s=\"%s\"\n", i + 1, cur->nattr, a.name ? a.name : "",
                a.value ? a.value : "");
     }
     if (cur->first && level < kXmlMaxLevels - 1) {

@@ -10,19 +10,21 @@
 
 namespace trosk {
 
+struct RunContext;
+
 // Writes the node, its subtree and its following siblings at `level`. With a
 // path the file is written beside the target, synced and renamed into place
 // (a power cut leaves the old file or the new one); without one, `stream` is
 // written. Returns 0, or -2 when the file could not be
 // written completely (the old file is then left as it was).
-int xmlsave(const char* path, FILE* stream, XmlNode* node, int level);
+int xmlsave(RunContext& rc, const char* path, FILE* stream, XmlNode* node, int level);
 
 // Writes text in pieces of at most 256 bytes; a null stream means printmsg.
-int printlong(FILE* stream, const char* text);
+int printlong(RunContext& rc, FILE* stream, const char* text);
 
-int xmlsavenum(const char* filename, XmlNode* node, int a, int b);
+int xmlsavenum(RunContext& rc, const char* filename, XmlNode* node, int a, int b);
 int xmlwrite(FILE* stream, XmlNode* node);
 int xmlwritestr(std::string& out, XmlNode* node);
-int xmldump(XmlNode* node, int siblings);
+int xmldump(RunContext& rc, XmlNode* node, int siblings);
 
 }  // namespace trosk
