@@ -1,27 +1,24 @@
-// The command-line entry: sets up the console front end and the message
-// channels, runs the command line, and turns an error that ended the run
-// into the exit code.
+// The command-line entry: the console front end and a run that echoes its
+// output on standard output; an error or a stop that ended the run becomes
+// the exit code.
 #include <cstdio>
 
 #include "app/driver.h"
 #include "console/console.h"
-#include "core/frontend.h"
-#include "core/output.h"
 #include "core/runerror.h"
+#include "sync/run.h"
 
 int main(int argc, char** argv) {
   using namespace trosk;
   ConsoleFrontend console;
-  setfrontend(&console);
-  outStream = stdout;
-  diagStream = stdout;
+  Run run(console);
+  run.context.output.echo = stdout;
   int code;
   try {
-    code = runcommandline(argc, argv);
+    code = runcommandline(run, argc, argv);
   } catch (const RunError& error) {
     code = error.code();
   }
   std::fflush(stdout);
-  setfrontend(nullptr);
   return code & 0xFF;
 }

@@ -1,17 +1,18 @@
 #include "app/driver.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "app/projects.h"
 #include "config/banner.h"
 #include "core/fileprobe.h"
-#include "core/frontend.h"
 #include "core/output.h"
+#include "core/progress.h"
+#include "core/runerror.h"
 #include "core/strutil.h"
 #include "core/timer.h"
 #include "net/fetch.h"
-#include "net/netrun.h"
 #include "repo/hostops.h"
 #include "sync/syncproject.h"
 
@@ -21,30 +22,54 @@ namespace {
 constexpr int kSingleProjectOps = CMD_INIT | CMD_VERIFY | CMD_CURRENT;
 constexpr int kRunOps = CMD_DOWNLOAD | CMD_STATUS | CMD_ZIP | CMD_DISPLAY;
 
+// What the settings change in the list entry itself, and so in a list saved
+// after the run.
 void applyoverrides(ProjectEntry& e, const RunSettings& s) {
   if (s.platform) copystr(s.platform, e.platform, kNameSize - 1);
   if (s.source != 0) e.status = s.source > 0 ? kStatusSource : 0;
-  if (s.hostName) e.hostPath = s.hostName;
+  if (s.hostName) copystr(s.hostName, e.host, kPathSize - 1);
   if (s.localHost) copystr(s.localHost, e.host2, kPathSize - 1);
 }
 
 // Uploads write the host directly: switch to host2 when the host in use is
 // not a reachable local path.
-void checkupload(ProjectEntry& e) {
-  if ((e.status & 0x1F) != kStatusSource) errormsg(rc, "Can only upload files from project 'source'");
-  const char* target = e.hostPath ? e.hostPath : "";
-  if ((!islocalpath(target) || exists(target) == 0) && e.host2[0]) {
-    target = e.host2;
-    e.status |= kStatusHost2;
+void checkupload(RunContext& rc, ProjectRun& p) {
+  const ProjectEntry& e = p.entry;
+  if ((e.status & 0x1F) != kStatusSource) {
+    errormsg(rc, "Can only upload files from project 'source'");
   }
-  if (!islocalpath(target)) errormsg(rc, "Need direct local host path (-Host) to trosk dir to add files");
+  const char* target = e.host;
+  if ((!islocalpath(target) || exists(rc, target) == 0) && e.host2[0]) {
+    target = e.host2;
+    p.onhost2 = true;
+  }
+  if (!islocalpath(target)) {
+    errormsg(rc, "Need direct local host path (-Host) to trosk dir to add files");
+  }
+}
+
+// The project's turn as the run sees it, resolved once: every layer reads it.
+void resolve(ProjectRun& p, const RunSettings& s) {
+  const ProjectEntry& e = p.entry;
+  p.hostroot = p.onhost2 ? e.host2 : e.host;
+  p.host = s.hostName ? s.hostName : p.hostroot;
+  p.user = s.userName ? s.userName : e.user;
+  if (s.accessToken && s.accessToken[0]) {
+    p.credential = std::string("Authorization: Basic ") + s.accessToken;
+    p.credential.resize(std::min(p.credential.size(), std::size_t{kPathSize - 1}));
+  }
+  const char* troskdir = s.remoteDir ? s.remoteDir : e.troskdir;
+  p.troskdir = troskdir[0] ? troskdir : "trosk";
+  p.backup = s.backup >= 0 ? s.backup : e.backup;
+  p.release = s.release ? s.release : e.release;
 }
 
 // A project's turn of the loop owns its HTTP connection: it is closed when
 // the turn ends, an error unwinding through it included.
 struct ConnectionScope {
-  ProjectEntry& entry;
-  ~ConnectionScope() { closeconnection(&entry.connection); }
+  Run& run;
+  ProjectRun& project;
+  ~ConnectionScope() { closeconnection(run.context, run.net, &project.connection); }
 };
 
 bool hostsideoperation(int flags, const RunSettings& s) {
@@ -58,59 +83,69 @@ bool owncredential(const RunSettings& s) {
   return token || (s.userName && std::strchr(s.userName, ':'));
 }
 
-void offertosave(int flags) {
+void offertosave(Run& run) {
+  RunContext& rc = run.context;
+  int flags = run.flags;
   const char* name = (flags & CMD_HIDDEN) ? kProjectListName : kProjectListName + 1;
   if (!(flags & CMD_INIT)) {
     std::string question = std::string("Save local settings in: ") + name + " (y/n)? ";
     if (!answeredyes(askuser(rc, question.c_str(), nullptr, "ynYN"))) return;
   }
-  if (writeprojects(name) < 0) warnmsg(rc, "Could not write %s", name);
+  if (writeprojects(rc, run.projects, name) < 0) warnmsg(rc, "Could not write %s", name);
+}
+
+// One project's turn. Returns what it adds to the run's total (the host-side
+// operation's result replaces the total: see DoTrosk).
+int turn(Run& run, ProjectEntry& entry, int* total, int* notUpdated) {
+  RunContext& rc = run.context;
+  const RunSettings& settings = run.settings;
+  ProjectRun project(entry);
+  ConnectionScope connection{run, project};
+  if (rc.verboseLevel) printmsg(rc, "DoTrosk: %s %d\n", entry.name, project.connection);
+  applyoverrides(entry, settings);
+  if (run.flags & CMD_UPLOAD) checkupload(rc, project);
+  resolve(project, settings);
+  if (hostsideoperation(run.flags, settings)) {
+    *total = addfiles(rc, settings, project, settings.version, settings.subversion, run.flags);
+  } else {
+    *total += syncproject(run, project, run.flags, settings.version, settings.subversion);
+  }
+  *notUpdated += project.notUpdated;
+  return 0;
 }
 
 }  // namespace
 
-void beginrun() {
-  closeoutput();
-  timerinit();
-  timerreset();
-  frontend().caption("");
-}
-
-int DoTrosk(int first, int count, int flags, RunSettings& settings) {
-  if (count > 1 && ((flags & kSingleProjectOps) || settings.version || settings.subversion)) count = 1;
-  rc.promptLevel &= ~(kPromptAllYes | kPromptAllNo);  // "A" and "X" last for one run
-  settings.notUpdated = 0;
-  NetRun net(settings.caFile, owncredential(settings));
-  int total = 0;
-  for (int i = first; i < first + count && i < static_cast<int>(projectTable.size()); ++i) {
-    ProjectEntry& entry = projectTable[i];
-    ConnectionScope connection{entry};
-    if (rc.verboseLevel) printmsg(rc, "DoTrosk: %s %d\n", entry.name, entry.connection);
-    applyoverrides(entry, settings);
-    if (flags & CMD_UPLOAD) checkupload(entry);
-    if (hostsideoperation(flags, settings)) {
-      total = addfiles(settings, entry, settings.version, settings.subversion, flags);
-    } else {
-      total += syncproject(settings, entry, flags, settings.version, settings.subversion);
-    }
+int DoTrosk(Run& run, int first, int count) {
+  RunContext& rc = run.context;
+  RunSettings& settings = run.settings;
+  if (count > 1 && ((run.flags & kSingleProjectOps) || settings.version || settings.subversion)) {
+    count = 1;
   }
-  if (settings.listChanged && total > 0) offertosave(flags);
-  frontend().caption("");
+  run.net.cafile = settings.caFile ? settings.caFile : "";
+  run.net.owncredential = owncredential(settings);
+  int total = 0, notUpdated = 0;
+  for (int i = first; i < first + count && i < static_cast<int>(run.projects.size()); ++i) {
+    if (rc.cancelled()) throw RunError::cancelled();
+    turn(run, run.projects[i], &total, &notUpdated);
+  }
+  if (settings.listChanged && total > 0) offertosave(run);
+  setcaption(rc, "");
   // A run that could not do all it set out to do must not end as if it had.
-  if (settings.notUpdated > 0) {
-    errormsg(rc, "Files not updated: %s", std::to_string(settings.notUpdated).c_str());
-  }
+  if (notUpdated > 0) errormsg(rc, "Files not updated: %s", std::to_string(notUpdated).c_str());
   return 0;
 }
 
-int runcommandline(int argc, char** argv) {
-  beginrun();
-  int flags = parseoptions(runSettings, argv, argc);
-  if (runSettings.peerMode == 0) showbanner();
-  int index = selectproject(runSettings);
-  if (!(flags & kRunOps)) flags |= CMD_STATUS;
-  int count = runSettings.projectName ? 1 : runSettings.projectCount - index;
-  DoTrosk(index, count, flags, runSettings);
+int runcommandline(Run& run, int argc, char** argv) {
+  RunContext& rc = run.context;
+  setcaption(rc, "");
+  run.flags = parseoptions(rc, run.settings, argv, argc);
+  rc.meter.enabled = run.settings.progressBar != 0;
+  if (run.settings.peerMode == 0) showbanner(rc);
+  int index = selectproject(run);
+  if (!(run.flags & kRunOps)) run.flags |= CMD_STATUS;
+  int count = run.settings.projectName ? 1 : run.settings.projectCount - index;
+  DoTrosk(run, index, count);
   printmsg(rc, "\n");
   if (rc.verboseLevel != 0) timerlog(rc, -1, 0, nullptr);
   return 0;

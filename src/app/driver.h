@@ -1,26 +1,23 @@
 // The top of the engine: the per-project run that every command passes
-// through, applying the run's overrides, checking uploads, dispatching to the
-// host-side operations or the synchronisation, and offering to save the list.
+// through, resolving each project's turn once from the settings and its
+// list entry, checking uploads, dispatching to the host-side operations or
+// the synchronisation, and offering to save the list.
 #pragma once
 
-#include "config/options.h"
+#include "sync/run.h"
 
 namespace trosk {
 
-// Starts a run as a new process would: the output file is begun afresh by
-// the next message and the performance timers start from zero. Front ends
-// call it before each command.
-void beginrun();
+// Runs `count` consecutive entries of run.projects from index `first` with
+// the run's command flags. Returns 0. An error ends the run with RunError,
+// after each guard on the way (files, connections) has cleaned up; so does a
+// run that left files it decided to transfer not updated ("Files not
+// updated"), and a run asked to stop (marked cancelled).
+int DoTrosk(Run& run, int first, int count);
 
-// Runs `count` consecutive entries of projectTable from index `first` with
-// the command flags. Returns 0. An error ends the run with RunError, after
-// each guard on the way (files, connections) has cleaned up; so does a run
-// that left files it decided to transfer not updated ("Files not updated").
-int DoTrosk(int first, int count, int flags, RunSettings& settings);
-
-// The command-line entry after the front end is set up: begins a run,
-// parses the options, runs the chosen projects and returns the exit code (0).
-// An error ends it with RunError.
-int runcommandline(int argc, char** argv);
+// The command line of one run, with the run's front end in place: parses the
+// options, runs the chosen projects and returns the exit code (0). The run's
+// output begins afresh with it. An error ends it with RunError.
+int runcommandline(Run& run, int argc, char** argv);
 
 }  // namespace trosk

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/output.h"
+#include "core/runcontext.h"
 #include "core/strutil.h"
 #include "net/fetch.h"
 #include "repo/hostops.h"
@@ -16,7 +17,7 @@ namespace trosk {
 
 namespace {
 
-const char* const kReleaseWords[] = {"stable", "beta", "x", "alpha", nullptr};
+constexpr const char* kReleaseWords[] = {"stable", "beta", "x", "alpha", nullptr};
 
 // The "project" elements in document order, nested ones included.
 void collectprojects(XmlNode* node, std::vector<XmlNode*>& found) {
@@ -60,7 +61,7 @@ void addtext(XmlNode* parent, const char* name, const char* value) {
 void writeentry(XmlNode* list, const ProjectEntry& e) {
   XmlNode* p = xmlnode(list, "project");
   xmladdval(p, "name", e.name, kXmlText);
-  addtext(p, "host", e.hostPath);
+  addtext(p, "host", e.host);
   addtext(p, "host2", e.host2);
   addtext(p, "localdir", e.localdir);
   addtext(p, "troskdir", e.troskdir);
@@ -75,68 +76,73 @@ void writeentry(XmlNode* list, const ProjectEntry& e) {
 
 }  // namespace
 
-int readprojects(const char* filename) {
+int readprojects(RunContext& rc, ProjectTable& table, const char* filename) {
   std::string undotted = filename[0] == '.' ? filename + 1 : filename;
   Remote local;
   local.host = ".";
   XmlDocument doc;
-  if (getxml(local, undotted.c_str(), doc) <= 0 && getxml(local, filename, doc) <= 0) return 0;
+  if (getxml(rc, local, undotted.c_str(), doc) <= 0 && getxml(rc, local, filename, doc) <= 0) {
+    return 0;
+  }
   std::vector<XmlNode*> projects;
   collectprojects(doc.root.get(), projects);
   if (projects.empty()) return 0;
-  projectTable.clear();
-  for (XmlNode* project : projects) {
-    projectTable.push_back(readentry(project));
-    projectTable.back().hostPath = projectTable.back().host;
-  }
+  table.clear();
+  for (XmlNode* project : projects) table.push_back(readentry(project));
   return static_cast<int>(projects.size());
 }
 
-int writeprojects(const char* filename) {
+int writeprojects(RunContext& rc, const ProjectTable& table, const char* filename) {
   XmlTree root(xmlnode(nullptr, "trosk"));
-  for (const ProjectEntry& e : projectTable) writeentry(root.get(), e);
-  return xmlsave(filename, nullptr, root.get(), 0);
+  for (const ProjectEntry& e : table) writeentry(root.get(), e);
+  return xmlsave(rc, filename, nullptr, root.get(), 0);
 }
 
-int addproject(const char* name, RunSettings& settings) {
-  if (!projectTable.empty()) {
+int addproject(Run& run, const char* name) {
+  ProjectTable& table = run.projects;
+  RunSettings& settings = run.settings;
+  if (!table.empty()) {
     if (!name) return 0;
-    int found = findproject(name);
+    int found = findproject(table, name);
     if (found >= 0) return found;
   }
-  ProjectEntry& e = projectTable.emplace_back();
+  ProjectEntry& e = table.emplace_back();
   if (name) copystr(name, e.name, kNameSize - 1);
-  e.hostPath = e.host;
   if (settings.hostName) copystr(settings.hostName, e.host, kPathSize - 1);
   if (settings.localHost) copystr(settings.localHost, e.host2, kPathSize - 1);
-  if (accessOption) copystr(accessOption, e.access, kPathSize - 1);
+  if (settings.accessOption) copystr(settings.accessOption, e.access, kPathSize - 1);
   if (settings.addCount > 0) e.status = kStatusSource;
   if (settings.suffix) copystr(settings.suffix, e.suffix, kSuffixSize - 1);
   e.backup = static_cast<int8_t>(settings.backup);
-  settings.projectCount = static_cast<int32_t>(projectTable.size());
+  settings.projectCount = static_cast<int32_t>(table.size());
   settings.listChanged = 1;
   return settings.projectCount - 1;
 }
 
-int selectproject(RunSettings& settings) {
+int selectproject(Run& run) {
+  RunContext& rc = run.context;
+  RunSettings& settings = run.settings;
   const char* user = std::getenv("USER");
-  copystr(user ? user : "", userEnv, kNameSize - 1);
-  projectTable.clear();
-  if (!accessOption) {
+  char copy[kNameSize];
+  copystr(user ? user : "", copy, kNameSize - 1);
+  settings.userEnv = copy;
+  run.projects.clear();
+  const char* access = settings.accessOption;
+  if (!access) {
     settings.accessToken = kBuiltinCredential;
   } else {
-    settings.accessToken = accessOption[0] == '0' ? nullptr : accessOption;
+    settings.accessToken = access[0] == '0' ? nullptr : access;
   }
-  settings.projectCount = readprojects(kProjectListName);
+  settings.projectCount = readprojects(rc, run.projects, kProjectListName);
   settings.listChanged = settings.projectCount == 0 ? 1 : 0;
   if (!settings.projectName && settings.projectCount == 0) {
     char answer[kTextAnswerMax + 1];
     if (askuser(rc, "Enter project name: ", answer, nullptr) == 0) errormsg(rc, "No project found");
-    int index = addproject(answer, settings);
-    settings.projectName = projectTable[index].name;  // kept by the table for the run
+    int index = addproject(run, answer);
+    settings.projectName = run.projects[index].name;  // kept by the table for the run
     return index;
   }
-  return addproject(settings.projectName, settings);
+  return addproject(run, settings.projectName);
 }
 
 }  // namespace trosk

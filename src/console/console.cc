@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "config/options.h"
 
 namespace trosk {
 
@@ -15,13 +14,14 @@ constexpr int kBarWidth = 40;
 
 ConsoleFrontend::ConsoleFrontend(FILE* in, FILE* err) : in_(in), err_(err) {}
 
-void ConsoleFrontend::ask(std::string_view question, char* answer, std::size_t size, bool buttons) {
+void ConsoleFrontend::ask(std::string_view question, char* answer, std::size_t size,
+                          const char* letters) {
   if (size == 0) return;
   answer[0] = '\0';
   if (shown_ >= 0) std::fputc('\n', err_);
   shown_ = -1;
   std::fprintf(err_, "%.*s", static_cast<int>(question.size()), question.data());
-  if (buttons) std::fprintf(err_, "%s", kButtonLegend);
+  if (letters) std::fprintf(err_, "%s", kButtonLegend);
   std::fflush(err_);
   if (!std::fgets(answer, static_cast<int>(size), in_)) {
     answer[0] = '\0';
@@ -41,29 +41,31 @@ void ConsoleFrontend::ask(std::string_view question, char* answer, std::size_t s
   }
 }
 
-void ConsoleFrontend::alert(std::string_view text) {
+void ConsoleFrontend::alert(const Alert& alert) {
   if (shown_ >= 0) std::fputc('\n', err_);
   shown_ = -1;
-  std::fprintf(err_, "%.*s\n", static_cast<int>(text.size()), text.data());
+  std::fprintf(err_, "%.*s\n", static_cast<int>(alert.text.size()), alert.text.data());
   std::fflush(err_);
 }
 
-bool ConsoleFrontend::showsbar() const { return progressBar == 1 && isatty(fileno(err_)); }
+bool ConsoleFrontend::showsbar() const { return isatty(fileno(err_)); }
 
-int ConsoleFrontend::progress(int percent) {
-  if (!showsbar()) return 0;
-  if (percent < 0) {
-    if (shown_ >= 0) std::fprintf(err_, "\r%*s\r", kBarWidth + 80, "");
-    shown_ = -1;
-  } else if (percent != shown_) {
-    if (percent > 100) percent = 100;
-    int filled = percent * kBarWidth / 100;
-    std::fprintf(err_, "\r%.60s[%.*s%*s] %3d%%", caption_.c_str(), filled,
-                 "########################################", kBarWidth - filled, "", percent);
-    shown_ = percent;
-  }
+void ConsoleFrontend::progress(const Progress& p) {
+  if (!showsbar() || (p.percent == shown_ && caption_ == drawn_)) return;
+  drawn_ = caption_;
+  int percent = p.percent > 100 ? 100 : p.percent;
+  int filled = percent * kBarWidth / 100;
+  std::fprintf(err_, "\r%.60s[%.*s%*s] %3d%%", caption_.c_str(), filled,
+               "########################################", kBarWidth - filled, "", percent);
+  shown_ = percent;
   std::fflush(err_);
-  return 0;
+}
+
+void ConsoleFrontend::progressdone() {
+  if (!showsbar()) return;
+  if (shown_ >= 0) std::fprintf(err_, "\r%*s\r", kBarWidth + 80, "");
+  shown_ = -1;
+  std::fflush(err_);
 }
 
 void ConsoleFrontend::caption(std::string_view text) { caption_.assign(text); }

@@ -13,9 +13,11 @@ namespace trosk {
 struct ConsoleFrontend final : Frontend {
   ConsoleFrontend(FILE* in = stdin, FILE* err = stderr);
 
-  void ask(std::string_view question, char* answer, std::size_t size, bool buttons) override;
-  void alert(std::string_view text) override;
-  int progress(int percent) override;
+  void ask(std::string_view question, char* answer, std::size_t size,
+           const char* letters) override;
+  void alert(const Alert& alert) override;
+  void progress(const Progress& progress) override;
+  void progressdone() override;
   void caption(std::string_view text) override;
 
  private:
@@ -24,6 +26,7 @@ struct ConsoleFrontend final : Frontend {
   FILE* in_;
   FILE* err_;
   std::string caption_;
+  std::string drawn_;  // the caption on the line now
   int shown_ = -1;  // percentage on the line now, -1 when none is drawn
 };
 

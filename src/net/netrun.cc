@@ -5,8 +5,6 @@
 
 namespace trosk {
 
-NetRun::NetRun(const char* file, bool own) : cafile(file ? file : ""), owncredential(own) {}
-
 NetRun::~NetRun() {
   for (auto& [sock, link] : links) {
     link.tls.reset();

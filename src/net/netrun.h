@@ -18,8 +18,7 @@ namespace trosk {
 struct RunContext;
 
 struct NetRun {
-  // `cafile` (may be null) is trusted besides the system's certificates.
-  NetRun(const char* cafile, bool owncredential);
+  NetRun() = default;
   // Closes what the run left open.
   ~NetRun();
   NetRun(const NetRun&) = delete;
@@ -31,8 +30,8 @@ struct NetRun {
     std::unique_ptr<TlsSession> tls;
   };
 
-  std::string cafile;  // empty: the system's certificates alone
-  bool owncredential = false;
+  std::string cafile;  // -cacert, trusted besides the system's certificates; empty: none
+  bool owncredential = false;  // the run's credential is the user's own
   bool warned = false;
   // Longest wait, in milliseconds, for a connection or for the next bytes of
   // a reply; a stalled server fails the request after it.

@@ -32,12 +32,13 @@ int waitfor(int sock, short events, int timeoutMs, const RunContext* rc) {
   auto end = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
   for (;;) {
     if (stopping(rc)) return kSockCancelled;
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now()).count();
+    // Rounded up: the wait never ends before its time.
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(end - Clock::now()).count();
     int slice = static_cast<int>(std::clamp<long long>(left, 0, kSockWaitSliceMs));
     int n = poll(&p, 1, slice);
     if (n > 0) return n;
     if (n < 0 && errno != EINTR) return -1;
-    if (n == 0 && left <= kSockWaitSliceMs) return 0;
+    if (n == 0 && Clock::now() >= end) return 0;
   }
 }
 

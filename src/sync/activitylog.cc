@@ -6,6 +6,7 @@
 #include "config/project.h"
 #include "core/atomicfile.h"
 #include "core/blockcopy.h"
+#include "core/runcontext.h"
 #include "repo/filestats.h"
 #include "sync/pathsafety.h"
 
@@ -17,8 +18,8 @@ struct FileCloser {
 };
 
 // Replaces `path` with its old content followed by `tail`. Returns 0 or -2.
-int append(const std::string& path, const std::string& tail) {
-  AtomicFile out(path.c_str());
+int append(RunContext& rc, const std::string& path, const std::string& tail) {
+  AtomicFile out(rc, path.c_str());
   if (!out.stream()) return -2;
   std::unique_ptr<FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
   if (in && copystream(in.get(), out.stream()) < 0) return -2;
@@ -28,19 +29,20 @@ int append(const std::string& path, const std::string& tail) {
 
 }  // namespace
 
-int ActivityLog::begin(const char* name, int v, int s, bool up) {
+int ActivityLog::begin(const char* name, const std::string& who, int v, int s, bool up) {
   project = name;
+  user = who;
   version = v;
   subversion = s;
   upload = up;
   return 0;
 }
 
-int ActivityLog::note(const char* name) {
+int ActivityLog::note(const RunContext& rc, const char* name) {
   if (names == 0) {
     char heading[256];
-    std::snprintf(heading, sizeof heading, "%s  V= %d/%d  U= %s  Update %sload:\n", nowtext(),
-                  version, subversion, userEnv, upload ? "up" : "down");
+    std::snprintf(heading, sizeof heading, "%s  V= %d/%d  U= %s  Update %sload:\n",
+                  nowtext(rc).c_str(), version, subversion, user.c_str(), upload ? "up" : "down");
     lines = heading;
   }
   lines += "  ";
@@ -49,17 +51,17 @@ int ActivityLog::note(const char* name) {
   return names;
 }
 
-int ActivityLog::close() {
+int ActivityLog::close(RunContext& rc) {
   if (names == 0) return 0;
   if (names % kNamesPerLine != 0) lines += "\n";
-  append("trosk_" + project + "_log.txt", lines);
+  append(rc, "trosk_" + project + "_log.txt", lines);
   lines.clear();
   names = 0;
   return 0;
 }
 
-int writeversionstamp(int version, int subversion) {
-  AtomicFile stamp(kVersionStamp);
+int writeversionstamp(RunContext& rc, int version, int subversion) {
+  AtomicFile stamp(rc, kVersionStamp);
   if (!stamp.stream()) return -2;
   std::fprintf(stamp.stream(), "%d/%d\n", version, subversion);
   return stamp.commit(true);

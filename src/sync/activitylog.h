@@ -9,18 +9,22 @@
 
 namespace trosk {
 
+struct RunContext;
+
 inline constexpr int kNamesPerLine = 8;
 
 struct ActivityLog {
-  // Names the run whose transfers are recorded. Returns 0.
-  int begin(const char* project, int version, int subversion, bool upload);
+  // Names the run whose transfers are recorded and its user. Returns 0.
+  int begin(const char* project, const std::string& user, int version, int subversion,
+            bool upload);
   // Records one transferred file. Returns the names recorded so far.
-  int note(const char* name);
+  int note(const RunContext& rc, const char* name);
   // Appends what was recorded to the activity log, when anything was
   // transferred. A log that cannot be written is skipped silently. Returns 0.
-  int close();
+  int close(RunContext& rc);
 
   std::string project;
+  std::string user;
   int version = 0;
   int subversion = 0;
   bool upload = false;
@@ -30,6 +34,6 @@ struct ActivityLog {
 
 // Rewrites "troskversion.txt" with "V/S". Returns 0, or -2 when it cannot be
 // written.
-int writeversionstamp(int version, int subversion);
+int writeversionstamp(RunContext& rc, int version, int subversion);
 
 }  // namespace trosk

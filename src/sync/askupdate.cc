@@ -2,16 +2,13 @@
 
 #include <cstdio>
 
-#include "config/options.h"
 #include "core/output.h"
+#include "core/runcontext.h"
 #include "repo/filestats.h"
 
 namespace trosk {
-namespace {
 
-}  // namespace
-
-int remember(int answer) {
+int remember(RunContext& rc, int answer) {
   if (answer == kAnswerAllYes) rc.promptLevel |= kPromptAllYes;
   if (answer == kAnswerAllNo) rc.promptLevel |= kPromptAllNo;
   return answer;
@@ -22,7 +19,7 @@ std::string updatequestion(const char* name, bool upload) {
          "> (y/n/AllYes/diff)? ";
 }
 
-int askupdate(const UpdateCase& c, bool* diff) {
+int askupdate(RunContext& rc, const UpdateCase& c, bool* diff) {
   if (rc.promptLevel & kPromptAllNo) return 0;
   if ((rc.promptLevel & kPromptAllYes) && !c.conflict) return 1;
   // Older: the copy that would replace the other one is the older of the
@@ -31,7 +28,7 @@ int askupdate(const UpdateCase& c, bool* diff) {
   bool asking = (rc.promptLevel & 7) != 0;
   int answer = 1;
   if (c.exists && asking && !(rc.promptLevel & kPromptAllYes)) {
-    answer = remember(askuser(rc, updatequestion(c.name, c.upload).c_str(), nullptr, "ynYNAXd"));
+    answer = remember(rc, askuser(rc, updatequestion(c.name, c.upload).c_str(), nullptr, "ynYNAXd"));
   }
   if (answer == kAnswerDiff) {
     *diff = true;
@@ -41,12 +38,12 @@ int askupdate(const UpdateCase& c, bool* diff) {
   if (older && answeredyes(answer) && asking) {
     std::snprintf(question, sizeof question,
                   "Confirm overwrite of %s with older version  (y/n AllYes)? ", c.name);
-    answer = remember(askuser(rc, question, nullptr, "ynYNAX"));
+    answer = remember(rc, askuser(rc, question, nullptr, "ynYNAX"));
   }
   if (answeredyes(answer) && c.hostsize > kLargeFile) {
     std::snprintf(question, sizeof question, "Confirm update of large file %s (%lld Mb) (y/n)? ",
                   c.name, static_cast<long long>(c.hostsize / 1000000));
-    answer = remember(askuser(rc, question, nullptr, "ynYNAX"));
+    answer = remember(rc, askuser(rc, question, nullptr, "ynYNAX"));
   }
   return answeredyes(answer) ? 1 : 0;
 }

@@ -8,6 +8,8 @@
 
 namespace trosk {
 
+struct RunContext;
+
 inline constexpr int64_t kLargeFile = 2000000;  // host size that asks again, at every level
 
 struct UpdateCase {
@@ -19,9 +21,9 @@ struct UpdateCase {
   bool conflict = false;  // changed here and on the host: always confirmed
 };
 
-// Remembers "yes to all" and "no to all" in rc.promptLevel for the rest of the
-// run. Returns the answer.
-int remember(int answer);
+// Remembers "yes to all" and "no to all" in the run's promptLevel for the
+// rest of the run. Returns the answer.
+int remember(RunContext& rc, int answer);
 
 // "Update local file <name> (y/n/AllYes/diff)? " ("remote" for an upload).
 std::string updatequestion(const char* name, bool upload);
@@ -29,6 +31,6 @@ std::string updatequestion(const char* name, bool upload);
 // Asks what rc.promptLevel calls for. Returns 1 when the file is to be
 // transferred, 0 when not; `diff` is set by a 'd' answer (the differences
 // are then shown before the question comes again).
-int askupdate(const UpdateCase& c, bool* diff);
+int askupdate(RunContext& rc, const UpdateCase& c, bool* diff);
 
 }  // namespace trosk

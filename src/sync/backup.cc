@@ -8,6 +8,7 @@
 #include "core/atomicfile.h"
 #include "core/blockcopy.h"
 #include "core/fileprobe.h"
+#include "core/runcontext.h"
 #include "sync/pathsafety.h"
 
 namespace trosk {
@@ -18,11 +19,11 @@ struct FileCloser {
 };
 
 // The backup made last: the highest of target, target.1, target.2 ...
-std::string latestbackup(const std::string& target) {
+std::string latestbackup(RunContext& rc, const std::string& target) {
   std::string latest;
   for (int n = 0; n <= kMaxBackupNames; ++n) {
     std::string candidate = n == 0 ? target : target + "." + std::to_string(n);
-    if (exists(candidate.c_str()) != 1) break;
+    if (exists(rc, candidate.c_str()) != 1) break;
     latest = candidate;
   }
   return latest;
@@ -50,7 +51,7 @@ bool samecontent(FILE* in, const std::string& path) {
 
 }  // namespace
 
-int backupfile(const char* relpath, std::string* stored) {
+int backupfile(RunContext& rc, const char* relpath, std::string* stored) {
   std::string target = std::string(kBackupDir) + "/" + relpath;
   if (!linkfree(target)) return -2;
   std::unique_ptr<FILE, FileCloser> in(std::fopen(relpath, "rb"));
@@ -58,7 +59,7 @@ int backupfile(const char* relpath, std::string* stored) {
   if (makeparents(target.c_str(), 0775) != 0) return -2;
   if (!linkfree(target)) return -2;
 
-  std::string latest = latestbackup(target);
+  std::string latest = latestbackup(rc, target);
   if (!latest.empty() && samecontent(in.get(), latest)) {
     // A run killed after this backup was made is being run again.
     if (stored) *stored = latest;
@@ -66,7 +67,7 @@ int backupfile(const char* relpath, std::string* stored) {
   }
   struct stat st;
   int mode = fstat(fileno(in.get()), &st) == 0 ? static_cast<int>(st.st_mode & 0777) : -1;
-  AtomicFile copy(target.c_str(), mode);
+  AtomicFile copy(rc, target.c_str(), mode);
   if (!copy.stream()) return -2;
   long long copied = copystream(in.get(), copy.stream());
   if (copied < 0) return static_cast<int>(copied);

@@ -7,6 +7,8 @@
 
 namespace trosk {
 
+struct RunContext;
+
 inline constexpr int kMaxBackupNames = 10000;  // tries per file before giving up
 
 // Copies the file at `relpath` (relative to the working directory) into the
@@ -14,6 +16,6 @@ inline constexpr int kMaxBackupNames = 10000;  // tries per file before giving u
 // (may be null) receives the path written. Returns 0, -1 when the file
 // cannot be read, -2 when the backup cannot be written or its directory
 // passes through a symbolic link.
-int backupfile(const char* relpath, std::string* stored);
+int backupfile(RunContext& rc, const char* relpath, std::string* stored);
 
 }  // namespace trosk

@@ -15,10 +15,9 @@ int quickstats(const char* path, FileStats* stats) {
   return 1;
 }
 
-int fullstats(const char* path, FileStats* stats) {
-  thread_local SourceFile file;  // its buffer serves every measurement of the thread
-  int kind = readregular(path, file);
-  *stats = file.stats;
+int fullstats(RunContext& rc, const char* path, FileStats* stats, SourceFile& scratch) {
+  int kind = readregular(rc, path, scratch);
+  *stats = scratch.stats;
   return kind;
 }
 

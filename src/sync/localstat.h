@@ -7,14 +7,18 @@
 
 namespace trosk {
 
+struct RunContext;
+struct SourceFile;
+
 // Size, date and time of a regular file from one stat call. Returns 1 when
 // it is a regular file, 0 when it does not exist or is not a regular file
 // (the stats are then all zero).
 int quickstats(const char* path, FileStats* stats);
 
-// Size, sums, version, date and time. Returns the file kind (kFileText,
-// kFileBinary, kFileExistsEmpty), or -1 when there is no regular file (the
-// stats are then all zero).
-int fullstats(const char* path, FileStats* stats);
+// Size, sums, version, date and time, read through `scratch` (whose buffer
+// serves every measurement of the caller). Returns the file kind
+// (kFileText, kFileBinary, kFileExistsEmpty), or -1 when there is no
+// regular file (the stats are then all zero).
+int fullstats(RunContext& rc, const char* path, FileStats* stats, SourceFile& scratch);
 
 }  // namespace trosk

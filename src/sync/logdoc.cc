@@ -31,39 +31,39 @@ void makeroom(const Remote& remote, const char* path, std::string& text) {
 
 }  // namespace
 
-int LogDoc::load(const char* path, int table) {
+int LogDoc::load(RunContext& rc, const char* path, int table) {
   tabled = false;
   if (table) {
     std::size_t length = 0;
-    TextBuffer text = txtfil(path, &length, nullptr, 26, nullptr, nullptr);
+    TextBuffer text = txtfil(rc, path, &length, nullptr, 26, nullptr, nullptr);
     if (!text) return -1;
-    int got = readlogtable(text.get(), table, this->table);
+    int got = readlogtable(rc, text.get(), table, this->table);
     tabled = got > 0;
     if (got != 0) return got;
   }
-  int got = xmlload(path, doc, kXmlLoadAny | kXmlLoadKeepText);
+  int got = xmlload(rc, path, doc, kXmlLoadAny | kXmlLoadKeepText);
   if (got < 0) return got;
   return top() ? 1 : -2;
 }
 
 // The text is parsed where it arrived, and kept with the tree.
-int LogDoc::fetch(const Remote& remote, const char* path, int table) {
+int LogDoc::fetch(RunContext& rc, const Remote& remote, const char* path, int table) {
   tabled = false;
   doc.clear();
   fetched.clear();
   if (remote.host) makeroom(remote, path, fetched);
-  long long got = getfile(remote, path, kFetchNegStatus, &fetched, nullptr);
+  long long got = getfile(rc, remote, path, kFetchNegStatus, &fetched, nullptr);
   if (got < 0) return static_cast<int>(got);
   if (table) {
-    int read = readlogtable(fetched.data(), table, this->table);
+    int read = readlogtable(rc, fetched.data(), table, this->table);
     tabled = read > 0;
     if (read != 0) {
       fetched = std::string();
       return read;
     }
-    return fetch(remote, path, 0);  // the text was parsed in place: fetched again
+    return fetch(rc, remote, path, 0);  // the text was parsed in place: fetched again
   }
-  doc.root.reset(xmlparsetext(fetched.data()));
+  doc.root.reset(xmlparsetext(rc, fetched.data()));
   if (!doc.root) {
     fetched = std::string();
     return -2;

@@ -11,14 +11,16 @@
 
 namespace trosk {
 
+struct RunContext;
+
 struct LogDoc {
   // Loads a local file. With `table` (kReadEntries, kReadIndex) the file is
   // read into `table` when a table can stand for it. Returns 1, -1 when
   // unreadable, -2 when it holds no XML element.
-  int load(const char* path, int table = 0);
+  int load(RunContext& rc, const char* path, int table = 0);
   // Fetches and parses a host file, as load does. Returns 1 or a negative
   // result as load, or the negative HTTP status.
-  int fetch(const Remote& remote, const char* path, int table = 0);
+  int fetch(RunContext& rc, const Remote& remote, const char* path, int table = 0);
   // A new log: a "trosk" element holding "pversion". Returns 1.
   int fresh(int pversion);
   // The document element ("trosk"), or null when there is none (also when

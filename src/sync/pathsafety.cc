@@ -73,7 +73,7 @@ std::string printable(std::string_view name) {
   return shown;
 }
 
-std::string dumpname(const char* project, const char* localname) {
+std::string dumpname(const ProjectTable& projects, const char* project, const char* localname) {
   std::string base(project ? project : "");
   for (char& c : base) {
     unsigned char u = static_cast<unsigned char>(c);
@@ -82,7 +82,7 @@ std::string dumpname(const char* project, const char* localname) {
   std::string name = "trosk_" + base + "_dump.xml";
   // The same text is the log name of a project called "<p>_dump"; a dump
   // must never replace a project's log.
-  bool taken = findproject((base + "_dump").c_str()) >= 0;
+  bool taken = findproject(projects, (base + "_dump").c_str()) >= 0;
   if (localname && sameword(name, localname)) taken = true;
   if (taken) name += ".dump";
   return name;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "config/project.h"
 #include "core/relpath.h"
 #include "repo/hostlog.h"
 
@@ -22,7 +23,7 @@ std::string printable(std::string_view name);
 
 // The dump file of a project: "trosk_<project>_dump.xml", or that name with
 // ".dump" added when it would be one of the tool's own files.
-std::string dumpname(const char* project, const char* localname);
+std::string dumpname(const ProjectTable& projects, const char* project, const char* localname);
 
 inline constexpr const char* kBackupDir = "Trosk_bkup";
 inline constexpr const char* kDiffTemp = "troskdiff.tmp";

@@ -4,9 +4,8 @@
 #include <memory>
 #include <string_view>
 
-#include "config/options.h"
-#include "core/frontend.h"
 #include "core/output.h"
+#include "core/runcontext.h"
 #include "diff/linediff.h"
 #include "sync/askupdate.h"
 #include "xml/xmlwrite.h"
@@ -66,27 +65,27 @@ std::string shellquote(const std::string& name) {
 
 // Prints the differences, or the note given in their place, and hands them
 // to the front end as well.
-void shown(const std::string& text) {
+void shown(RunContext& rc, const std::string& text) {
   printlong(rc, nullptr, text.c_str());
-  frontend().difference(text);
+  rc.frontend.difference(text);
 }
 
 }  // namespace
 
-int printdiff(const char* localpath, const char* hostpath, const char* name, bool upload) {
+int printdiff(RunContext& rc, const char* localpath, const char* hostpath, const char* name, bool upload) {
   std::string local, host;
   int l = readcapped(localpath, &local);
   int h = readcapped(hostpath, &host);
   if (l == -2 || h == -2) {
-    shown(std::string("Files too large to compare: ") + name + "\n");
+    shown(rc, std::string("Files too large to compare: ") + name + "\n");
     return -1;
   }
   if (l < 0 || h < 0) {
-    shown(std::string("Cannot compare ") + name + ": a copy is unreadable\n");
+    shown(rc, std::string("Cannot compare ") + name + ": a copy is unreadable\n");
     return -1;
   }
   if (isbinary(local) || isbinary(host)) {
-    shown(std::string("Binary files ") + name + " (local) and " + name + " (host) differ\n");
+    shown(rc, std::string("Binary files ") + name + " (local) and " + name + " (host) differ\n");
     return -1;
   }
   std::string localname = std::string(name) + " (local)";
@@ -94,15 +93,15 @@ int printdiff(const char* localpath, const char* hostpath, const char* name, boo
   std::string diff;
   int hunks = upload ? unifieddiff(host, local, hostname, localname, &diff)
                      : unifieddiff(local, host, localname, hostname, &diff);
-  shown(hunks == 0 ? std::string("No line differences in ") + name + "\n" : diff);
+  shown(rc, hunks == 0 ? std::string("No line differences in ") + name + "\n" : diff);
   return hunks;
 }
 
-int showdiff(const char* localpath, const char* hostpath, const char* name, bool upload,
+int showdiff(RunContext& rc, const char* localpath, const char* hostpath, const char* name, bool upload,
              const char* question) {
   for (;;) {
-    printdiff(localpath, hostpath, name, upload);
-    int answer = remember(askuser(rc, question, nullptr, "ynYNAXd"));
+    printdiff(rc, localpath, hostpath, name, upload);
+    int answer = remember(rc, askuser(rc, question, nullptr, "ynYNAXd"));
     if (answer == kAnswerDiff) continue;
     return answeredyes(answer) ? 1 : 0;
   }
@@ -125,9 +124,9 @@ std::string unpackcommand(const std::string& name) {
   return "";
 }
 
-int extracthint(const std::vector<std::string>& archives) {
+int extracthint(RunContext& rc, const std::vector<std::string>& archives) {
   if (archives.empty()) return 0;
-  frontend().archives(archives);
+  rc.frontend.archives(archives);
   printmsg(rc, "\nArchives downloaded -- unpack them with:\n");
   for (const std::string& name : archives) {
     std::string command = unpackcommand(name);

@@ -1,38 +1,41 @@
 #include "sync/statuslist.h"
 
-#include "config/options.h"
 #include "core/output.h"
+#include "core/runcontext.h"
 
 namespace trosk {
 
 const char* const kStatusLabels[] = {"Modified", "Missing", "Unchanged", "Old", "Newer", nullptr};
 
-int StatusList::add(const char* name, const FileStats& R, const FileStats& L, bool exists,
-                    int hostbits, bool all) {
+int statuslabel(bool exists, int hostbits) {
+  if (hostbits & kContentDiffers) {
+    return (hostbits & kNewer) ? kLabelNewer : (hostbits & kOlder) ? kLabelOld : kLabelModified;
+  }
+  return exists ? kLabelUnchanged : kLabelMissing;
+}
+
+int StatusList::add(RunContext& rc, const char* name, const FileStats& R, const FileStats& L,
+                    bool exists, int hostbits, bool all) {
   bool content = (hostbits & kContentDiffers) != 0;
   if (!content && exists && !all) return 0;
   if (!headed) {
     headed = true;
     printmsg(rc, "%10s  %-20s Remote: Size&Date (%s)    Local: Size&Date (if different)\n",
-             "  Status", "FileName", runSettings.dateOrder == 1 ? "D/M/Y" : "M/D/Y");
+             "  Status", "FileName", rc.dateOrder == 1 ? "D/M/Y" : "M/D/Y");
   }
-  const char* hostdate = datetext(R.date, R.time);
+  const char* label = kStatusLabels[statuslabel(exists, hostbits)];
+  DateText hostdate = datetext(rc, R.date, R.time);
   if (content) {
-    int label = (hostbits & kNewer)   ? kLabelNewer
-                : (hostbits & kOlder) ? kLabelOld
-                                      : kLabelModified;
-    printmsg(rc, "%10s: %-20s %7lld %s > %7lld %s\n", kStatusLabels[label], name,
-             static_cast<long long>(R.size), hostdate, static_cast<long long>(L.size),
-             datetext(L.date, L.time));
+    printmsg(rc, "%10s: %-20s %7lld %s > %7lld %s\n", label, name, static_cast<long long>(R.size),
+             hostdate.c_str(), static_cast<long long>(L.size), datetext(rc, L.date, L.time).c_str());
   } else {
-    int label = exists ? kLabelUnchanged : kLabelMissing;
-    printmsg(rc, "%10s: %-20s %7lld %s\n", kStatusLabels[label], name,
-             static_cast<long long>(R.size), hostdate);
+    printmsg(rc, "%10s: %-20s %7lld %s\n", label, name, static_cast<long long>(R.size),
+             hostdate.c_str());
   }
   return 1;
 }
 
-int printtotals(const char* project, int toupdate, int maxfiles) {
+int printtotals(RunContext& rc, const char* project, int toupdate, int maxfiles) {
   if (toupdate == 0) {
     printmsg(rc, " All files up-to-date (%s).\n", project);
   } else if (maxfiles > 0 && toupdate > maxfiles) {

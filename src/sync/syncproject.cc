@@ -1,6 +1,5 @@
 #include "sync/syncproject.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +7,7 @@
 #include <string>
 
 #include "config/banner.h"
+#include "core/cause.h"
 #include "core/fileprobe.h"
 #include "core/output.h"
 #include "core/strutil.h"
@@ -30,85 +30,88 @@ namespace {
 
 constexpr int kDefaultPort = 80;
 
-// What one run has chosen: where the host is and who asks.
-struct Choice {
-  char host[kPathSize] = {};
-  int port = 0;
-  const char* user = nullptr;
-  std::string authLine;  // "Authorization: Basic <token>", or empty
-  const char* credential = nullptr;
+// What one project's synchronisation finds on its way: where the project
+// lies on the host, the local log, and the versions.
+struct Sync {
+  Sync(Run& r, ProjectRun& p) : run(r), rc(r.context), settings(r.settings), project(p) {}
+
+  Run& run;
+  RunContext& rc;
+  const RunSettings& settings;
+  ProjectRun& project;
   HostPaths paths;
   char localname[kPathSize] = {};
   int stable = 1, beta = 0, alpha = 0;
   int haveV = 0, haveS = 0;
   int wantV = 0, wantS = 0;
   std::string catalogue;
-  Remote remote(ProjectEntry& entry) const {
-    return Remote{host, port, credential, &entry.connection};
+
+  const char* name() const { return project.entry.name; }
+  // Where the files of the host in use are read.
+  Remote remote() {
+    return Remote{project.host.c_str(), project.port, project.credentialline(),
+                  &project.connection, &run.net};
   }
 };
 
-void sethost(Choice& c, const char* host) {
+void sethost(ProjectRun& project, const char* host) {
   char copy[kPathSize];
   copystr(host && host[0] ? host : kDefaultHost, copy, kPathSize - 1);
-  std::memcpy(c.host, copy, sizeof copy);
+  project.host = copy;
 }
 
 // The port a web host text carries ("name:port", "http://name:port/base"),
 // or 0 when it carries none.
-int textport(const char* host) {
+int textport(const std::string& host) {
   WebHost web;
-  if (islocalpath(host) || parsehost(host, &web) != 0) return 0;
+  if (islocalpath(host.c_str()) || parsehost(host.c_str(), &web) != 0) return 0;
   return web.port;
 }
 
-// -port first, then a port written in the host text, the project's, 80.
-void setport(Choice& c, const RunSettings& settings, const ProjectEntry& entry) {
-  int fromtext = textport(c.host);
-  int remembered = static_cast<uint16_t>(entry.port);  // ports above 32767 are kept in 16 bits
-  c.port = settings.port ? settings.port
-           : fromtext    ? fromtext
-           : remembered  ? remembered
-                         : kDefaultPort;
+// -port first, then a port written in the host text, then 80.
+void setport(Sync& s) {
+  int fromtext = textport(s.project.host);
+  s.project.port = s.settings.port ? s.settings.port : fromtext ? fromtext : kDefaultPort;
 }
 
-int showactivitylog(const ProjectEntry& entry) {
-  std::string name = std::string("trosk_") + entry.name + "_log.txt";
+int showactivitylog(Sync& s) {
+  std::string name = std::string("trosk_") + s.name() + "_log.txt";
   std::string text;
-  if (getfile(Remote{".", 0, nullptr, nullptr}, name.c_str(), CMD_DISPLAY, &text, nullptr) <= 0) {
-    printmsg(rc, "File not found: %s\n", name.c_str());
+  if (getfile(s.rc, Remote{".", 0, nullptr, nullptr, nullptr}, name.c_str(), CMD_DISPLAY, &text,
+              nullptr) <= 0) {
+    printmsg(s.rc, "File not found: %s\n", name.c_str());
   } else {
-    printlong(rc, nullptr, text.c_str());
+    printlong(s.rc, nullptr, text.c_str());
   }
   return 0;
 }
 
 // The local log's name: the undotted form is preferred when it exists.
 // Returns 1 when a log file exists under the chosen name.
-int findlocallog(const RunSettings& settings, const ProjectEntry& entry, Choice& c) {
-  if (settings.localLogName) {
-    copystr(settings.localLogName, c.localname, kPathSize - 1);
+int findlocallog(Sync& s) {
+  if (s.settings.localLogName) {
+    copystr(s.settings.localLogName, s.localname, kPathSize - 1);
   } else {
-    std::snprintf(c.localname, sizeof c.localname, ".trosk_%s.xml", entry.name);
+    std::snprintf(s.localname, sizeof s.localname, ".trosk_%s.xml", s.name());
   }
-  if (c.localname[0] == '.' && exists(c.localname + 1) == 1) {
-    std::memmove(c.localname, c.localname + 1, std::strlen(c.localname));
+  if (s.localname[0] == '.' && exists(s.rc, s.localname + 1) == 1) {
+    std::memmove(s.localname, s.localname + 1, std::strlen(s.localname));
     return 1;
   }
-  return exists(c.localname) == 1;
+  return exists(s.rc, s.localname) == 1;
 }
 
 // Makes a new local log, or returns 0 when the user does not want one.
-int newlocallog(Choice& c, LogDoc& local, int* flags) {
+int newlocallog(Sync& s, LogDoc& local, int* flags) {
   if (*flags != CMD_DISPLAY && !(*flags & CMD_INIT)) {
-    int answer = askuser(rc, "Local project log not found. Create new? (y/n): ", nullptr, "ynYN");
+    int answer = askuser(s.rc, "Local project log not found. Create new? (y/n): ", nullptr, "ynYN");
     if (!answeredyes(answer)) return 0;
   }
   *flags |= CMD_INIT;
-  local.fresh(c.stable);
+  local.fresh(s.stable);
   if ((*flags & (CMD_DOWNLOAD | CMD_STATUS)) && !(*flags & CMD_UPLOAD)) *flags |= CMD_ZIP;
-  if (c.localname[0] == '.' && !(*flags & CMD_HIDDEN)) {
-    std::memmove(c.localname, c.localname + 1, std::strlen(c.localname));
+  if (s.localname[0] == '.' && !(*flags & CMD_HIDDEN)) {
+    std::memmove(s.localname, s.localname + 1, std::strlen(s.localname));
   }
   return 1;
 }
@@ -116,133 +119,154 @@ int newlocallog(Choice& c, LogDoc& local, int* flags) {
 // A run that only lists the differences reads both logs as tables, which
 // hold what the comparison reads in a fraction of a tree's memory; the
 // diagnostics of a verbose run come from the trees.
-bool listsonly(int flags) {
+bool listsonly(const Sync& s, int flags) {
   return (flags & CMD_STATUS) &&
-         !(flags & (CMD_DOWNLOAD | CMD_VERIFY | CMD_DISPLAY | CMD_UPLOAD)) && rc.verboseLevel == 0;
+         !(flags & (CMD_DOWNLOAD | CMD_VERIFY | CMD_DISPLAY | CMD_UPLOAD)) &&
+         s.rc.verboseLevel == 0;
 }
 
-void readlocallog(const RunSettings& settings, Choice& c, LogDoc& local, int flags) {
-  if (local.load(c.localname, listsonly(flags) ? kReadIndex : 0) < 0)
-    errormsg(rc, "error reading file: %s", c.localname);
+void readlocallog(Sync& s, LogDoc& local, int flags) {
+  if (local.load(s.rc, s.localname, listsonly(s, flags) ? kReadIndex : 0) < 0)
+    errormsg(s.rc, "error reading file: %s", s.localname);
   char host[kPathSize];
   local.text("host", host, sizeof host);
-  if (!settings.hostName && host[0]) sethost(c, host);
-  c.haveV = local.number("pversion", 0);
-  c.haveS = local.number("subversion", 0);
+  if (!s.settings.hostName && host[0]) sethost(s.project, host);
+  s.haveV = local.number("pversion", 0);
+  s.haveS = local.number("subversion", 0);
 }
 
 // The catalogue's numbers and the checks on them. Returns 1 to go on, 0
 // when the project is skipped.
-int checkcatalogue(RunSettings& settings, ProjectEntry& entry, Choice& c) {
-  if (!settings.catalogueName) settings.catalogueName = kCatalogueName;
+int checkcatalogue(Sync& s) {
+  ProjectRun& project = s.project;
+  const ProjectEntry& entry = project.entry;
   LogDoc catalogue;
-  Remote remote = c.remote(entry);
-  int got = catalogue.fetch(remote, c.catalogue.c_str());
-  if (got < 0 && !settings.hostName && entry.host2[0]) {
-    entry.status |= kStatusHost2;
-    sethost(c, entry.host2);
-    remote = c.remote(entry);
-    got = catalogue.fetch(remote, c.catalogue.c_str());
+  int got = catalogue.fetch(s.rc, s.remote(), s.catalogue.c_str());
+  if (got < 0 && !s.settings.hostName && entry.host2[0]) {
+    // The host in use cannot be read: the direct host2 serves instead.
+    project.onhost2 = true;
+    project.hostroot = entry.host2;
+    sethost(project, entry.host2);
+    got = catalogue.fetch(s.rc, s.remote(), s.catalogue.c_str());
   }
   if (got < 0) return 1;
   VersionCatalogue cat = readcatalogue(catalogue.top(), entry);
-  XmlNode* project = cat.project;
-  c.alpha = cat.alpha;
-  c.beta = cat.beta;
-  c.stable = cat.stable;
+  XmlNode* section = cat.project;
+  s.alpha = cat.alpha;
+  s.beta = cat.beta;
+  s.stable = cat.stable;
   // Read as a decimal: a project that needs 1.25 must stop a 1.19 program.
   char needed[64];
-  xmlgettext(project, "troskversion", needed, sizeof needed);
+  xmlgettext(section, "troskversion", needed, sizeof needed);
   float required = needed[0] ? std::strtof(needed, nullptr) : 0.0f;
   if (required > 0 && required > programVersion) {
-    warnmsg(rc, "This project requires Trosk version %s", needed);
+    warnmsg(s.rc, "This project requires Trosk version %s", needed);
     return 0;
   }
-  if (!useraccess(project, c.user)) {
-    warnmsg(rc, "Unauthorized user for project %s -- Access denied", entry.name);
+  if (!useraccess(section, project.user.c_str())) {
+    warnmsg(s.rc, "Unauthorized user for project %s -- Access denied", entry.name);
     return 0;
   }
   return 1;
 }
 
 // Picks the version to compare with. Returns 1 to go on, 0 to skip.
-int chooseversion(RunSettings& settings, ProjectEntry& entry, Choice& c, int flags) {
-  const char* catalogue = settings.catalogueName ? settings.catalogueName : kCatalogueName;
-  c.catalogue = "/" + c.paths.hostTroskDir + "/" + entry.name + "/" + catalogue;
+int chooseversion(Sync& s, int flags) {
+  const char* catalogue = s.settings.catalogueName ? s.settings.catalogueName : kCatalogueName;
+  s.catalogue = "/" + s.paths.hostTroskDir + "/" + s.name() + "/" + catalogue;
   if (flags & CMD_VERIFY) {
-    c.wantV = c.haveV;
-    c.wantS = c.haveS;
-  } else if (!checkcatalogue(settings, entry, c)) {
+    s.wantV = s.haveV;
+    s.wantS = s.haveS;
+  } else if (!checkcatalogue(s)) {
     return 0;
   }
-  if (c.wantV == 0) {
-    int release = settings.release ? settings.release : entry.release;
-    c.wantV = (release & kReleaseAlpha) ? c.alpha : (release & kReleaseBeta) ? c.beta : c.stable;
-    if (c.wantV == 0) {
-      errormsg(rc, "can't identify requested version in remote file: %s", c.catalogue.c_str());
+  if (s.wantV == 0) {
+    int release = s.project.release;
+    s.wantV = (release & kReleaseAlpha) ? s.alpha : (release & kReleaseBeta) ? s.beta : s.stable;
+    if (s.wantV == 0) {
+      errormsg(s.rc, "can't identify requested version in remote file: %s", s.catalogue.c_str());
     }
   }
   return 1;
 }
 
-void printheader(const ProjectEntry& entry, const Choice& c, int flags) {
+void printheader(Sync& s, int flags) {
+  int showMode = s.settings.showMode;
   if (!((flags & CMD_STATUS) && !(flags & CMD_REPORT_ONLY)) && !(showMode & SHOW_VERSIONS)) return;
-  printmsg(rc, "\nProject: %s     Host: %s\n", entry.name, c.host);
-  printmsg(outStream,
+  const ProjectRun& project = s.project;
+  printmsg(s.rc, "\nProject: %s     Host: %s\n", s.name(), project.host.c_str());
+  printmsg(s.rc,
            "Current versions:  Stable= %d  Beta= %d  Alpha= %d, Have= %d/%d  Want= %d/%d\n",
-           c.stable, c.beta, c.alpha, c.haveV, c.haveS, c.wantV, c.wantS);
+           s.stable, s.beta, s.alpha, s.haveV, s.haveS, s.wantV, s.wantS);
   if (flags & CMD_LIST_ALL) {
-    printmsg(rc, " Local: Host=%s Port=%d User=<%s> Vf=<%s>\n", c.host, c.port,
-             c.user ? c.user : "", c.localname);
+    printmsg(s.rc, " Local: Host=%s Port=%d User=<%s> Vf=<%s>\n", project.host.c_str(),
+             project.port, project.user.c_str(), s.localname);
   }
 }
 
-int showversions(ProjectEntry& entry, const Choice& c) {
-  std::string path = "/" + c.paths.hostTroskDir + "/" + entry.name + "/versionlog.txt";
+int showversions(Sync& s) {
+  std::string path = "/" + s.paths.hostTroskDir + "/" + s.name() + "/versionlog.txt";
   std::string text;
-  if (getfile(c.remote(entry), path.c_str(), CMD_DISPLAY, &text, nullptr) <= 0) {
-    printcause(rc);
-    errormsg(rc, "Error reading file: %s", path.c_str());
+  if (getfile(s.rc, s.remote(), path.c_str(), CMD_DISPLAY, &text, nullptr) <= 0) {
+    causederror(s.rc, "Error reading file: %s", path.c_str());
   }
-  printmsg(rc, "\nRemote Log:\n");
-  printlong(rc, nullptr, text.c_str());
+  printmsg(s.rc, "\nRemote Log:\n");
+  printlong(s.rc, nullptr, text.c_str());
   return 0;
 }
 
-std::string hostlogpath(const Choice& c, const ProjectEntry& entry, int subversion) {
-  std::string path = "/" + c.paths.versionPath + "/trosk_" + entry.name;
+std::string hostlogpath(const Sync& s, int subversion) {
+  std::string path = "/" + s.paths.versionPath + "/trosk_" + s.name();
   if (subversion != 0) path += "_" + std::to_string(subversion);
   return path + ".xml";
 }
 
-// The verification pass over the version the working directory has.
-// Returns the entries updated, or the negative fetch result.
-int verifyhave(ProjectEntry& entry, Choice& c, LogDoc& local, int flags) {
-  setversionpath(c.paths, entry, c.haveV);
-  Remote remote = c.remote(entry);
-  LogDoc host;
-  std::string path = hostlogpath(c, entry, c.haveS);
-  int got = host.fetch(remote, path.c_str());
-  if (got < 0) {
-    path = hostlogpath(c, entry, 0);
-    got = host.fetch(remote, path.c_str());
-  }
-  if (got < 0) {
-    printmsg(rc, "Verify error reading remote log file: %s\n", path.c_str());
-    return got;
-  }
-  return verify(entry, c.paths, c.haveV, c.haveS, host.top(), local.top(), flags | CMD_VERIFY,
-                c.localname, &remote);
+// What every comparison of the run is asked.
+CompareRequest request(Sync& s, int version, int subversion, int flags) {
+  CompareRequest q;
+  q.project = &s.project;
+  q.paths = &s.paths;
+  q.version = version;
+  q.subversion = subversion;
+  q.flags = flags;
+  q.localname = s.localname;
+  q.maxfiles = s.settings.maxFiles;
+  q.user = s.settings.userEnv.c_str();
+  q.comment = s.settings.commentText;
+  return q;
 }
 
-int dump(ProjectEntry& entry, const Choice& c, const std::string& path) {
-  std::string name = dumpname(entry.name, c.localname);
-  int flags = kFetchToFile | CMD_DISPLAY | ((showMode & SHOW_WEBHDR) ? kFetchKeepHeader : 0);
-  if (getfile(c.remote(entry), path.c_str(), flags, nullptr, name.c_str()) <= 0) {
-    printcause(rc);
-    errormsg(rc, "Error reading remote file: %s", path.c_str());
+// The verification pass over the version the working directory has.
+// Returns the entries updated, or the negative fetch result.
+int verifyhave(Sync& s, LogDoc& local, int flags) {
+  setversionpath(s.paths, s.project, s.haveV);
+  Remote remote = s.remote();
+  LogDoc host;
+  std::string path = hostlogpath(s, s.haveS);
+  int got = host.fetch(s.rc, remote, path.c_str());
+  if (got < 0) {
+    path = hostlogpath(s, 0);
+    got = host.fetch(s.rc, remote, path.c_str());
   }
-  printmsg(rc, "Host log written to: %s\n", name.c_str());
+  if (got < 0) {
+    printmsg(s.rc, "Verify error reading remote log file: %s\n", path.c_str());
+    return got;
+  }
+  CompareRequest q = request(s, s.haveV, s.haveS, flags | CMD_VERIFY);
+  q.remote = host.top();
+  q.local = local.top();
+  q.host = &remote;
+  return verify(s.rc, q);
+}
+
+int dump(Sync& s, const std::string& path) {
+  std::string name = dumpname(s.run.projects, s.name(), s.localname);
+  int flags = kFetchToFile | CMD_DISPLAY |
+              ((s.settings.showMode & SHOW_WEBHDR) ? kFetchKeepHeader : 0);
+  if (getfile(s.rc, s.remote(), path.c_str(), flags, nullptr, name.c_str()) <= 0) {
+    causederror(s.rc, "Error reading remote file: %s", path.c_str());
+  }
+  printmsg(s.rc, "Host log written to: %s\n", name.c_str());
   return -1;
 }
 
@@ -251,123 +275,119 @@ int dump(ProjectEntry& entry, const Choice& c, const std::string& path) {
 // the host it writes, puts right what an interrupted writer left, and
 // compares each file with the host log of the version the working directory
 // has, so that it never sends back a file that only changed on the host.
-int upload(RunSettings& settings, ProjectEntry& entry, Choice& c, LogDoc& local, int flags) {
-  const char* root = (entry.status & kStatusHost2) ? entry.host2 : entry.hostPath;
-  std::string projectdir = trosk::projectdir(root, c.paths, entry);
-  HostLock lock(projectdir);
-  Remote direct{root, 0, nullptr, nullptr};
-  std::string path = hostlogpath(c, entry, c.wantS);
+int upload(Sync& s, LogDoc& local, int flags) {
+  RunContext& rc = s.rc;
+  const std::string& root = s.project.hostroot;
+  std::string projectdir = trosk::projectdir(root, s.paths, s.project);
+  HostLock lock(rc, projectdir);
+  Remote direct{root.c_str(), 0, nullptr, nullptr, nullptr};
+  std::string path = hostlogpath(s, s.wantS);
   LogDoc hostlog;
-  if (hostlog.fetch(direct, path.c_str()) < 0) causederror(rc, "Error reading remote log file: %s", path.c_str());
-  std::string versiondir = std::string(root) + "/" + c.paths.versionPath;
-  repairversion(projectdir, versiondir, entry.name, c.wantV, hostlog.top());
+  if (hostlog.fetch(rc, direct, path.c_str()) < 0)
+    causederror(rc, "Error reading remote log file: %s", path.c_str());
+  std::string versiondir = root + "/" + s.paths.versionPath;
+  repairversion(rc, projectdir, versiondir, s.name(), s.wantV, hostlog.top());
   // Only read: a table serves.
   LogDoc base;
   bool based = false;
-  if (c.haveV == c.wantV && c.haveS > 0) {
-    std::string basepath = hostlogpath(c, entry, c.haveS);
-    based = base.fetch(direct, basepath.c_str(), kReadIndex) >= 0;
+  if (s.haveV == s.wantV && s.haveS > 0) {
+    std::string basepath = hostlogpath(s, s.haveS);
+    based = base.fetch(rc, direct, basepath.c_str(), kReadIndex) >= 0;
   }
+  CompareRequest q = request(s, s.wantV, s.wantS, flags);
+  q.remote = hostlog.top();
+  q.local = local.top();
+  q.host = &direct;
+  q.base = based ? &base : nullptr;
   Outcome outcome;
-  verify(entry, c.paths, c.wantV, c.wantS, hostlog.top(), local.top(), flags, c.localname, &direct,
-         based ? &base : nullptr, &outcome, settings.maxFiles);
-  settings.notUpdated += outcome.notUpdated;
+  verify(rc, q, &outcome);
+  s.project.notUpdated += outcome.notUpdated;
   return 1;
 }
 
-// The entry's authorisation line points into the run's choice while the run
-// lasts, and at nothing afterwards.
-struct AuthHeaderScope {
-  ProjectEntry& entry;
-  ~AuthHeaderScope() { entry.authHeader = nullptr; }
-};
+// The main comparison of the wanted version.
+int comparewanted(Sync& s, LogDoc& local, StatAhead* ahead, int flags, const std::string& path) {
+  RunContext& rc = s.rc;
+  Remote remote = s.remote();
+  LogDoc hostlog;
+  if (hostlog.fetch(rc, remote, path.c_str(), local.tabled ? kReadEntries : 0) < 0) {
+    causederror(rc, "Error reading remote log file: %s", path.c_str());
+  }
+  if (s.project.backup != 0) flags |= CMD_BACKUP;
+  CompareRequest q = request(s, s.wantV, s.wantS, flags);
+  if (hostlog.tabled) {
+    q.remotetable = &hostlog.table;
+    q.localtable = &local.table;
+    q.ahead = ahead;
+    verify(rc, q);
+    return 1;
+  }
+  q.remote = hostlog.top();
+  q.local = local.top();
+  q.host = &remote;
+  Outcome outcome;
+  verify(rc, q, &outcome);
+  s.project.notUpdated += outcome.notUpdated;
+  return 1;
+}
 
 }  // namespace
 
-int syncproject(RunSettings& settings, ProjectEntry& entry, int flags, int version,
-                int subversion) {
-  Choice c;
-  c.wantV = version;
-  c.wantS = subversion;
-  if (settings.accessToken && settings.accessToken[0]) {
-    c.authLine = std::string("Authorization: Basic ") + settings.accessToken;
-    c.authLine.resize(std::min(c.authLine.size(), std::size_t{kPathSize - 1}));
-    c.credential = c.authLine.c_str();
-  }
-  c.paths = hostpaths(settings, entry);
-  int backup = settings.backup >= 0 ? settings.backup : entry.backup;
-  const char* host = settings.hostName;
-  if (!host) host = (entry.status & kStatusHost2) ? entry.host2 : entry.hostPath;
-  sethost(c, host);
-  setport(c, settings, entry);
-  c.user = settings.userName ? settings.userName : entry.user;
-  if (showMode & SHOW_LOG) return showactivitylog(entry);
-  AuthHeaderScope scope{entry};
-  if (!entry.authHeader) entry.authHeader = c.credential;
+int syncproject(Run& run, ProjectRun& project, int flags, int version, int subversion) {
+  Sync s(run, project);
+  RunContext& rc = s.rc;
+  ProjectEntry& entry = project.entry;
+  s.wantV = version;
+  s.wantS = subversion;
+  s.paths = hostpaths(project);
+  sethost(project, project.host.c_str());
+  setport(s);
+  if (s.settings.showMode & SHOW_LOG) return showactivitylog(s);
 
   LogDoc local;
   std::unique_ptr<StatAhead> ahead;
-  if (findlocallog(settings, entry, c)) {
-    readlocallog(settings, c, local, flags);
+  if (findlocallog(s)) {
+    readlocallog(s, local, flags);
     // The files it names are measured while the host's log is read.
     if (local.tabled) ahead = std::make_unique<StatAhead>(local.table.files);
-  } else if (!newlocallog(c, local, &flags)) {
+  } else if (!newlocallog(s, local, &flags)) {
     return 0;
   }
-  // Also for a new log: a version the entry brought from the project list
-  // would keep the comparison from recording the version fetched.
-  entry.version = c.haveV;
-  entry.subversion = c.haveS;
-  setport(c, settings, entry);
-  if (!entry.hostPath) entry.hostPath = entry.host;
-  if (!entry.hostPath[0]) {
-    copystr(c.host, entry.host, kPathSize - 1);
-    entry.hostPath = entry.host;
+  project.haveVersion = s.haveV;
+  project.haveSubversion = s.haveS;
+  setport(s);
+  // A project listed without a host keeps the one this run found.
+  if (!entry.host[0]) {
+    copystr(project.host.c_str(), entry.host, kPathSize - 1);
+    if (!project.onhost2) project.hostroot = entry.host;
   }
-  if (entry.port == 0) entry.port = static_cast<int16_t>(c.port);
 
-  if (!chooseversion(settings, entry, c, flags)) return 0;
+  if (!chooseversion(s, flags)) return 0;
   if (rc.verboseLevel) {
-    printmsg(rc, "host=<%s> port=%d tkdir=<%s> project=<%s> want=%d/%d\n", c.host, c.port,
-             c.paths.hostTroskDir.c_str(), entry.name, c.wantV, c.wantS);
+    printmsg(rc, "host=<%s> port=%d tkdir=<%s> project=<%s> want=%d/%d\n", project.host.c_str(),
+             project.port, s.paths.hostTroskDir.c_str(), entry.name, s.wantV, s.wantS);
   }
-  printheader(entry, c, flags);
-  if (showMode & SHOW_VERSIONS) return showversions(entry, c);
-  if (c.wantS > 0 && (flags & CMD_UPLOAD)) errormsg(rc, "can't specify subversion on upload");
+  printheader(s, flags);
+  if (s.settings.showMode & SHOW_VERSIONS) return showversions(s);
+  if (s.wantS > 0 && (flags & CMD_UPLOAD)) errormsg(rc, "can't specify subversion on upload");
 
-  bool differ = c.wantV != c.haveV || c.wantS != c.haveS;
+  bool differ = s.wantV != s.haveV || s.wantS != s.haveS;
   // An upload keeps the local log as it is: its entries tell what the
   // working directory last shared with the host.
-  if ((flags & CMD_VERIFY) || ((flags & CMD_DOWNLOAD) && !settings.noVerify && differ &&
-                               c.haveS != 0 && !isupload(entry, flags))) {
-    int updated = verifyhave(entry, c, local, flags);
+  if ((flags & CMD_VERIFY) || ((flags & CMD_DOWNLOAD) && !s.settings.noVerify && differ &&
+                               s.haveS != 0 && !isupload(entry, flags))) {
+    int updated = verifyhave(s, local, flags);
     if (flags & CMD_VERIFY) {
       printmsg(rc, "Verified local log file -- %d entries updated\n", updated);
       return 1;
     }
   }
 
-  setversionpath(c.paths, entry, c.wantV);
-  std::string path = hostlogpath(c, entry, c.wantS);
-  if (flags & CMD_DISPLAY) return dump(entry, c, path);
-  if (isupload(entry, flags)) return upload(settings, entry, c, local, flags);
-  Remote remote = c.remote(entry);
-  LogDoc hostlog;
-  if (hostlog.fetch(remote, path.c_str(), local.tabled ? kReadEntries : 0) < 0) {
-    printcause(rc);
-    errormsg(rc, "Error reading remote log file: %s", path.c_str());
-  }
-  if (backup != 0) flags |= CMD_BACKUP;
-  if (hostlog.tabled) {
-    verifystatus(entry, c.paths, c.wantV, c.wantS, hostlog.table, local.table, flags, c.localname,
-                 ahead.get(), settings.maxFiles);
-    return 1;
-  }
-  Outcome outcome;
-  verify(entry, c.paths, c.wantV, c.wantS, hostlog.top(), local.top(), flags, c.localname,
-         &remote, nullptr, &outcome, settings.maxFiles);
-  settings.notUpdated += outcome.notUpdated;
-  return 1;
+  setversionpath(s.paths, project, s.wantV);
+  std::string path = hostlogpath(s, s.wantS);
+  if (flags & CMD_DISPLAY) return dump(s, path);
+  if (isupload(entry, flags)) return upload(s, local, flags);
+  return comparewanted(s, local, ahead.get(), flags, path);
 }
 
 }  // namespace trosk

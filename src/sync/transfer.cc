@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +11,7 @@
 #include "core/atomicfile.h"
 #include "core/fileprobe.h"
 #include "core/output.h"
+#include "core/runcontext.h"
 #include "core/strutil.h"
 #include "core/tempfile.h"
 #include "repo/copyfile.h"
@@ -27,8 +27,8 @@ namespace {
 // directory in `made`), or "" on failure. The name is not created here: the
 // fetch creates it and writes it directly, after removing whatever stands
 // there (a stale temporary file, even a link) without following it.
-std::string tempbeside(const char* name, std::unordered_set<std::string>& made) {
-  static std::atomic<unsigned long long> serial = 0;
+std::string tempbeside(const char* name, std::unordered_set<std::string>& made,
+                       PendingMoves& moves) {
   std::string dir(name);
   std::size_t slash = dir.rfind('/');
   dir.resize(slash == std::string::npos ? 0 : slash + 1);
@@ -36,7 +36,7 @@ std::string tempbeside(const char* name, std::unordered_set<std::string>& made) 
     if (makeparents(name, 0775) != 0) return "";
     made.insert(dir);
   }
-  return dir + tempmark() + "dl" + std::to_string(++serial);
+  return dir + tempmark() + "dl" + std::to_string(moves.nextserial());
 }
 
 constexpr std::size_t kBatchFiles = 1000;
@@ -69,26 +69,27 @@ void setmode(const std::string& temp, const char* target, bool local, const Down
 // The difference file lies in the working directory, which may be on
 // another file system than the target: it is copied beside the target,
 // synced, and renamed. Returns 0, or -2 on failure.
-int copyintoplace(const std::string& from, const char* target) {
-  return copyfile(from.c_str(), target, 0, nullptr, nullptr) < 0 ? -2 : 0;
+int copyintoplace(RunContext& rc, const std::string& from, const char* target) {
+  return copyfile(rc, from.c_str(), target, 0, nullptr, nullptr) < 0 ? -2 : 0;
 }
 
 // Measures what arrived (into `got`) and compares it with what the host log
 // records for it.
-bool arrivedasrecorded(const char* path, const FileStats& expected, FileStats* got) {
-  if (fullstats(path, got) < 0) return false;
-  return (cmpchecks(expected, *got, 0) & kContentDiffers) == 0;
+bool arrivedasrecorded(RunContext& rc, const char* path, const FileStats& expected, FileStats* got,
+                       SourceFile& scratch) {
+  if (fullstats(rc, path, got, scratch) < 0) return false;
+  return (cmpchecks(rc, expected, *got, 0) & kContentDiffers) == 0;
 }
 
 }  // namespace
 
-void PendingMoves::add(TempFile&& temp, std::string target, uint64_t bytes) {
+void PendingMoves::add(RunContext& rc, TempFile&& temp, std::string target, uint64_t bytes) {
   moves_.push_back(Move{std::move(temp), std::move(target)});
   bytes_ += bytes;
-  if (moves_.size() >= kBatchFiles || bytes_ >= kBatchBytes) flush();
+  if (moves_.size() >= kBatchFiles || bytes_ >= kBatchBytes) flush(rc);
 }
 
-int PendingMoves::flush() {
+int PendingMoves::flush(RunContext& rc) {
   if (moves_.empty()) return 0;
   syncworkdir();
   for (Move& m : moves_) {
@@ -104,15 +105,15 @@ int PendingMoves::flush() {
 
 bool armouredname(const char* source) { return std::strstr(source, ".vtp_v") != nullptr; }
 
-Moved downloadfile(const Download& job) {
+Moved downloadfile(RunContext& rc, const Download& job) {
   std::string shown = printable(job.name);
   if (!linkfree(job.name)) {
     warnmsg(rc, "Symbolic link in the way, file not updated: %s", shown.c_str());
     return Moved::kFailed;
   }
-  bool local = exists(job.name) != 0;
+  bool local = exists(rc, job.name) != 0;
   bool diff = job.diff && local;
-  TempFile temp{diff ? std::string(kDiffTemp) : tempbeside(job.name, *job.made)};
+  TempFile temp{diff ? std::string(kDiffTemp) : tempbeside(job.name, *job.made, *job.moves)};
   if (temp.path.empty()) {
     warnmsg(rc, "Cannot write beside %s, file not updated", shown.c_str());
     return Moved::kFailed;
@@ -121,45 +122,45 @@ Moved downloadfile(const Download& job) {
   // fetch writes it directly (the fixed name of a difference file too).
   int flags = (job.armoured ? kFetchDownload : kFetchDownload & ~kFetchDecode) & ~kFetchMakeDirs;
   flags |= kFetchInPlace;
-  if (getfile(*job.remote, job.hostpath, flags, nullptr, temp.path.c_str()) < 0) {
-    printcause(rc);
-    errormsg(rc, "download unsuccessful");
-  }
+  long long fetched = getfile(rc, *job.remote, job.hostpath, flags, nullptr, temp.path.c_str());
+  if (fetched == kFetchCancelled) return Moved::kCancelled;
+  if (fetched < 0) causederror(rc, "download unsuccessful", nullptr);
   FileStats got;
-  if (!arrivedasrecorded(temp.path.c_str(), job.expected, &got)) {
+  if (!arrivedasrecorded(rc, temp.path.c_str(), job.expected, &got, *job.scratch)) {
     warnmsg(rc, "Download does not match the host log, local file kept: %s", shown.c_str());
     return Moved::kFailed;
   }
-  if (diff && !showdiff(job.name, temp.path.c_str(), job.name, false, job.question)) {
+  if (diff && !showdiff(rc, job.name, temp.path.c_str(), job.name, false, job.question)) {
     return Moved::kDeclined;
   }
-  if (job.backup && local && backupfile(job.name, nullptr) != 0) {
+  if (job.backup && local && backupfile(rc, job.name, job.backedup) != 0) {
     warnmsg(rc, "Backup failed, local file kept: %s", shown.c_str());
     return Moved::kFailed;
   }
   if (diff) {
-    if (copyintoplace(temp.path, job.name) < 0) {
+    if (copyintoplace(rc, temp.path, job.name) < 0) {
       warnmsg(rc, "Cannot replace %s, local file kept", shown.c_str());
       return Moved::kFailed;
     }
-    fullstats(job.name, &got);
+    fullstats(rc, job.name, &got, *job.scratch);
   } else {
     setmode(temp.path, job.name, local, job);
-    job.moves->add(std::move(temp), job.name, static_cast<uint64_t>(got.size));
+    job.moves->add(rc, std::move(temp), job.name, static_cast<uint64_t>(got.size));
   }
   if (job.arrived) *job.arrived = got;  // a rename keeps the stamp measured above
   return Moved::kDone;
 }
 
-int uploadfile(const char* name, const SourceFile* kept, const std::string& destdir, bool vtp,
+int uploadfile(RunContext& rc, const char* name, const SourceFile* kept, const std::string& destdir, bool vtp,
                const char* suffix, std::string* source, StoredNames* names) {
   std::string dest = destdir + "/" + basename(name) + (vtp ? ".vtp" : "");
   std::string stored;
   int flags = kCopyUnique | (vtp ? kCopyVtp : 0);
   long long written =
       kept && kept->whole
-          ? storebytes(kept->bytes, dest.c_str(), flags, kept->executable, suffix, &stored, names)
-          : copyfile(name, dest.c_str(), flags, suffix, &stored, names);
+          ? storebytes(rc, kept->bytes, dest.c_str(), flags, kept->executable, suffix, &stored,
+                       names)
+          : copyfile(rc, name, dest.c_str(), flags, suffix, &stored, names);
   if (written < 0) {
     warnmsg(rc, "Upload failed, file skipped: %s", printable(name).c_str());
     return 0;
@@ -170,14 +171,14 @@ int uploadfile(const char* name, const SourceFile* kept, const std::string& dest
   return 1;
 }
 
-int diffbeforeupload(const Remote& remote, const char* hostpath, const char* name,
-                     const char* question) {
+int diffbeforeupload(RunContext& rc, const Remote& remote, const char* hostpath,
+                     const char* name, const char* question) {
   TempFile temp{kDiffTemp};
   int flags = armouredname(hostpath) ? kFetchDownload : kFetchDownload & ~kFetchDecode;
-  if (getfile(remote, hostpath, flags, nullptr, temp.path.c_str()) < 0) {
+  if (getfile(rc, remote, hostpath, flags, nullptr, temp.path.c_str()) < 0) {
     printmsg(rc, "No host copy to compare: %s\n", name);
   }
-  return showdiff(name, temp.path.c_str(), name, true, question);
+  return showdiff(rc, name, temp.path.c_str(), name, true, question);
 }
 
 }  // namespace trosk

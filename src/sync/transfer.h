@@ -20,11 +20,14 @@
 
 namespace trosk {
 
+struct RunContext;
+
 // What became of a file the run decided to transfer.
 enum class Moved {
-  kDone,      // transferred
-  kDeclined,  // the user said no after seeing the differences
-  kFailed,    // could not be done (reported)
+  kDone,       // transferred
+  kDeclined,   // the user said no after seeing the differences
+  kFailed,     // could not be done (reported)
+  kCancelled,  // the run was asked to stop: the file is as it was
 };
 
 // Downloads waiting to take their names.
@@ -36,10 +39,12 @@ class PendingMoves {
 
   // Queues the complete file `temp` to replace `target`; when the batch is
   // full it is made durable at once.
-  void add(TempFile&& temp, std::string target, uint64_t bytes);
+  void add(RunContext& rc, TempFile&& temp, std::string target, uint64_t bytes);
   // Flushes the queued files to disk, renames each over its target and
   // flushes the renames. A rename that fails ends the run. Returns 0.
-  int flush();
+  int flush(RunContext& rc);
+  // A number for the next temporary name: no two of one run are alike.
+  unsigned long long nextserial() { return ++serial_; }
 
  private:
   struct Move {
@@ -48,6 +53,7 @@ class PendingMoves {
   };
   std::vector<Move> moves_;
   uint64_t bytes_ = 0;
+  unsigned long long serial_ = 0;
 };
 
 struct Download {
@@ -60,18 +66,22 @@ struct Download {
   bool backup = false;             // back up the file that is replaced
   const char* question = nullptr;
   FileStats* arrived = nullptr;  // receives the new file's measurement
+  std::string* backedup = nullptr;  // receives the name of the backup made, if any
   PendingMoves* moves = nullptr;
   std::unordered_set<std::string>* made = nullptr;  // directories the run has made or met
+  SourceFile* scratch = nullptr;  // the buffer the arrival is measured through
 };
 
 // Whether a stored name is that of a copy in VTP armour ("<name>.vtp_v<N>").
 bool armouredname(const char* source);
 
 // Fetches the file and queues it to replace the local one. Returns kDone,
-// kDeclined (refused after the differences) or kFailed (the arrival did not
+// kDeclined (refused after the differences), kFailed (the arrival did not
 // match the host log, a symbolic link on the way, the backup failed:
-// reported). A fetch that fails ends the run ("download unsuccessful").
-Moved downloadfile(const Download& job);
+// reported) or kCancelled (the run was asked to stop; nothing of the file
+// is left). A fetch that fails otherwise ends the run ("download
+// unsuccessful").
+Moved downloadfile(RunContext& rc, const Download& job);
 
 // Copies the local file `name` (its bytes as `kept` holds them, when it
 // holds them whole; may be null) into `destdir` under the first free name
@@ -79,13 +89,13 @@ Moved downloadfile(const Download& job);
 // `vtp`; `names` is what the run has learnt about the names stored there.
 // `source` receives the stored name relative to `destdir`. Returns 1, or 0
 // when the copy failed (reported; the file is skipped).
-int uploadfile(const char* name, const SourceFile* kept, const std::string& destdir, bool vtp,
+int uploadfile(RunContext& rc, const char* name, const SourceFile* kept, const std::string& destdir, bool vtp,
                const char* suffix, std::string* source, StoredNames* names);
 
 // Fetches the host copy to "troskdiff.tmp", shows the differences with the
 // local file and asks `question` again; the temporary file is removed.
 // Returns 1 when the answer means yes, 0 when no.
-int diffbeforeupload(const Remote& remote, const char* hostpath, const char* name,
-                     const char* question);
+int diffbeforeupload(RunContext& rc, const Remote& remote, const char* hostpath,
+                     const char* name, const char* question);
 
 }  // namespace trosk

@@ -1,12 +1,10 @@
 #include "sync/verify.h"
 
-#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -14,6 +12,9 @@
 #include "core/cause.h"
 #include "core/fileprobe.h"
 #include "core/output.h"
+#include "core/progress.h"
+#include "core/runcontext.h"
+#include "core/runerror.h"
 #include "core/strutil.h"
 #include "core/tempfile.h"
 #include "core/timer.h"
@@ -25,9 +26,9 @@
 #include "repo/versionlog.h"
 #include "sync/activitylog.h"
 #include "sync/askupdate.h"
-#include "sync/caption.h"
 #include "sync/localstat.h"
 #include "sync/logdoc.h"
+#include "sync/logview.h"
 #include "sync/pathsafety.h"
 #include "sync/showdiff.h"
 #include "sync/statahead.h"
@@ -42,24 +43,26 @@ namespace {
 
 constexpr int kNameMax = 255;
 
-struct Run {
-  Run(ProjectEntry& e, const HostPaths& p, int v, int s, int f, XmlNode* r, XmlNode* l,
-      const char* name)
-      : entry(e), paths(p), version(v), subversion(s), flags(f), remote(r), local(l),
-        localname(name) {}
+// One comparison: what it was asked, what it has found, and what it has done.
+struct Compare {
+  Compare(RunContext& c, const CompareRequest& q)
+      : rc(c), request(q), project(*q.project), entry(q.project->entry), paths(*q.paths),
+        version(q.version), subversion(q.subversion), flags(q.flags),
+        remote(q.remotetable ? LogView(c, *q.remotetable) : LogView(c, q.remote)),
+        local(q.localtable ? LogView(c, *q.localtable) : LogView(c, q.local)),
+        localname(q.localname) {}
 
+  RunContext& rc;
+  const CompareRequest& request;
+  ProjectRun& project;
   ProjectEntry& entry;
   const HostPaths& paths;
   int version;
   int subversion;
   int flags;
-  XmlNode* remote;  // the logs as trees, or null when read as tables
-  XmlNode* local;
+  LogView remote;
+  LogView local;
   const char* localname;
-  const LogTable* remotetable = nullptr;
-  const LogTable* localtable = nullptr;
-  StatAhead* ahead = nullptr;  // measurements of the local table's files
-  int maxfiles = kMaxFiles;  // 0: no limit
   Remote source;
   std::string hostroot;
   bool upload = false;
@@ -68,6 +71,7 @@ struct Run {
   bool verifycall = false;
   bool listing = false;
   bool transferring = false;  // files may move, not only be compared
+  bool stopped = false;       // the run was asked to stop
   StatusList statuslist;
   bool halted = false;
   int toUpdate = 0;
@@ -76,15 +80,15 @@ struct Run {
   int notUpdated = 0;  // files the run decided to transfer and could not
   int havesubversion = 0;   // the subversion the local log named at the start
   bool behindhost = false;  // an upload left out a change made on the host
-  const LogDoc* base = nullptr;  // an upload's host log of the version the directory has
   FileStats logstamp;       // when the local log was written
   ActivityLog activity;
   PendingMoves moves;
   StoredNames stored;  // what storing an upload's copies has learnt
-  SourceFile uploading;  // the file being uploaded (its buffer serves every file)
+  std::vector<std::string> storedpaths;  // the copies an upload stored, until it publishes
+  SourceFile scratch;  // the buffer files are measured and uploaded through
   std::unordered_set<std::string> made;  // working-directory folders made or met
-  std::unordered_map<std::string, XmlNode*> archives;  // local "archive" entries by name
-  std::vector<std::string> arrived;                    // archives downloaded
+  std::vector<std::string> arrived;      // archives downloaded
+  RunSummary summary;
 };
 
 // One host entry as it is compared: G the local log's record, L the local
@@ -102,52 +106,26 @@ struct Entry {
   bool flagged = false;  // the local log's entry carries a status word
   int status = 0;
   int hostbits = 0;
+  bool counted = false;   // the step's totals count it among the files to move
+  bool finished = false;  // it moved
 };
 
-bool named(const XmlNode* node, const char* word, bool prefix) {
-  std::size_t n = std::strlen(word);
-  if (!node->name || node->namelen < static_cast<int32_t>(n)) return false;
-  if (!prefix && node->namelen != static_cast<int32_t>(n)) return false;
-  return strncmpi(node->name, word, n) == 0;
+void result(Compare& r, const char* name, FileOutcome outcome, std::string_view detail = {}) {
+  ++r.summary.counts[static_cast<int>(outcome)];
+  r.rc.frontend.fileresult(FileResult{name, outcome, detail});
 }
 
-// The first direct child of the log element called `word`.
-XmlNode* firstnamed(XmlNode* root, const char* word) {
-  for (XmlNode* n = root->first; n; n = n->next) {
-    if (named(n, word, false)) return n;
-  }
-  return nullptr;
-}
-
-// The project log lookup serves "file" entries only; the archive entries of
-// the local log are indexed here once, so that they too are found, not added
-// again.
-void indexarchives(Run& r) {
-  char name[kNameMax + 1];
-  for (XmlNode* n = r.local->first; n; n = n->next) {
-    if (!named(n, "archive", false)) continue;
-    xmlgettext(n, "name", name, sizeof name);
-    if (name[0]) r.archives.emplace(name, n);
-  }
-}
-
-XmlNode* findlogged(Run& r, const char* name) {
-  if (!r.zip) return findfilenode(r.local, name);
-  auto hit = r.archives.find(name);
-  return hit == r.archives.end() ? nullptr : hit->second;
-}
-
-void writelocal(Run& r, Entry& e, int status) {
+void writelocal(Compare& r, Entry& e, int status) {
   int flags = (status & kEntryStatusMask) | (r.zip ? kEntryArchive : 0);
-  XmlNode* node = addfilenode(r.local, e.logged, e.L, e.name, nullptr, flags);
-  if (r.zip && !e.logged) r.archives.emplace(e.name, node);
+  XmlNode* node = addfilenode(r.rc, r.local.tree(), e.logged, e.L, e.name, nullptr, flags);
+  if (!e.logged) r.local.wrote(e.name, r.zip, node);
   e.logged = node;
 }
 
 // Refuses names that would lead out of the working directory or the version
 // directory, or onto the tool's own files. Returns true when the entry may
 // be used.
-bool acceptable(const Run& r, const Entry& e) {
+bool acceptable(Compare& r, const Entry& e) {
   const char* why = nullptr;
   if (int bad = checkrelpath(e.name); bad < 0) {
     why = unsafereason(bad);
@@ -158,32 +136,28 @@ bool acceptable(const Run& r, const Entry& e) {
   }
   if (!why) return true;
   std::string format = std::string("Host entry refused (") + why + "): %s";
-  warnmsg(rc, format.c_str(), printable(e.name).c_str());
-  return false;
-}
-
-bool haschild(const XmlNode* entry, const char* name) {
-  for (const XmlNode* c = entry->first; c; c = c->next) {
-    if (xmlisnamed(c, name)) return true;
-  }
+  warnmsg(r.rc, format.c_str(), printable(e.name).c_str());
+  result(r, e.name, FileOutcome::kRefused, why);
   return false;
 }
 
 // A stamp that is not older than the local log cannot be trusted alone: the
 // file may have changed again within the second the log was written in,
 // keeping its size and stamp. Only such files have their content read.
-bool racy(const Run& r, const FileStats& logged) {
+bool racy(const Compare& r, const FileStats& logged) {
   const FileStats& w = r.logstamp;
   return logged.date > w.date || (logged.date == w.date && logged.time >= w.time);
 }
 
 // L and the local state (step by step: quick when the log has a stamp).
-void measure(Run& r, Entry& e) {
+void measure(Compare& r, Entry& e) {
+  RunContext& rc = r.rc;
   bool quick = e.found && e.G.date != 0 && e.G.time != 0;
   if (quick) {
-    e.exists = (e.filed >= 0 ? r.ahead->quick(e.filed, e.name, &e.L) : quickstats(e.name, &e.L)) > 0;
+    e.exists = (e.filed >= 0 ? r.request.ahead->quick(e.filed, e.name, &e.L)
+                             : quickstats(e.name, &e.L)) > 0;
   } else {
-    e.exists = fullstats(e.name, &e.L) >= 0;
+    e.exists = fullstats(rc, e.name, &e.L, r.scratch) >= 0;
   }
   if (!e.exists || !e.found) {
     // "missing" says that a logged file has gone; a file the log never held
@@ -192,16 +166,16 @@ void measure(Run& r, Entry& e) {
     e.status = e.found ? kStatusMissing : 0;
     return;
   }
-  int bits = cmpchecks(e.G, e.L, quick ? kCompareStampOnly : 0);
+  int bits = cmpchecks(rc, e.G, e.L, quick ? kCompareStampOnly : 0);
   bool stamped = quick && (bits & (kContentDiffers | kStampDiffers));
   if (stamped || (quick && racy(r, e.G))) {
-    e.exists = fullstats(e.name, &e.L) >= 0;
+    e.exists = fullstats(rc, e.name, &e.L, r.scratch) >= 0;
     if (!e.exists) {
       e.rewrite = true;
       e.status = kStatusMissing;
       return;
     }
-    bits = cmpchecks(e.G, e.L, 0);
+    bits = cmpchecks(rc, e.G, e.L, 0);
     e.rewrite = stamped || (bits & kContentDiffers);
   } else if (quick) {
     e.L.checksum = e.G.checksum;
@@ -220,11 +194,12 @@ int hoststatus(int bits) {
   return kStatusModified;
 }
 
-std::string hostfile(const Run& r, const Entry& e) {
+std::string hostfile(const Compare& r, const Entry& e) {
   return "/" + r.paths.versionPath + "/" + (e.source[0] ? e.source : e.name);
 }
 
-Moved download(Run& r, Entry& e, bool diff) {
+Moved download(Compare& r, Entry& e, bool diff, std::string* backedup) {
+  RunContext& rc = r.rc;
   setcaption(rc, std::string("Downloading: ") + e.name);
   std::string path = hostfile(r, e);
   std::string question = updatequestion(e.name, r.upload);
@@ -237,19 +212,22 @@ Moved download(Run& r, Entry& e, bool diff) {
   job.backup = (r.flags & CMD_BACKUP) != 0;
   job.question = question.c_str();
   job.arrived = &e.L;
+  job.backedup = backedup;
   job.armoured = !e.source[0] || armouredname(e.source);
   job.moves = &r.moves;
   job.made = &r.made;
-  Moved moved = downloadfile(job);
+  job.scratch = &r.scratch;
+  Moved moved = downloadfile(rc, job);
   if (moved != Moved::kDone) return moved;
   e.exists = true;
   if (r.zip) r.arrived.emplace_back(e.name);
   return moved;
 }
 
-Moved upload(Run& r, Entry& e, bool diff) {
-  SourceFile& file = r.uploading;
-  int kind = readregular(e.name, file);
+Moved upload(Compare& r, Entry& e, bool diff) {
+  RunContext& rc = r.rc;
+  SourceFile& file = r.scratch;
+  int kind = readregular(rc, e.name, file);
   e.L = file.stats;
   if (kind < 0) return Moved::kFailed;
   // Text that begins like armour is stored in armour too, or a download
@@ -259,7 +237,7 @@ Moved upload(Run& r, Entry& e, bool diff) {
   setcaption(rc, std::string("Uploading: ") + basename(e.name));
   if (diff) {
     std::string path = hostfile(r, e);
-    if (!diffbeforeupload(r.source, path.c_str(), e.name,
+    if (!diffbeforeupload(rc, r.source, path.c_str(), e.name,
                           updatequestion(e.name, r.upload).c_str())) {
       return Moved::kDeclined;
     }
@@ -268,26 +246,14 @@ Moved upload(Run& r, Entry& e, bool diff) {
   std::string stored;
   // After the differences were shown the file may have been changed: it is
   // read again.
-  if (!uploadfile(e.name, diff ? nullptr : &file, destdir, vtp, r.entry.suffix, &stored,
+  if (!uploadfile(rc, e.name, diff ? nullptr : &file, destdir, vtp, r.entry.suffix, &stored,
                   &r.stored)) {
     return Moved::kFailed;
   }
-  addfilenode(r.remote, e.host, e.L, e.name, stored.c_str(), 0);
+  r.storedpaths.push_back(destdir + "/" + stored);
+  addfilenode(rc, r.remote.tree(), e.host, e.L, e.name, stored.c_str(), 0);
   ++r.uploaded;
   return Moved::kDone;
-}
-
-// The base log's statistics of the file `name`: false when it has none.
-bool basestats(const Run& r, const char* name, FileStats* stats) {
-  if (!r.base) return false;
-  if (r.base->tabled) {
-    const NameIndex::Named* found = r.base->table.findfile(name);
-    if (found) *stats = found->record.stats;
-    return found != nullptr;
-  }
-  XmlNode* found = r.base->top() ? findfilenode(r.base->top(), name) : nullptr;
-  if (found) checknode(found, stats);
-  return found != nullptr;
 }
 
 // Where a file to upload changed since the working directory last matched
@@ -297,43 +263,171 @@ bool basestats(const Run& r, const char* name, FileStats* stats) {
 // the local log names.
 enum class Changed { kHere, kHost, kBoth };
 
-Changed changedwhere(const Run& r, const Entry& e) {
+Changed changedwhere(Compare& r, const Entry& e) {
   FileStats B;
   if (e.found && !e.flagged) {
     B = e.G;
-  } else if (basestats(r, e.name, &B)) {
+  } else if (r.request.base) {
+    const LogDoc& base = *r.request.base;
+    LogView view = base.tabled ? LogView(r.rc, base.table) : LogView(r.rc, base.top());
+    LogItem found;
+    if (!view.find(e.name, false, &found)) return Changed::kBoth;
+    B = found.stats;
   } else {
     return Changed::kBoth;  // nothing to tell by
   }
-  bool here = (cmpchecks(B, e.L, 0) & kContentDiffers) != 0;
-  bool host = (cmpchecks(B, e.R, 0) & kContentDiffers) != 0;
+  bool here = (cmpchecks(r.rc, B, e.L, 0) & kContentDiffers) != 0;
+  bool host = (cmpchecks(r.rc, B, e.R, 0) & kContentDiffers) != 0;
   if (!host) return Changed::kHere;
   return here ? Changed::kBoth : Changed::kHost;
 }
 
+// What the run does with a file that differs from the host.
+enum class Step {
+  kStay,     // not one to move: its entry records how it differs
+  kRefused,  // an upload that must not happen; its entry stays as it was
+  kLeft,     // left for the next run by the transfer limit
+  kKeep,     // the user said no
+  kMove,
+};
+
+struct Decision {
+  Step step = Step::kStay;
+  bool diff = false;      // show the differences first
+  bool conflict = false;  // changed here and on the host
+};
+
 // An upload never sends back a file that only changed on the host, and asks
 // before it overwrites a change made on both sides (prompt level 0 refuses).
 // Returns false when the file is not to be uploaded.
-bool uploadable(Run& r, const Entry& e, bool* conflict) {
+bool uploadable(Compare& r, const Entry& e, bool* conflict) {
+  RunContext& rc = r.rc;
   Changed where = changedwhere(r, e);
   if (where == Changed::kHost) {
     printmsg(rc, "Changed on the host, download it first: %s\n", e.name);
     r.behindhost = true;
+    result(r, e.name, FileOutcome::kRefused, "changed on the host, download it first");
     return false;
   }
   *conflict = where == Changed::kBoth;
   if (*conflict && (rc.promptLevel & 7) == 0) {
     warnmsg(rc, "Changed here and on the host, not uploaded: %s", printable(e.name).c_str());
     r.behindhost = true;
+    result(r, e.name, FileOutcome::kRefused, "changed here and on the host");
     return false;
   }
   return true;
 }
 
+Decision decide(Compare& r, const Entry& e) {
+  RunContext& rc = r.rc;
+  Decision d;
+  bool transfer = (r.flags & CMD_DOWNLOAD) && !(r.upload && !e.exists);
+  if (!transfer) return d;
+  if (r.upload && !uploadable(r, e, &d.conflict)) {
+    d.step = Step::kRefused;
+    return d;
+  }
+  if (r.halted || (r.request.maxfiles > 0 && r.toUpdate >= r.request.maxfiles)) {
+    if (!r.halted) printmsg(rc, "Too many files (>%d) -- update halted\n", r.request.maxfiles);
+    r.halted = true;
+    ++r.toUpdate;
+    d.step = Step::kLeft;
+    result(r, e.name, FileOutcome::kLeft);
+    return d;
+  }
+  UpdateCase c{e.name, r.upload, e.exists, e.hostbits, e.R.size, d.conflict};
+  d.step = askupdate(rc, c, &d.diff) ? Step::kMove : Step::kKeep;
+  return d;
+}
+
+// Moves the file the decision says to move, and records what became of it.
+// Returns true when it moved.
+bool move(Compare& r, Entry& e, const Decision& d) {
+  RunContext& rc = r.rc;
+  ++r.toUpdate;
+  if (r.flags & CMD_LIST_ALL) printmsg(rc, "Updating file: %s (%oo)\n", e.name, e.hostbits);
+  long long size = r.upload ? e.L.size : e.R.size;
+  if (!e.counted) progressexpect(rc, 1, size);
+  e.counted = true;
+  progressfile(rc, e.name, size);
+  std::string backedup;
+  Moved moved = r.upload ? upload(r, e, d.diff) : download(r, e, d.diff, &backedup);
+  bool done = moved == Moved::kDone;
+  if (d.conflict && !done) r.behindhost = true;
+  if (done) {
+    r.activity.note(rc, e.name);
+    r.summary.bytes += e.L.size;
+    e.finished = true;
+    progressfiledone(rc, size);
+  }
+  switch (moved) {
+    case Moved::kDone:
+      if (r.upload) {
+        result(r, e.name, FileOutcome::kUploaded);
+      } else if (!backedup.empty()) {
+        result(r, e.name, FileOutcome::kBackedUp, backedup);
+      } else {
+        result(r, e.name, FileOutcome::kDownloaded);
+      }
+      break;
+    case Moved::kDeclined:
+      result(r, e.name, FileOutcome::kKept);
+      break;
+    case Moved::kFailed:
+      ++r.notUpdated;
+      result(r, e.name, FileOutcome::kFailed, rc.cause.empty() ? "not updated" : rc.cause);
+      break;
+    case Moved::kCancelled:
+      --r.toUpdate;  // it stays for the next run, as it was
+      r.stopped = true;
+      break;
+  }
+  return done;
+}
+
+// The file is in step with the host, or is left as it is: its local log
+// entry is rewritten with what was found.
+void apply(Compare& r, Entry& e, const Decision& d) {
+  if (d.step == Step::kRefused || d.step == Step::kLeft) return;  // its entry stays as it was
+  bool done = false;
+  if (d.step == Step::kMove) {
+    done = move(r, e, d);
+    if (r.stopped) return;
+  } else if (d.step == Step::kKeep) {
+    if (d.conflict) r.behindhost = true;
+    result(r, e.name, FileOutcome::kKept);
+  }
+  if (d.conflict && !done) return;
+  writelocal(r, e, done ? 0 : (e.exists ? kStatusModified : kStatusMissing));
+  if (done && !r.upload) {
+    char alert[kNameMax + 1];
+    xmlgettext(e.host, "alert", alert, sizeof alert);
+    if (alert[0]) alertbox(r.rc, alert, 0);
+  }
+}
+
+void tellstate(Compare& r, const Entry& e) {
+  FileState s;
+  s.name = e.name;
+  s.state = kStatusLabels[statuslabel(e.exists, e.hostbits)];
+  s.localExists = e.exists;
+  s.localSize = e.exists ? e.L.size : 0;
+  s.hostSize = e.R.size;
+  DateText hostdate = datetext(r.rc, e.R.date, e.R.time);
+  DateText localdate = datetext(r.rc, e.L.date, e.L.time);
+  s.hostDate = hostdate.c_str();
+  if (e.exists) s.localDate = localdate.c_str();
+  s.differs = !e.exists || (e.hostbits & kContentDiffers);
+  ++r.summary.compared;
+  r.rc.frontend.filestate(s);
+}
+
 // Steps of one entry after its measurement: listing, decision, transfer
 // and the rewrite of its local log entry.
-void settle(Run& r, Entry& e) {
-  e.hostbits = e.exists ? cmpchecks(e.R, e.L, 0) : 0;
+void settle(Compare& r, Entry& e) {
+  RunContext& rc = r.rc;
+  e.hostbits = e.exists ? cmpchecks(rc, e.R, e.L, 0) : 0;
   bool content = (e.hostbits & kContentDiffers) != 0;
   if (r.verifycall) {
     if (content) {
@@ -341,14 +435,14 @@ void settle(Run& r, Entry& e) {
       e.status = hoststatus(e.hostbits);
     }
     if (!e.rewrite) return;
-    if (r.flags & CMD_LIST_ALL)
-      printmsg(rc, "Updating node for: %s (%oo)\n", e.name, e.hostbits);
+    if (r.flags & CMD_LIST_ALL) printmsg(rc, "Updating node for: %s (%oo)\n", e.name, e.hostbits);
     writelocal(r, e, e.status);
     ++r.logChanged;
     return;
   }
+  tellstate(r, e);
   if (r.listing) {
-    r.statuslist.add(e.name, e.R, e.L, e.exists, e.hostbits, (r.flags & CMD_LIST_ALL) != 0);
+    r.statuslist.add(rc, e.name, e.R, e.L, e.exists, e.hostbits, (r.flags & CMD_LIST_ALL) != 0);
   }
   if (r.statuscall) {
     if (content || !e.exists) ++r.toUpdate;
@@ -362,99 +456,67 @@ void settle(Run& r, Entry& e) {
     }
     return;
   }
-  bool transfer = (r.flags & CMD_DOWNLOAD) && !(r.upload && !e.exists);
-  bool conflict = false;
-  // A file left out keeps its entry: it still says what the host had.
-  if (transfer && r.upload && !uploadable(r, e, &conflict)) return;
-  if (transfer && (r.halted || (r.maxfiles > 0 && r.toUpdate >= r.maxfiles))) {
-    if (!r.halted) printmsg(rc, "Too many files (>%d) -- update halted\n", r.maxfiles);
-    r.halted = true;
-    ++r.toUpdate;
-    return;  // left for the next run, its log entry as it was
-  }
-  bool diff = false;
-  bool done = false;
-  if (transfer && askupdate({e.name, r.upload, e.exists, e.hostbits, e.R.size, conflict}, &diff)) {
-    ++r.toUpdate;
-    if (r.flags & CMD_LIST_ALL)
-      printmsg(rc, "Updating file: %s (%oo)\n", e.name, e.hostbits);
-    Moved moved = r.upload ? upload(r, e, diff) : download(r, e, diff);
-    done = moved == Moved::kDone;
-    if (conflict && !done) r.behindhost = true;
-    if (done) r.activity.note(e.name);
-    if (moved == Moved::kFailed) ++r.notUpdated;
-  } else if (conflict) {
-    r.behindhost = true;
-  }
-  if (conflict && !done) return;
-  writelocal(r, e, done ? 0 : (e.exists ? kStatusModified : kStatusMissing));
-  if (done && !r.upload) {
-    char alert[kNameMax + 1];
-    xmlgettext(e.host, "alert", alert, sizeof alert);
-    if (alert[0]) alertbox(rc, alert, 0);
-  }
+  apply(r, e, decide(r, e));
 }
 
-// Steps of one entry whose name and source are known.
-void compareentry(Run& r, Entry& e, int32_t started) {
+// Steps of one host entry. Returns false when the run is to stop.
+bool compareentry(Compare& r, const LogItem& host) {
+  RunContext& rc = r.rc;
+  if (rc.cancelled()) {
+    r.stopped = true;
+    return false;
+  }
+  int32_t started = timerread(rc);
+  Entry e;
+  e.host = host.node;
+  host.name.copy(e.name, kNameMax);
+  host.source.copy(e.source, kNameMax);
+  e.R = host.stats;
+  LogItem logged;
+  if (r.local.find(e.name, r.zip, &logged)) {
+    e.found = true;
+    e.logged = logged.node;
+    e.G = logged.stats;
+    e.flagged = logged.flagged;
+    if (r.request.ahead && !r.zip) e.filed = logged.filed;
+  }
+  // A download expects what the logs say differs (see expecttransfers).
+  e.counted = r.transferring && !r.upload &&
+              (!e.found || e.flagged || (cmpchecks(rc, e.G, e.R, 0) & kContentDiffers));
   if (!acceptable(r, e)) {
     if (r.transferring) ++r.notUpdated;
-    return;
+    if (e.counted) progressexpect(rc, -1, -e.R.size);
+    return true;
   }
   measure(r, e);
   settle(r, e);
+  if (r.statuscall) progressfiledone(rc, 0);
+  if (e.counted && !e.finished) progressexpect(rc, -1, -(r.upload ? e.L.size : e.R.size));
   timerlog(rc, kTimeVerify1, started, "verify1");
-}
-
-void visit(Run& r, XmlNode* host) {
-  int32_t started = timerread(rc);
-  Entry e;
-  e.host = host;
-  xmlgettext(host, "name", e.name, sizeof e.name);
-  if (!e.name[0]) return;
-  xmlgettext(host, "source", e.source, sizeof e.source);
-  checknode(host, &e.R);
-  e.logged = findlogged(r, e.name);
-  if (e.logged) {
-    e.found = true;
-    checknode(e.logged, &e.G);
-    e.flagged = haschild(e.logged, "status");
-  }
-  compareentry(r, e, started);
-}
-
-void visit(Run& r, const LogEntry& host) {
-  int32_t started = timerread(rc);
-  Entry e;
-  std::string_view name = r.remotetable->text(host.name, host.namelength);
-  std::string_view source = r.remotetable->text(host.source, host.sourcelength);
-  name.copy(e.name, kNameMax);
-  if (!e.name[0]) return;
-  source.copy(e.source, kNameMax);
-  e.R = host.record.stats;
-  const NameIndex::Named* logged =
-      r.zip ? r.localtable->findarchive(e.name) : r.localtable->findfile(e.name);
-  if (logged) {
-    e.found = true;
-    e.G = logged->record.stats;
-    e.flagged = logged->record.flagged;
-    if (r.ahead && !r.zip) e.filed = logged - r.localtable->files.records.data();
-  }
-  compareentry(r, e, started);
+  return !r.stopped;
 }
 
 // The host log of the new subversion, then its line in the version log.
-void publishupload(Run& r) {
-  setchildint(r.remote, "subversion", r.subversion);
+void publishupload(Compare& r, const char* comment) {
+  RunContext& rc = r.rc;
+  setchildint(r.remote.tree(), "subversion", r.subversion);
   std::string versiondir = r.hostroot + "/" + r.paths.versionPath;
-  publishlog(r.remote, versiondir, r.entry.name, r.subversion, true);
-  std::string projectdir = trosk::projectdir(r.hostroot.c_str(), r.paths, r.entry);
-  if (versionlog(projectdir, "Upload new subversion", r.version, r.subversion) < 0) {
+  publishlog(rc, r.remote.tree(), versiondir, r.entry.name, r.subversion, true);
+  r.storedpaths.clear();  // named by a published log now
+  std::string projectdir = trosk::projectdir(r.hostroot, r.paths, r.project);
+  if (versionlog(rc, projectdir, "Upload new subversion", r.version, r.subversion, comment) < 0) {
     warnmsg(rc, "Version log not written for project %s", r.entry.name);
   }
 }
 
-void writelocallog(Run& r) {
+// Copies an upload stored and no published log names.
+void removestored(Compare& r) {
+  for (const std::string& path : r.storedpaths) std::remove(path.c_str());
+  r.storedpaths.clear();
+}
+
+void writelocallog(Compare& r) {
+  RunContext& rc = r.rc;
   // The local log names the host subversion the working directory holds:
   // the new one after an upload, the host's own when nothing was stored;
   // after an upload that left out a change made on the host, still the one
@@ -462,11 +524,11 @@ void writelocallog(Run& r) {
   int holds = r.subversion;
   if (r.upload && r.behindhost) holds = r.havesubversion;
   else if (r.upload && r.uploaded <= 1) holds = r.subversion - 1;
-  setchildint(r.local, "subversion", holds);
+  setchildint(r.local.tree(), "subversion", holds);
   // Written first: a run killed between the two leaves the log behind,
   // and the next run writes both again.
-  if (r.transferring) writeversionstamp(r.version, holds);
-  if (xmlsave(r.localname, nullptr, r.local, 0) < 0)
+  if (r.transferring) writeversionstamp(rc, r.version, holds);
+  if (xmlsave(rc, r.localname, nullptr, r.local.tree(), 0) < 0)
     causederror(rc, "Error writing file: %s", r.localname);
   printmsg(rc, "   %s\n", r.localname);
 }
@@ -474,16 +536,16 @@ void writelocallog(Run& r) {
 // A download that brought every file but was stopped before it wrote the
 // local log left the log at the version before: it is brought up to date
 // even when no file needs to move now.
-bool logbehind(const Run& r) {
-  if (r.upload || r.verifycall || !(r.flags & CMD_DOWNLOAD) || r.halted) return false;
-  return xmlgetint(r.local, "subversion", 0) != r.subversion ||
-         xmlgetint(r.local, "pversion", 0) != r.version;
+bool logbehind(const Compare& r) {
+  if (r.upload || r.verifycall || !(r.flags & CMD_DOWNLOAD) || r.halted || r.stopped) return false;
+  return xmlgetint(r.local.tree(), "subversion", 0) != r.subversion ||
+         xmlgetint(r.local.tree(), "pversion", 0) != r.version;
 }
 
 // Removes what a killed run left in the directories this one writes.
-void removeleftovers(Run& r) {
+void removeleftovers(Compare& r) {
   std::unordered_set<std::string> dirs{""};
-  for (XmlNode* n = r.remote->first; n; n = n->next) {
+  for (XmlNode* n = r.remote.tree()->first; n; n = n->next) {
     const char* name = xmlpathval(n, "name");
     if (!name || checkrelpath(name) < 0) continue;
     std::string_view path(name);
@@ -496,143 +558,155 @@ void removeleftovers(Run& r) {
   }
 }
 
-// The subversion a log names, as xmlgetint finds it.
-int subversionof(XmlNode* tree, const LogTable* table) {
-  if (!table) return xmlgetint(tree, "subversion", 0);
-  return table->subversion ? xmlnumber(table->subversion->c_str(), 0) : 0;
-}
-
-long long hostchildren(const Run& r) {
-  return r.remotetable ? static_cast<long long>(r.remotetable->children) : xmlnchild(r.remote);
-}
-
-uint8_t exactkind(const char* word) { return std::strcmp(word, "file") == 0 ? kLogFile : kLogArchive; }
-
-// Whether a child of the host log's document element is called `word`.
-bool hasentry(const Run& r, const char* word) {
-  if (!r.remotetable) return firstnamed(r.remote, word) != nullptr;
-  uint8_t kind = exactkind(word);
-  const std::vector<LogEntry>& entries = r.remotetable->entries;
-  return std::any_of(entries.begin(), entries.end(), [kind](const LogEntry& e) { return e.kind & kind; });
-}
-
-// Every host entry from the first one called `word`: those whose names
-// begin with it.
-void visitall(Run& r, const char* word) {
-  ProgressBar bar;
-  long long total = hostchildren(r), index = 0;
-  if (!r.remotetable) {
-    for (XmlNode* n = firstnamed(r.remote, word); n; n = n->next, ++index) {
-      if (!named(n, word, true)) continue;
-      bar.set(index, total);
-      visit(r, n);
+// What a transferring run expects to move, from the two logs alone: the
+// entries the local log lacks, flags, or records unlike the host. Files
+// changed here since are found on the way.
+void expecttransfers(Compare& r, const char* word) {
+  long long files = 0, bytes = 0;
+  r.remote.each(word, [&](const LogItem& host, long long) {
+    std::string name(host.name);
+    LogItem logged;
+    bool found = r.local.find(name.c_str(), r.zip, &logged);
+    if (!found || logged.flagged ||
+        (cmpchecks(r.rc, logged.stats, host.stats, 0) & kContentDiffers)) {
+      ++files;
+      bytes += host.stats.size;
     }
-    return;
-  }
-  uint8_t exact = exactkind(word), prefix = exact == kLogFile ? kLogFilePrefix : kLogArchivePrefix;
-  const std::vector<LogEntry>& entries = r.remotetable->entries;
-  auto first = std::find_if(entries.begin(), entries.end(),
-                            [exact](const LogEntry& e) { return e.kind & exact; });
-  for (auto e = first; e != entries.end(); ++e) {
-    if (!(e->kind & prefix)) continue;
-    bar.set(e->position - first->position, total);
-    visit(r, *e);
-  }
+    return true;
+  });
+  progressbegin(r.rc, files, bytes);
 }
 
-// The comparison of the logs a Run holds, trees or tables.
-int compare(Run& r, const Remote* host, Outcome* outcome) {
-  int32_t started = timerread(rc);
-  ProjectEntry& entry = r.entry;
-  const int version = r.version, flags = r.flags;
-  int found = subversionof(r.remote, r.remotetable);
+void setup(Compare& r) {
+  RunContext& rc = r.rc;
+  int found = r.remote.subversion();
   if (r.subversion == 0) r.subversion = found;
-  if (found > 0 && found != r.subversion && !(flags & CMD_STATUS)) {
-    printmsg(rc, "Subversion mismatch: want %d, found %d (%oo)\n", r.subversion, found,
-             flags);
+  if (found > 0 && found != r.subversion && !(r.flags & CMD_STATUS)) {
+    printmsg(rc, "Subversion mismatch: want %d, found %d (%oo)\n", r.subversion, found, r.flags);
   }
-  const char* root = (entry.status & kStatusHost2) ? entry.host2 : entry.hostPath;
-  r.source = host ? *host : Remote{root, entry.port, entry.authHeader, &entry.connection};
-  r.hostroot = root ? root : "";  // uploads write the direct path, whatever was read
-  r.upload = isupload(entry, flags);
+  ProjectRun& project = r.project;
+  r.source = r.request.host ? *r.request.host
+                            : Remote{project.hostroot.c_str(), project.port,
+                                     project.credentialline(), &project.connection, nullptr};
+  r.hostroot = project.hostroot;  // uploads write the direct path, whatever was read
+  r.upload = isupload(r.entry, r.flags);
   if (r.upload && r.subversion == INT_MAX) {
     errormsg(rc, "Project %s is at the last subversion there can be; no upload can follow",
-             entry.name);
+             r.entry.name);
   }
   if (r.upload) ++r.subversion;
-  r.havesubversion = subversionof(r.local, r.localtable);
+  r.havesubversion = r.local.subversion();
   quickstats(r.localname, &r.logstamp);
-  r.verifycall = (flags & CMD_VERIFY) != 0;
-  r.statuscall = (flags & CMD_STATUS) && !(flags & (CMD_DOWNLOAD | CMD_VERIFY));
-  r.listing = (flags & (CMD_STATUS | CMD_REPORT_ONLY | CMD_VERIFY)) == CMD_STATUS;
+  r.verifycall = (r.flags & CMD_VERIFY) != 0;
+  r.statuscall = (r.flags & CMD_STATUS) && !(r.flags & (CMD_DOWNLOAD | CMD_VERIFY));
+  r.listing = (r.flags & (CMD_STATUS | CMD_REPORT_ONLY | CMD_VERIFY)) == CMD_STATUS;
   r.uploaded = r.upload ? 1 : 0;
-  r.transferring = (flags & CMD_DOWNLOAD) && !r.verifycall && !r.statuscall;
-  r.activity.begin(entry.name, r.version, r.subversion, r.upload);
+  r.transferring = (r.flags & CMD_DOWNLOAD) && !r.verifycall && !r.statuscall;
+  r.activity.begin(r.entry.name, r.request.user, r.version, r.subversion, r.upload);
+  r.summary.project = r.entry.name;
   if (r.transferring) removeleftovers(r);
-  if (!(flags & CMD_REPORT_ONLY)) {
-    printmsg(rc, "Verifying %s V=%d/%d (Entries: %d, Flag: %oo)\n", entry.name, version,
-             r.subversion, static_cast<int>(hostchildren(r)) - 1, flags);
+  if (!(r.flags & CMD_REPORT_ONLY)) {
+    printmsg(rc, "Verifying %s V=%d/%d (Entries: %d, Flag: %oo)\n", r.entry.name, r.version,
+             r.subversion, static_cast<int>(r.remote.children()) - 1, r.flags);
   }
-
-  if (flags & CMD_ZIP) {
-    bool any = hasentry(r, "archive");
+  if (r.flags & CMD_ZIP) {
+    bool any = r.remote.has("archive");
     std::printf("Look for ZIP archive files: %ssuccessful\n", any ? "" : "un");
     std::fflush(stdout);
-    if (!any && (flags & CMD_INIT)) r.flags &= ~CMD_ZIP;
+    if (!any && (r.flags & CMD_INIT)) r.flags &= ~CMD_ZIP;
   }
   r.zip = (r.flags & CMD_ZIP) != 0;
-  if (r.zip && r.local) indexarchives(r);
+}
 
+// The run was asked to stop: what moved is kept and recorded; an upload
+// that published nothing leaves nothing of itself on the host.
+void reportcancel(Compare& r) {
+  RunContext& rc = r.rc;
+  if (r.statuscall || r.verifycall) {
+    printmsg(rc, "Status cancelled after %d files\n", r.summary.compared);
+  } else {
+    printmsg(rc, "Transfer cancelled: %d files transferred, the others left as they were\n",
+             r.upload ? r.uploaded - 1 : r.activity.names);
+  }
+}
+
+void tellsummary(Compare& r, int32_t started) {
+  if (r.verifycall) return;
+  r.summary.seconds = (timerread(r.rc) - started) / 50000.0;
+  r.summary.cancelled = r.stopped;
+  r.rc.frontend.summary(r.summary);
+}
+
+// The comparison of the logs a Compare holds, trees or tables.
+int compare(Compare& r, Outcome* outcome) {
+  RunContext& rc = r.rc;
+  int32_t started = timerread(rc);
+  ProgressStep step(rc);
+  setup(r);
+  const char* word = r.zip ? "archive" : "file";
   char caption[64];
-  std::snprintf(caption, sizeof caption, "Compare V%d/%d ", version, r.subversion);
+  std::snprintf(caption, sizeof caption, "Compare V%d/%d ", r.version, r.subversion);
   setcaption(rc, caption);
-  visitall(r, r.zip ? "archive" : "file");
+  if (r.transferring && !r.upload) {
+    expecttransfers(r, word);
+  } else if (r.transferring) {
+    progressbegin(rc, 0, 0);  // what an upload moves shows only as it measures
+  } else {
+    progressbegin(rc, r.remote.children(), 0);
+  }
+  r.remote.each(word, [&r](const LogItem& host, long long) { return compareentry(r, host); });
+  progressend(rc);
 
   // A table is only read: the run writes no log.
-  if (version != entry.version && r.local) setchildint(r.local, "pversion", version);
+  if (r.version != r.project.haveVersion && r.local.tree()) {
+    setchildint(r.local.tree(), "pversion", r.version);
+  }
   if (r.statuscall) {
-    printtotals(entry.name, r.toUpdate, r.maxfiles);
+    if (r.stopped) {
+      reportcancel(r);
+    } else {
+      printtotals(rc, r.entry.name, r.toUpdate, r.request.maxfiles);
+    }
     timerlog(rc, kTimeVerify, started, "verify");
+    tellsummary(r, started);
+    if (r.stopped) throw RunError::cancelled();
     return 0;
   }
-  r.moves.flush();
+  r.moves.flush(rc);
+  if (r.stopped && r.upload) {
+    // Nothing published: the copies stored go, and the local log stays.
+    removestored(r);
+    reportcancel(r);
+    tellsummary(r, started);
+    throw RunError::cancelled();
+  }
   bool behind = logbehind(r);
-  if (r.toUpdate || r.logChanged || behind) printmsg(rc, "Updating project file:\n");
-  if (r.upload && r.uploaded > 1)
-    publishupload(r);
-  if (r.toUpdate || r.logChanged || behind) writelocallog(r);
-  r.activity.close();
-  if (!r.upload && (r.flags & CMD_DOWNLOAD) && r.zip && r.toUpdate) extracthint(r.arrived);
+  // A stopped download records what it brought, so that the next run goes on from there.
+  if (r.toUpdate || r.logChanged || behind || r.stopped) printmsg(rc, "Updating project file:\n");
+  if (r.upload && r.uploaded > 1) publishupload(r, r.request.comment);
+  if (r.toUpdate || r.logChanged || behind || r.stopped) writelocallog(r);
+  r.activity.close(rc);
+  if (r.stopped) {
+    reportcancel(r);
+    tellsummary(r, started);
+    throw RunError::cancelled();
+  }
+  if (!r.upload && (r.flags & CMD_DOWNLOAD) && r.zip && r.toUpdate) extracthint(rc, r.arrived);
   if (r.notUpdated > 0) {
     printmsg(rc, " %d of the files to update %s not updated (see above).\n", r.notUpdated,
              r.notUpdated == 1 ? "was" : "were");
   }
   if (outcome) outcome->notUpdated = r.notUpdated;
   timerlog(rc, kTimeVerify, started, "verify");
+  tellsummary(r, started);
   return r.verifycall ? r.logChanged : r.toUpdate;
 }
 
-
 }  // namespace
 
-int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
-           XmlNode* remote, XmlNode* local, int flags, const char* localname, const Remote* host,
-           const LogDoc* base, Outcome* outcome, int maxfiles) {
-  Run r(entry, paths, version, subversion, flags, remote, local, localname);
-  r.maxfiles = maxfiles;
-  r.base = base;
-  return compare(r, host, outcome);
-}
-
-int verifystatus(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
-                 const LogTable& remote, const LogTable& local, int flags, const char* localname,
-                 StatAhead* ahead, int maxfiles) {
-  Run r(entry, paths, version, subversion, flags, nullptr, nullptr, localname);
-  r.remotetable = &remote;
-  r.localtable = &local;
-  r.ahead = ahead;
-  r.maxfiles = maxfiles;
-  return compare(r, nullptr, nullptr);
+int verify(RunContext& rc, const CompareRequest& request, Outcome* outcome) {
+  Compare r(rc, request);
+  return compare(r, outcome);
 }
 
 }  // namespace trosk

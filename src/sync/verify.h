@@ -1,10 +1,10 @@
 // The file-by-file comparison of a host project log with the working
 // directory and its local log: refresh the local log (verify), list the
 // status, or bring files down from or up to the host, asking before it
-// overwrites; then the logs are written back.
+// overwrites; then the logs are written back. Each file looked at, and what
+// became of it, is told to the front end as well as printed; a run asked to
+// stop finishes the file in hand, records what moved and ends cancelled.
 #pragma once
-
-#include <cstdint>
 
 #include "config/options.h"
 #include "config/project.h"
@@ -17,34 +17,46 @@
 
 namespace trosk {
 
+struct RunContext;
+
+// What to compare: the host log of version V/S of the project at `paths`
+// (its "trosk" element as a tree, or its entries as a table) with the local
+// log (a tree, or for a status run an index), for the command `flags`.
+struct CompareRequest {
+  ProjectRun* project = nullptr;
+  const HostPaths* paths = nullptr;
+  int version = 0;
+  int subversion = 0;
+  int flags = 0;
+  XmlNode* remote = nullptr;  // the logs as trees ...
+  XmlNode* local = nullptr;
+  const LogTable* remotetable = nullptr;  // ... or as tables (a status run only)
+  const LogTable* localtable = nullptr;
+  const char* localname = nullptr;  // the local log's file name
+  // Files are read from `host` when given, else from the project's host;
+  // uploads always write the project's host root.
+  const Remote* host = nullptr;
+  // An upload's host log of the version the working directory has, or null:
+  // an upload sends only what changed here, never a file that only changed
+  // on the host.
+  const LogDoc* base = nullptr;
+  StatAhead* ahead = nullptr;  // measurements of the local table's files, or null
+  int maxfiles = kMaxFiles;    // transfers at most (0: no limit)
+  const char* user = "";       // who the activity log names
+  const char* comment = nullptr;  // an upload's version-log comment; null: asked
+};
+
 // What a comparison could not do.
 struct Outcome {
   int notUpdated = 0;  // files it decided to transfer and could not
 };
 
-// Compares every "file" (or, with CMD_ZIP, "archive") entry of the `remote`
-// log (its "trosk" element) with the working directory and the `local` log
-// element, for version V/S of the project at `paths` and the command `flags`.
-// Files are read from `host` when given, else from the entry's host (host2
-// when status bit 0x20 is set); uploads always write the entry's host.
-// Returns the number of files to update or transferred for a transfer, the
-// number of entries rewritten for a verify call, 0 for a status call.
-// An upload (`base`: the host log of the version the working directory has,
-// or null) sends only what changed here, never a file that only changed on
-// the host. `outcome` (may be null) receives what could not be done. At
-// most `maxfiles` files are transferred (0: no limit).
-int verify(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
-           XmlNode* remote, XmlNode* local, int flags, const char* localname,
-           const Remote* host = nullptr, const LogDoc* base = nullptr, Outcome* outcome = nullptr,
-           int maxfiles = kMaxFiles);
-
-// A status run (CMD_STATUS without CMD_DOWNLOAD or CMD_VERIFY) over logs
-// read as tables (the entries of `remote`, the index of `local`): prints
-// and returns what verify prints and returns for the trees of the same texts.
-// `ahead` (may be null) holds measurements of the files of `local`.
-int verifystatus(ProjectEntry& entry, const HostPaths& paths, int version, int subversion,
-                 const LogTable& remote, const LogTable& local, int flags, const char* localname,
-                 StatAhead* ahead, int maxfiles = kMaxFiles);
+// Compares every "file" (or, with CMD_ZIP, "archive") entry of the host log
+// with the working directory. Returns the number of files to update or
+// transferred for a transfer, the number of entries rewritten for a verify
+// call, 0 for a status call. A run asked to stop ends with RunError (marked
+// cancelled) after it has recorded what was transferred.
+int verify(RunContext& rc, const CompareRequest& request, Outcome* outcome = nullptr);
 
 // True when the command uploads: a source project with CMD_UPLOAD.
 inline bool isupload(const ProjectEntry& entry, int flags) {
