@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "core/frontend.h"
 #include "gui/projectdialog.h"
 #include "gui/windowfrontend.h"
 
@@ -42,10 +41,6 @@ int main(int argc, char** argv) {
   previousHandler = qInstallMessageHandler(quitonfatal);
   QApplication app(argc, argv);
   trosk::WindowFrontend frontend;
-  struct Installed {
-    explicit Installed(trosk::Frontend& f) { trosk::setfrontend(&f); }
-    ~Installed() { trosk::setfrontend(nullptr); }
-  } installed(frontend);
   trosk::ProjectDialog dialog(frontend);
   QStringList args = QApplication::arguments();
   if (!dialog.setworkdir(args.size() > 1 ? args.at(1) : QDir::currentPath())) return 1;

@@ -76,10 +76,10 @@ void writeentry(XmlNode* list, const ProjectEntry& e) {
 
 }  // namespace
 
-int readprojects(RunContext& rc, ProjectTable& table, const char* filename) {
+int readprojects(RunContext& rc, ProjectTable& table, const char* filename, const char* dir) {
   std::string undotted = filename[0] == '.' ? filename + 1 : filename;
   Remote local;
-  local.host = ".";
+  local.host = dir;
   XmlDocument doc;
   if (getxml(rc, local, undotted.c_str(), doc) <= 0 && getxml(rc, local, filename, doc) <= 0) {
     return 0;

@@ -13,9 +13,11 @@ namespace trosk {
 inline constexpr const char* kBuiltinCredential = "kQ3vZt8LmW2pXa9RfYc4HnB6sQ==";
 
 // Reads the list (first under the name without its leading '.', then as
-// given) into `table`. Returns the number of projects read; 0 leaves the
-// table as it was (missing or unparsable file, or no "project" element).
-int readprojects(RunContext& rc, ProjectTable& table, const char* filename);
+// given) in directory `dir` into `table`. Returns the number of projects
+// read; 0 leaves the table as it was (missing or unparsable file, or no
+// "project" element).
+int readprojects(RunContext& rc, ProjectTable& table, const char* filename,
+                 const char* dir = ".");
 // Writes the whole table. Returns 0, or -2 when the file could not be written.
 int writeprojects(RunContext& rc, const ProjectTable& table, const char* filename);
 // Index of the listed project called `name`, or of a new entry appended for

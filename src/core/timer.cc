@@ -10,7 +10,7 @@ namespace {
 
 void printlog(RunContext& rc) {
   printmsg(rc, "Performance log:\n   routine    total_time   each_time      N\n");
-  for (const Timers::Slot& s : rc.timers.slots) {
+  for (const Timers::Slot& s : rc.timers.slot) {
     if (s.calls <= 0) continue;
     double total = s.time * 20.0;
     float seconds = static_cast<float>(total / 1000000);
@@ -47,7 +47,7 @@ int timerlog(RunContext& rc, int slot, int32_t start, const char* name) {
 
 int timercount(RunContext& rc, int slot, int32_t units, const char* name) {
   if (slot < 0 || slot >= kTimerSlots) return 0;
-  Timers::Slot& s = rc.timers.slots[slot];
+  Timers::Slot& s = rc.timers.slot[slot];
   s.time += units;
   s.calls += 1;
   if (s.name[0] == '\0' && name) {

@@ -39,7 +39,7 @@ struct Timers {
   };
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
   int32_t lastReading = 0;
-  Slot slots[kTimerSlots];
+  Slot slot[kTimerSlots];
 };
 
 // Clock units since the run's timers started; also kept as the last reading.

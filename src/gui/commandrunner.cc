@@ -1,8 +1,10 @@
 #include "gui/commandrunner.h"
 
+#include "core/runerror.h"
 #include "gui/runcommand.h"
 #include "gui/unpack.h"
 #include "gui/windowfrontend.h"
+#include "sync/run.h"
 
 namespace trosk {
 
@@ -15,24 +17,50 @@ CommandRunner::CommandRunner(WindowFrontend& frontend, QObject* parent)
 }
 
 CommandRunner::~CommandRunner() {
+  cancel();
   thread_.quit();
   thread_.wait();
 }
 
-bool CommandRunner::start(std::vector<std::string> words, std::string project) {
+bool CommandRunner::start(std::vector<std::string> words, std::string project,
+                          std::string workdir) {
   if (busy_) return false;
   busy_ = true;
   QMetaObject::invokeMethod(
       &worker_,
-      [this, words = std::move(words), project = std::move(project)] {
-        int code = runcommand(words);
-        std::vector<std::string> arrived = frontend_.takearchives();
-        if (code == 0) offerunpack(arrived, project);
-        closecommand();
-        emit finished(code);
-      },
+      [this, words = std::move(words), project = std::move(project),
+       workdir = std::move(workdir)] { work(words, project, workdir); },
       Qt::QueuedConnection);
   return true;
+}
+
+void CommandRunner::cancel() {
+  std::lock_guard<std::mutex> hold(activeLock_);
+  if (active_) active_->context.cancel();
+}
+
+void CommandRunner::work(const std::vector<std::string>& words, const std::string& project,
+                         const std::string& workdir) {
+  Run run(frontend_);
+  {
+    std::lock_guard<std::mutex> hold(activeLock_);
+    active_ = &run;
+  }
+  int code = runcommand(run, workdir, words);
+  std::vector<std::string> arrived = frontend_.takearchives();
+  if (code == 0) {
+    try {
+      offerunpack(run.context, arrived, project);
+    } catch (const RunError&) {
+      // Its alert has been shown; the command is over all the same.
+    }
+  }
+  closecommand(run);
+  {
+    std::lock_guard<std::mutex> hold(activeLock_);
+    active_ = nullptr;
+  }
+  emit finished(code);
 }
 
 }  // namespace trosk

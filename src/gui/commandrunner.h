@@ -1,15 +1,19 @@
 // The worker thread that runs the window's commands, one at a time, while the
-// window stays responsive: the engine's questions come back to the GUI thread
-// through the front end, and the end of a command as a signal.
+// window stays responsive: each command is a run of its own on the worker,
+// in the working directory the window names; the engine's questions come back
+// to the GUI thread through the front end, and the end of a command as a
+// signal. Cancel reaches the run in progress.
 #pragma once
 
 #include <QObject>
 #include <QThread>
+#include <mutex>
 #include <string>
 #include <vector>
 
 namespace trosk {
 
+struct Run;
 class WindowFrontend;
 
 class CommandRunner : public QObject {
@@ -20,19 +24,27 @@ class CommandRunner : public QObject {
   ~CommandRunner() override;
 
   // Starts the command (words as on the command line, for `project`) on the
-  // worker thread. Returns false, and starts nothing, while one runs.
-  bool start(std::vector<std::string> words, std::string project);
+  // worker thread, in `workdir`. Returns false, and starts nothing, while one
+  // runs.
+  bool start(std::vector<std::string> words, std::string project, std::string workdir);
   bool busy() const { return busy_; }
+  // Any thread: the run in progress stops at its next step.
+  void cancel();
 
  signals:
-  // The command has ended and its output file is complete.
+  // The command has ended (its exit code) and its output file is complete.
   void finished(int code);
 
  private:
+  void work(const std::vector<std::string>& words, const std::string& project,
+            const std::string& workdir);
+
   WindowFrontend& frontend_;
   QObject worker_;  // lives on the thread: the context of the queued calls
   QThread thread_;
   bool busy_ = false;
+  std::mutex activeLock_;
+  Run* active_ = nullptr;  // the run on the worker, while there is one
 };
 
 }  // namespace trosk

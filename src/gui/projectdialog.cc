@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -148,7 +149,7 @@ QLayout* ProjectDialog::progressrow() {
   cancel_->setObjectName(QStringLiteral("cancel"));
   cancel_->setEnabled(false);
   connect(cancel_, &QPushButton::clicked, this, [this] {
-    frontend_.cancel();
+    runner_.cancel();
     cancel_->setEnabled(false);
   });
   auto* row = new QHBoxLayout;
@@ -160,11 +161,12 @@ QLayout* ProjectDialog::progressrow() {
 
 bool ProjectDialog::setworkdir(const QString& dir) {
   if (runner_.busy()) return false;
-  if (!QDir::setCurrent(dir)) {
+  QFileInfo info(dir);
+  if (!info.isDir() || !info.isExecutable()) {
     frontend_.alert(("Cannot enter the working directory: " + dir).toStdString());
     return false;
   }
-  workdir_->setText(QDir::currentPath());
+  workdir_->setText(info.canonicalFilePath());
   sessions_.clear();
   reloadprojects();
   return true;
@@ -177,6 +179,8 @@ std::string ProjectDialog::project() const {
   return chosen.isEmpty() ? std::string() : chosen.first()->text(0).toStdString();
 }
 
+std::string ProjectDialog::workdir() const { return workdir_->text().toStdString(); }
+
 const ProjectSettings* ProjectDialog::listed(const std::string& name) const {
   for (const ProjectSettings& p : projects_) {
     if (p.name == name) return &p;
@@ -186,7 +190,7 @@ const ProjectSettings* ProjectDialog::listed(const std::string& name) const {
 
 void ProjectDialog::reloadprojects() {
   std::string chosen = newproject_->text().isEmpty() ? project() : std::string();
-  projects_ = listedprojects();
+  projects_ = listedprojects(workdir());
   list_->clear();
   for (const ProjectSettings& p : projects_) {
     auto* item = new QTreeWidgetItem(list_, {qstr(p.name), qstr(p.host),
@@ -216,14 +220,14 @@ void ProjectDialog::run(Command command) {
   options.more = options_->text().toStdString();
   std::vector<std::string> words = commandwords(command, name, options);
   command_->setText(QStringLiteral("Command: ") + qstr(joinwords(words)));
-  if (runner_.start(std::move(words), name)) updatebuttons();
+  if (runner_.start(std::move(words), name, workdir())) updatebuttons();
 }
 
 void ProjectDialog::finished() {
   showprogress(-1);
   caption_->clear();
   reloadprojects();
-  showoutput(this);
+  showoutput(this, workdir_->text());
 }
 
 void ProjectDialog::showprogress(int percent) {
@@ -245,7 +249,7 @@ void ProjectDialog::opensettings() {
   ProjectSettings shown = p ? *p : ProjectSettings{};
   shown.name = name;
   if (auto kept = sessions_.find(name); kept != sessions_.end()) shown.session = kept->second;
-  auto* dialog = new SettingsDialog(shown, this);
+  auto* dialog = new SettingsDialog(shown, frontend_, workdir(), this);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   connect(dialog, &QDialog::accepted, this, [this, dialog] {
     ProjectSettings chosen = dialog->settings();
@@ -257,7 +261,7 @@ void ProjectDialog::opensettings() {
 
 void ProjectDialog::browse() {
   QString dir = QFileDialog::getExistingDirectory(this, QStringLiteral("Working directory"),
-                                                  QDir::currentPath());
+                                                  workdir_->text());
   if (!dir.isEmpty()) setworkdir(dir);
 }
 

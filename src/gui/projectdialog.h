@@ -38,6 +38,8 @@ class ProjectDialog : public QWidget {
   // The project the buttons act on: the typed name, else the chosen row;
   // empty for every project of the list.
   std::string project() const;
+  // The working directory the commands run in.
+  std::string workdir() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -5,6 +5,7 @@
 #include "config/project.h"
 #include "core/fileprobe.h"
 #include "core/output.h"
+#include "core/runcontext.h"
 #include "core/strutil.h"
 
 namespace trosk {
@@ -25,26 +26,30 @@ ProjectSettings settingsof(const ProjectEntry& e) {
   return s;
 }
 
-void readlist() {
-  projectTable.clear();
-  readprojects(kProjectListName);
+// A context for what the window reads and writes itself: it asks through
+// the window, and leaves no output file behind.
+struct WindowContext : RunContext {
+  explicit WindowContext(Frontend& frontend) : RunContext(frontend) { output.tofile = false; }
+};
+
+void readlist(RunContext& rc, ProjectTable& table, const std::string& dir) {
+  table.clear();
+  readprojects(rc, table, kProjectListName, dir.c_str());
 }
 
 // The entry of the project with exactly this name, appended when there is none.
-ProjectEntry& entryof(const std::string& name) {
-  for (ProjectEntry& e : projectTable) {
+ProjectEntry& entryof(ProjectTable& table, const std::string& name) {
+  for (ProjectEntry& e : table) {
     if (name == e.name) return e;
   }
-  ProjectEntry& e = projectTable.emplace_back();
+  ProjectEntry& e = table.emplace_back();
   copystr(name.c_str(), e.name, kNameSize - 1);
-  e.hostPath = e.host;
   e.backup = 1;
   return e;
 }
 
 void apply(const ProjectSettings& s, ProjectEntry& e) {
   copystr(s.host.c_str(), e.host, kPathSize - 1);
-  e.hostPath = e.host;
   copystr(s.user.c_str(), e.user, kUserSize - 1);
   copystr(s.remotedir.c_str(), e.troskdir, kPathSize - 1);
   copystr(s.suffix.c_str(), e.suffix, kSuffixSize - 1);
@@ -60,22 +65,28 @@ void apply(const ProjectSettings& s, ProjectEntry& e) {
   e.release = static_cast<uint8_t>(s.release);
 }
 
-// The list file in use: the visible one unless only the hidden one exists.
-const char* listfile() {
+// The list file in use in `dir`: the visible one unless only the hidden one exists.
+const char* listfile(RunContext& rc, const std::string& dir) {
   const char* visible = kProjectListName + 1;
-  return exists(visible) == 0 && exists(kProjectListName) == 1 ? kProjectListName : visible;
+  std::string hidden = dir + "/" + kProjectListName;
+  return exists(rc, (dir + "/" + visible).c_str()) == 0 && exists(rc, hidden.c_str()) == 1
+             ? kProjectListName
+             : visible;
 }
 
 }  // namespace
 
-std::vector<ProjectSettings> listedprojects() {
-  readlist();
+std::vector<ProjectSettings> listedprojects(const std::string& dir) {
+  QuietFrontend quiet;
+  WindowContext rc(quiet);
+  ProjectTable table;
+  readlist(rc, table, dir);
   std::vector<ProjectSettings> found;
-  for (const ProjectEntry& e : projectTable) found.push_back(settingsof(e));
+  for (const ProjectEntry& e : table) found.push_back(settingsof(e));
   return found;
 }
 
-void checksettings(const ProjectSettings& s) {
+void checksettings(Frontend& frontend, const ProjectSettings& s) {
   std::vector<std::string> words{"trosk"};
   auto add = [&words](const char* option, const std::string& value) {
     if (value.empty()) return;
@@ -93,22 +104,21 @@ void checksettings(const ProjectSettings& s) {
   add("-platform", s.session.platform);
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
+  WindowContext rc(frontend);
   RunSettings scratch;
-  // The parser keeps pointers into the words: they must not outlive them.
-  struct Reset {
-    ~Reset() { resetoptions(); }
-  } reset;
-  parseoptions(scratch, argv.data(), static_cast<int>(argv.size()));
+  parseoptions(rc, scratch, argv.data(), static_cast<int>(argv.size()));
 }
 
-bool savesettings(const ProjectSettings& s) {
-  readlist();
-  apply(s, entryof(s.name));
-  const char* name = listfile();
+bool savesettings(Frontend& frontend, const std::string& dir, const ProjectSettings& s) {
+  WindowContext rc(frontend);
+  ProjectTable table;
+  readlist(rc, table, dir);
+  apply(s, entryof(table, s.name));
+  const char* name = listfile(rc, dir);
   std::string question = std::string("Save local settings in: ") + name + " (y/n)? ";
-  if (!answeredyes(askuser(question.c_str(), nullptr, "ynYN"))) return false;
-  if (writeprojects(name) < 0) {
-    warnmsg("Could not write %s", name);
+  if (!answeredyes(askuser(rc, question.c_str(), nullptr, "ynYN"))) return false;
+  if (writeprojects(rc, table, (dir + "/" + name).c_str()) < 0) {
+    warnmsg(rc, "Could not write %s", name);
     return false;
   }
   return true;

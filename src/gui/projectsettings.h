@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/frontend.h"
 #include "gui/commandline.h"
 
 namespace trosk {
@@ -22,17 +23,18 @@ struct ProjectSettings {
   SessionOptions session;
 };
 
-// The projects of the working directory's list, in file order (empty when
-// there is none). Only between commands: it reloads the project table.
-std::vector<ProjectSettings> listedprojects();
+// The projects of the list of the working directory `dir`, in file order
+// (empty when there is none).
+std::vector<ProjectSettings> listedprojects(const std::string& dir);
 
 // Checks the settings as the command line would check the same options. A
-// bad one ends with the console's "TROSK error -- ..." alert (RunError).
-void checksettings(const ProjectSettings& settings);
+// bad one ends with the console's "TROSK error -- ..." alert through
+// `frontend` (RunError).
+void checksettings(Frontend& frontend, const ProjectSettings& settings);
 
-// Puts the stored settings into the project's entry of the list (a new entry
-// for a project not listed yet) and asks to save the list. Returns true when
-// it was saved. Only between commands.
-bool savesettings(const ProjectSettings& settings);
+// Puts the stored settings into the project's entry of the list of `dir` (a
+// new entry for a project not listed yet) and asks, through `frontend`, to
+// save the list. Returns true when it was saved.
+bool savesettings(Frontend& frontend, const std::string& dir, const ProjectSettings& settings);
 
 }  // namespace trosk

@@ -1,25 +1,33 @@
 #include "gui/runcommand.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "app/driver.h"
 #include "core/output.h"
 #include "core/runerror.h"
+#include "core/workdir-posix.h"
 
 namespace trosk {
 
-int runcommand(const std::vector<std::string>& words) {
+int runcommand(Run& run, const std::string& workdir, const std::vector<std::string>& words) {
   std::vector<std::string> copy = words;  // the run keeps pointers into its words
   std::vector<char*> argv;
   for (std::string& word : copy) argv.push_back(word.data());
   try {
-    return runcommandline(static_cast<int>(argv.size()), argv.data()) & 0xFF;
+    if (enterworkdir(workdir.c_str()) != 0) {
+      std::string what = workdir + ": " + std::strerror(errno);
+      errormsg(run.context, "Cannot enter the working directory: %s", what.c_str());
+    }
+    return runcommandline(run, static_cast<int>(argv.size()), argv.data()) & 0xFF;
   } catch (const RunError& error) {
     return error.code() & 0xFF;
   }
 }
 
-void closecommand() {
-  printmsg(outStream, "\n%s\n", kClosingLine);
-  closeoutput();
+void closecommand(Run& run) {
+  printmsg(run.context, "\n%s\n", kClosingLine);
+  closeoutput(run.context);
 }
 
 }  // namespace trosk

@@ -27,8 +27,9 @@ QLineEdit* SettingsDialog::field(const char* name, const std::string& value) {
   return edit;
 }
 
-SettingsDialog::SettingsDialog(const ProjectSettings& s, QWidget* parent)
-    : QDialog(parent), name_(s.name) {
+SettingsDialog::SettingsDialog(const ProjectSettings& s, Frontend& frontend, std::string workdir,
+                               QWidget* parent)
+    : QDialog(parent), name_(s.name), frontend_(frontend), workdir_(std::move(workdir)) {
   setObjectName(QStringLiteral("settings"));
   setWindowTitle(QStringLiteral("Trosk settings: ") + QString::fromStdString(s.name));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -112,11 +113,11 @@ ProjectSettings SettingsDialog::settings() const {
 void SettingsDialog::accept() {
   ProjectSettings s = settings();
   try {
-    checksettings(s);
+    checksettings(frontend_, s);
   } catch (const RunError&) {
     return;
   }
-  savesettings(s);
+  savesettings(frontend_, workdir_, s);
   QDialog::accept();
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
 
 #include "gui/projectsettings.h"
 
@@ -19,7 +20,9 @@ class SettingsDialog : public QDialog {
   Q_OBJECT
 
  public:
-  SettingsDialog(const ProjectSettings& settings, QWidget* parent);
+  // Asks through `frontend`; the list saved is that of `workdir`.
+  SettingsDialog(const ProjectSettings& settings, Frontend& frontend, std::string workdir,
+                 QWidget* parent);
   ProjectSettings settings() const;
 
   // Stays open when a setting is refused; the alert has said why.
@@ -31,6 +34,8 @@ class SettingsDialog : public QDialog {
   QCheckBox* checkbox(const char* name, const QString& text, bool checked);
 
   std::string name_;
+  Frontend& frontend_;
+  std::string workdir_;
   QLineEdit *host_, *port_, *user_, *access_, *remotedir_, *platform_, *suffix_, *prompt_,
       *version_;
   QCheckBox *source_, *backup_;

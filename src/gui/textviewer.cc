@@ -63,8 +63,8 @@ void TextViewer::findnext() {
   found_->setText(hit ? QString() : QStringLiteral("Not found"));
 }
 
-TextViewer* showoutput(QWidget* parent) {
-  QFile file(QString::fromLatin1(kOutputFileName));
+TextViewer* showoutput(QWidget* parent, const QString& workdir) {
+  QFile file(workdir + QLatin1Char('/') + QString::fromLatin1(kOutputFileName));
   QString text = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll())
                                                 : QStringLiteral("(no output)");
   auto* viewer = new TextViewer(QStringLiteral("Trosk output"), text, parent);

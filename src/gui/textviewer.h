@@ -28,9 +28,10 @@ class TextViewer : public QDialog {
   QLabel* found_;
 };
 
-// The output file of the command that has just ended, in a viewer that
-// deletes itself when closed; modal to the window, without blocking.
-TextViewer* showoutput(QWidget* parent);
+// The output file that the command that has just ended left in `workdir`,
+// in a viewer that deletes itself when closed; modal to the window, without
+// blocking.
+TextViewer* showoutput(QWidget* parent, const QString& workdir);
 // The differences, in a viewer that the caller waits for.
 void showdifferences(QWidget* parent, const QString& text);
 

@@ -11,6 +11,7 @@
 #include "core/fileprobe.h"
 #include "core/output.h"
 #include "core/relpath.h"
+#include "core/runcontext.h"
 #include "core/tempfile.h"
 #include "sync/askupdate.h"
 #include "sync/pathsafety.h"
@@ -130,13 +131,14 @@ bool write(archive* in, archive* out, archive_entry* entry, const TempFile& stag
 }
 
 struct Unpacker {
+  RunContext& rc;
   archive* in;
   archive* out;
   const std::string& project;
   UnpackCount count;
 
   void refuse(const char* name, const char* why) {
-    printmsg(outStream, "   Not unpacked: %s (%s)\n", printable(name ? name : "").c_str(), why);
+    printmsg(rc, "   Not unpacked: %s (%s)\n", printable(name ? name : "").c_str(), why);
     ++count.refused;
   }
 
@@ -149,11 +151,11 @@ struct Unpacker {
     bool diff = false;
     la_int64_t size = archive_entry_size(entry);
     UpdateCase c{name, false, true, 0, size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(size)};
-    if (!askupdate(c, &diff)) return false;
+    if (!askupdate(rc, c, &diff)) return false;
     if (!diff) return true;
     staged.path = kDiffTemp;
     if (!stage(in, kDiffTemp)) return false;
-    return showdiff(name, kDiffTemp, name, false, updatequestion(name, false).c_str()) != 0;
+    return showdiff(rc, name, kDiffTemp, name, false, updatequestion(name, false).c_str()) != 0;
   }
 
   void entry(archive_entry* entry) {
@@ -161,7 +163,7 @@ struct Unpacker {
     if (const char* why = refusal(entry, project)) return refuse(name, why);
     TempFile staged;
     if (!mayreplace(entry, name, staged)) {
-      printmsg(outStream, "   Kept: %s\n", printable(name).c_str());
+      printmsg(rc, "   Kept: %s\n", printable(name).c_str());
       ++count.kept;
       return;
     }
@@ -169,47 +171,48 @@ struct Unpacker {
       const char* why = archive_error_string(out);
       return refuse(name, why ? why : "not written");
     }
-    printmsg(outStream, "   %s\n", printable(name).c_str());
+    printmsg(rc, "   %s\n", printable(name).c_str());
     ++count.written;
   }
 };
 
 }  // namespace
 
-UnpackCount unpackarchive(const std::string& archive, const std::string& project) {
-  printmsg(outStream, "\nUnpacking %s:\n", archive.c_str());
+UnpackCount unpackarchive(RunContext& rc, const std::string& archive, const std::string& project) {
+  printmsg(rc, "\nUnpacking %s:\n", archive.c_str());
   Reader in(archive_read_new());
   archive_read_support_filter_all(in.get());
   archive_read_support_format_all(in.get());
   Writer out(archive_write_disk_new());
   archive_write_disk_set_options(out.get(), kSecure | ARCHIVE_EXTRACT_TIME);
-  Unpacker unpacker{in.get(), out.get(), project, {}};
+  Unpacker unpacker{rc, in.get(), out.get(), project, {}};
   if (archive_read_open_filename(in.get(), archive.c_str(), kBlock) != ARCHIVE_OK) {
-    warnmsg("Cannot read archive %s", archive.c_str());
+    warnmsg(rc, "Cannot read archive %s", archive.c_str());
     return unpacker.count;
   }
   archive_entry* entry;
   int r;
   while ((r = archive_read_next_header(in.get(), &entry)) != ARCHIVE_EOF) {
     if (r < ARCHIVE_WARN) {
-      warnmsg("Archive damaged, unpacking stopped: %s", archive.c_str());
+      warnmsg(rc, "Archive damaged, unpacking stopped: %s", archive.c_str());
       break;
     }
     unpacker.entry(entry);
   }
   const UnpackCount& n = unpacker.count;
-  printmsg(outStream, "Unpacked %d entries from %s (%d refused, %d kept)\n", n.written,
+  printmsg(rc, "Unpacked %d entries from %s (%d refused, %d kept)\n", n.written,
            archive.c_str(), n.refused, n.kept);
   return n;
 }
 
-int offerunpack(const std::vector<std::string>& archives, const std::string& project) {
-  promptLevel &= ~(kPromptAllYes | kPromptAllNo);
+int offerunpack(RunContext& rc, const std::vector<std::string>& archives,
+                const std::string& project) {
+  rc.promptLevel &= ~(kPromptAllYes | kPromptAllNo);
   int written = 0;
   for (const std::string& name : archives) {
     std::string question = "Unpack " + name + " into the working directory (y/n)? ";
-    if (answeredyes(askuser(question.c_str(), nullptr, "ynYN"))) {
-      written += unpackarchive(name, project).written;
+    if (answeredyes(askuser(rc, question.c_str(), nullptr, "ynYN"))) {
+      written += unpackarchive(rc, name, project).written;
     }
   }
   return written;

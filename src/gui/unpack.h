@@ -10,6 +10,8 @@
 
 namespace trosk {
 
+struct RunContext;
+
 struct UnpackCount {
   int written = 0;
   int refused = 0;  // unsafe, or could not be written
@@ -18,11 +20,12 @@ struct UnpackCount {
 
 // Unpacks the archive file into the working directory; `project` names the
 // project whose own files no entry may replace.
-UnpackCount unpackarchive(const std::string& archive, const std::string& project);
+UnpackCount unpackarchive(RunContext& rc, const std::string& archive, const std::string& project);
 
 // Asks for each archive whether to unpack it, and unpacks those the user
 // wants. "Yes to all" and "no to all" given before do not carry over.
 // Returns the entries written.
-int offerunpack(const std::vector<std::string>& archives, const std::string& project);
+int offerunpack(RunContext& rc, const std::vector<std::string>& archives,
+                const std::string& project);
 
 }  // namespace trosk

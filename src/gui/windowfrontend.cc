@@ -7,7 +7,6 @@
 #include <type_traits>
 #include <utility>
 
-#include "core/output.h"
 #include "gui/questiondialog.h"
 #include "gui/textviewer.h"
 
@@ -33,9 +32,11 @@ auto WindowFrontend::ongui(Show show) {
   }
 }
 
-void WindowFrontend::ask(std::string_view question, char* answer, std::size_t size, bool buttons) {
+void WindowFrontend::ask(std::string_view question, char* answer, std::size_t size,
+                         const char* letters) {
   if (size == 0) return;
   QString q = qtext(question);
+  bool buttons = letters != nullptr;
   QByteArray given = ongui([this, q, buttons] {
     return (buttons ? askbuttons(window_, q) : asktext(window_, q)).toUtf8();
   });
@@ -44,37 +45,30 @@ void WindowFrontend::ask(std::string_view question, char* answer, std::size_t si
   answer[n] = '\0';
 }
 
-void WindowFrontend::alert(std::string_view text) {
-  QString shown = qtext(text);
-  ongui([this, shown] {
-    bool error = shown.startsWith(QLatin1String("TROSK error"));
+void WindowFrontend::alert(const Alert& alert) {
+  QString shown = qtext(alert.text);
+  QString cause = qtext(alert.cause);
+  bool error = alert.error || shown.startsWith(QLatin1String("TROSK error"));
+  ongui([this, shown, cause, error] {
     QMessageBox box(error ? QMessageBox::Warning : QMessageBox::Information,
                     QStringLiteral("Trosk"), shown, QMessageBox::Ok, window_);
     box.setObjectName(QStringLiteral("alert"));
+    if (!cause.isEmpty()) box.setInformativeText(QStringLiteral("Cause: ") + cause);
     box.exec();
   });
 }
 
-int WindowFrontend::progress(int percent) {
-  if (percent < 0) {
-    cancelled_ = false;  // a cancel meant for a step that has ended
-    shown_ = -1;
-    emit progressed(-1);
-    return 0;
-  }
-  if (cancelled_.exchange(false)) {
-    printmsg(outStream, "Transfer cancelled: %s\n", caption_.c_str());
-    return -1;
-  }
-  if (percent != shown_) emit progressed(percent);
-  shown_ = percent;
-  return 0;
+void WindowFrontend::progress(const Progress& p) {
+  if (p.percent != shown_) emit progressed(p.percent);
+  shown_ = p.percent;
 }
 
-void WindowFrontend::caption(std::string_view text) {
-  caption_.assign(text);
-  emit captioned(qtext(text));
+void WindowFrontend::progressdone() {
+  shown_ = -1;
+  emit progressed(-1);
 }
+
+void WindowFrontend::caption(std::string_view text) { emit captioned(qtext(text)); }
 
 void WindowFrontend::difference(std::string_view text) {
   QString shown = qtext(text);

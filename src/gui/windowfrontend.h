@@ -10,7 +10,6 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
-#include <atomic>
 #include <string>
 #include <vector>
 
@@ -25,15 +24,17 @@ class WindowFrontend final : public QObject, public Frontend {
   // Dialogs open over `window` (the project dialog), set once it exists.
   void setwindow(QWidget* window) { window_ = window; }
 
-  void ask(std::string_view question, char* answer, std::size_t size, bool buttons) override;
-  void alert(std::string_view text) override;
-  int progress(int percent) override;
+  void ask(std::string_view question, char* answer, std::size_t size,
+           const char* letters) override;
+  void alert(const Alert& alert) override;
+  void progress(const Progress& progress) override;
+  void progressdone() override;
   void caption(std::string_view text) override;
   void difference(std::string_view text) override;
   void archives(const std::vector<std::string>& names) override;
 
-  // GUI thread: the transfer in progress is to stop at its next step.
-  void cancel() { cancelled_ = true; }
+  // An alert of the window's own (GUI thread).
+  void alert(std::string_view text) { alert(Alert{text, {}, false}); }
   // The archives the command brought; the list starts afresh.
   std::vector<std::string> takearchives();
 
@@ -48,9 +49,7 @@ class WindowFrontend final : public QObject, public Frontend {
   auto ongui(Show show);
 
   QPointer<QWidget> window_;
-  std::atomic<bool> cancelled_ = false;
   // Worker side only.
-  std::string caption_;
   int shown_ = -1;
   std::vector<std::string> arrived_;
 };
