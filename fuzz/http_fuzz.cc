@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/output.h"
 #include "net/reply.h"
 
 namespace {
@@ -52,12 +51,6 @@ Outcome read(const char* data, std::size_t size, std::size_t step) {
 }
 
 }  // namespace
-
-// The engine's messages stay out of the output file: a target writes no files.
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  trosk::keepoutputfile(false);
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const char* text = reinterpret_cast<const char*>(data);

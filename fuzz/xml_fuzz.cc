@@ -7,9 +7,11 @@
 #include <cstring>
 #include <string>
 
-#include "core/output.h"
+#include "core/runcontext.h"
+#include "xml/xmlfind.h"
 #include "xml/xmlnode.h"
 #include "xml/xmlparse.h"
+#include "xml/xmlquery.h"
 #include "xml/xmlwrite.h"
 
 namespace {
@@ -55,17 +57,19 @@ void samedocument(const XmlNode* a, const XmlNode* b) {
   for (const XmlNode *x = a->first, *y = b->first; x; x = x->next, y = y->next) samedocument(x, y);
 }
 
-}  // namespace
-
 // The engine's messages stay out of the output file: a target writes no files.
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  trosk::keepoutputfile(false);
-  return 0;
+trosk::RunContext& context() {
+  static trosk::QuietFrontend quiet;
+  static trosk::RunContext rc(quiet);
+  rc.output.tofile = false;
+  return rc;
 }
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
-  XmlTree root(xmlparsetext(text.data()));
+  XmlTree root(xmlparsetext(context(), text.data()));
   if (!root) return 0;
   walk(root.get());
 
@@ -77,10 +81,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t savedlen = 0;
   FILE* out = open_memstream(&saved, &savedlen);
   if (!out) return 0;
-  int result = xmlsave(nullptr, out, root.get(), 0);
+  int result = xmlsave(context(), nullptr, out, root.get(), 0);
   std::fclose(out);
   if (result != 0) std::abort();
-  XmlTree again(xmlparsetext(saved));
+  XmlTree again(xmlparsetext(context(), saved));
   if (!again) {
     std::fwrite(saved, 1, savedlen, stderr);  // the text that did not read back
     std::abort();

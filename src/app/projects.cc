@@ -10,6 +10,7 @@
 #include "net/fetch.h"
 #include "repo/hostops.h"
 #include "repo/projectlog.h"
+#include "xml/xmlfind.h"
 #include "xml/xmlvalues.h"
 #include "xml/xmlwrite.h"
 

@@ -17,6 +17,7 @@
 #include "core/runcontext.h"
 #include "core/relpath.h"
 #include "core/strutil.h"
+#include "core/tempfile.h"
 #include "core/vtp.h"
 #include "repo/catalogue.h"
 #include "repo/copyfile.h"
@@ -27,6 +28,7 @@
 #include "repo/projectlog.h"
 #include "repo/sourcefile.h"
 #include "repo/versionlog.h"
+#include "xml/xmlfind.h"
 #include "xml/xmlparse.h"
 #include "xml/xmlvalues.h"
 #include "xml/xmlwrite.h"
@@ -225,10 +227,26 @@ void writelocal(XmlNode* log, const HostRun& run) {
   if (xmlsave(run.rc, local, nullptr, log, 0) < 0) writefailed(run.rc, local);
 }
 
+// The version log's line for the version the run made or added to. A new
+// version whose line is there already was begun by a run that was killed
+// before it published its log: the line stays as that run wrote it.
+void noteversion(HostRun& run) {
+  RunContext& rc = run.rc;
+  bool made = run.flags & CMD_INIT;
+  const char* activity = made ? "Created new version" : "Added files";
+  std::string comment = askcomment(rc, run.settings.commentText);
+  if (made && hasversionline(run.projectdir, run.version, run.subversion)) return;
+  if (writeversionline(rc, run.projectdir, activity, run.version, run.subversion, comment) < 0) {
+    writefailed(rc, run.projectdir + "/versionlog.txt");
+  }
+}
+
 // Steps of addfiles after the catalogue was read: the version directory,
 // its log, the files, then in this order the host logs, the catalogue (when
 // it is to be written), the version log and the local log, so that a kill at
-// any point leaves the host readable.
+// any point leaves the host readable. A new project's logs come after its
+// catalogue and version log: until they are there, a download finds no
+// such project rather than half of one.
 int addtoversion(HostRun& run, Catalogue* cat, const std::string& catpath) {
   RunContext& rc = run.rc;
   const ProjectEntry& entry = run.entry;
@@ -243,13 +261,11 @@ int addtoversion(HostRun& run, Catalogue* cat, const std::string& catpath) {
   for (const char* name : run.settings.addFiles) {
     if (name) addone(name, log, run, archive);
   }
-  publishlog(rc, log, run.versiondir, entry.name, run.subversion, false);
+  bool newproject = cat && cat->loaded <= 0 && (run.flags & CMD_INIT);
+  if (!newproject) publishlog(rc, log, run.versiondir, entry.name, run.subversion, false);
   if (cat) writecatalogue(rc, *cat, catpath, entry, run.flags);
-  const char* activity = (run.flags & CMD_INIT) ? "Created new version" : "Added files";
-  if (versionlog(rc, run.projectdir, activity, run.version, run.subversion,
-                 run.settings.commentText) < 0) {
-    writefailed(rc, run.projectdir + "/versionlog.txt");
-  }
+  noteversion(run);
+  if (newproject) publishlog(rc, log, run.versiondir, entry.name, run.subversion, false);
   writelocal(log, run);
   return 1;
 }
@@ -274,6 +290,7 @@ int addfiles(RunContext& rc, const RunSettings& settings, ProjectRun& project, i
   if (kind == 1) errormsg(rc, "<%s> not valid directory", run.projectdir.c_str());
   if (kind == 0) makedir(rc, run.projectdir);
   HostLock lock(rc, run.projectdir);
+  removetemps(run.projectdir, true);  // a killed writer's, such as a catalogue half written
 
   std::string catpath = run.projectdir + "/" + kCatalogueName;
   Catalogue cat;

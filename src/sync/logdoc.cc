@@ -7,6 +7,7 @@
 
 #include "core/fileprobe.h"
 #include "core/strutil.h"
+#include "xml/txtfil.h"
 #include "xml/xmlparse.h"
 #include "xml/xmlvalues.h"
 

@@ -34,6 +34,7 @@
 #include "sync/statahead.h"
 #include "sync/statuslist.h"
 #include "sync/transfer.h"
+#include "xml/xmlfind.h"
 #include "xml/xmlvalues.h"
 #include "xml/xmlwrite.h"
 

@@ -1,5 +1,5 @@
-// The whole-file text reader: one buffer sized from the file, filled in
-// large blocks, with CR LF read as LF on every platform.
+#include "xml/txtfil.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -9,7 +9,6 @@
 
 #include "core/output.h"
 #include "core/runcontext.h"
-#include "xml/xmlparse.h"
 
 namespace trosk {
 

@@ -2,6 +2,8 @@
 // levels; the walks of recent searches are kept, so that a caller asking for
 // occurrence 1, 2, 3 ... of the same path resumes where the previous answer
 // was found instead of starting again (linear, not quadratic, in the tree).
+#include "xml/xmlfind.h"
+
 #include <array>
 #include <cstring>
 #include <memory>
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "core/strutil.h"
-#include "xml/xmlnode.h"
 #include "xml/xmlstore.h"
 
 namespace trosk {

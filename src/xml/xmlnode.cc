@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "core/strutil.h"
+#include "xml/xmlquery.h"
 #include "xml/xmlstore.h"
 
 namespace trosk {

@@ -29,10 +29,6 @@ inline constexpr uint16_t kXmlNameOwned = 4;    // name is a copy the node owns
 inline constexpr int kXmlFreeSiblings = 1;
 inline constexpr int kXmlFreeUnlink = 2;
 
-// xmlfind flags.
-inline constexpr int kXmlFindSiblings = 1;  // go on with the start node's following siblings
-inline constexpr int kXmlFindChildren = 2;  // only the start node and its direct children
-
 inline constexpr int kXmlMaxLevels = 41;  // depth of the search and dump stacks
 
 struct XmlAttr {
@@ -77,14 +73,6 @@ int32_t xml_val(XmlNode* node, const char* value);
 // The value as a NUL-terminated text ("" when none), valid until the next
 // xmlval on a node of the same tree.
 const char* xmlval(const XmlNode* node);
-// The n-th node (n <= 1: the first) matching the dotted path, depth-first
-// from `start`; `out` (when given) receives the names on the way, joined by
-// ".". Null when there is none.
-XmlNode* xmlfind(XmlNode* start, const char* path, int n, char* out, int outsize, int flags);
-// The n-th node called `name` among `start` and its direct children.
-XmlNode* xmlchild(XmlNode* start, const char* name, int n);
-// The value of the first node matching the path, or null when none matches.
-const char* xmlpathval(XmlNode* start, const char* path);
 uint32_t xmlnchild(const XmlNode* node);
 // The value without a copy (empty when the node has none).
 std::string_view xmlvalueview(const XmlNode* node);
@@ -105,18 +93,7 @@ XmlAttachment* xmlattach(XmlNode* node, std::unique_ptr<XmlAttachment> attachmen
 // The rest of the model.
 XmlNode* xmlelem(const char* name);
 XmlNode* xmltxtnod(const char* text);
-std::string xmlencod(std::string_view text);
-std::string xmldecod(std::string_view text);
 XmlNode* xmlnthkid(XmlNode* node, int n);
-const char* xmlattrib(const XmlNode* node, int index, const char** name);
-const char* xmlattval(const XmlNode* node, const char* name);
-// The names of a packed "name\0value\0..." attribute text (at most `max`),
-// ended by a null; empty when max <= 0.
-std::vector<const char*> xmlgetatt(const char* packed, int length, int max);
-// The path of a request text before its query ("?a=1&b=2") into `path`
-// (the whole text when it has none). Returns the query's parameter count.
-int Q_tmpstr(const char* text, std::string* path);
-int xmlquery(char* text, int length, char* out, int outsize, const char* tag);
 
 // Frees a whole tree (the node and its siblings) when it goes out of scope.
 struct XmlTreeDeleter {

@@ -8,6 +8,7 @@
 #include "core/output.h"
 #include "core/runcontext.h"
 #include "core/strutil.h"
+#include "xml/txtfil.h"
 
 namespace trosk {
 

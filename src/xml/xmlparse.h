@@ -14,7 +14,6 @@ namespace trosk {
 
 struct RunContext;
 
-inline constexpr std::size_t kMaxTextFile = std::size_t{1} << 30;  // 1 GiB
 inline constexpr int kMaxXmlDepth = 1000;
 
 // Character classes of the reader: blanks are the bytes 0 to 32 (bytes above
@@ -29,15 +28,6 @@ inline bool xmlnamebyte(unsigned char c) {
 // xmlload flags.
 inline constexpr int kXmlLoadAny = 1;       // parse without a leading "<?xml"
 inline constexpr int kXmlLoadKeepText = 2;  // keep the text when the parse fails
-
-// Reads a whole text file (by path, or the open `stream` when path is null)
-// into a NUL-terminated buffer; CR LF is read as LF. `terminator` (non-zero)
-// ends the text, as does a NUL byte; `translation` is null or 2k bytes of
-// replacement pairs. `length` receives the text length and `lines` (may be
-// null) the number of LF bytes. Null when the file cannot be read or is
-// larger than kMaxTextFile (reported).
-TextBuffer txtfil(RunContext& rc, const char* path, std::size_t* length, FILE* stream, int terminator,
-                  const char* translation, long* lines);
 
 // Loads and parses a file: 1 on success, -1 when it cannot be read, -2 when
 // it holds no parsable XML.

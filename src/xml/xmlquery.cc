@@ -1,5 +1,5 @@
-// Attribute access, entity encoding and the "path?name=value" query helpers
-// of the XML model.
+#include "xml/xmlquery.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "core/strutil.h"
-#include "xml/xmlnode.h"
 #include "xml/xmlparse.h"
 
 namespace trosk {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/strutil.h"
+#include "xml/xmlfind.h"
 
 namespace trosk {
 

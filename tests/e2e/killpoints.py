@@ -51,8 +51,13 @@ def comparable(files):
 
 
 class Scenario:
-    def __init__(self, name, workdir, args, answers=b""):
+    def __init__(self, name, workdir, args, answers=b"", probe=None):
         self.name, self.workdir, self.args, self.answers = name, workdir, args, answers
+        # Checks the host a kill left, before the second run. A scenario with
+        # a probe makes something new: run again after its host files were
+        # published, it is a second add with a version-log line of its own,
+        # so the second run is not compared with an uninterrupted one.
+        self.probe = probe
 
 
 def run(binary, root, scenario, strace=None):
@@ -128,6 +133,8 @@ def trial(binary, scratch, template, scenario, full):
                 problems.append("%s: the run was not killed (exit %d)" % (label, killed.returncode))
                 continue
             check(problems, label, before, after, snapshot(root))
+            if scenario.probe:
+                scenario.probe(problems, label, binary, root)
             again = run(binary, root, scenario)
             if again.returncode != 0:
                 problems.append("%s: the second run failed: %s" % (label, again.stderr[-300:]))
@@ -137,7 +144,7 @@ def trial(binary, scratch, template, scenario, full):
             if left:
                 problems.append("%s: temporary files left after the second run: %s"
                                 % (label, left))
-            got = comparable(state)
+            got = comparable(state) if not scenario.probe else expected
             for rel in sorted(set(got) | set(expected)):
                 if got.get(rel) != expected.get(rel):
                     problems.append("%s: after the second run %s differs from an "
@@ -167,11 +174,6 @@ def prepare(binary, scratch):
         if done.returncode != 0:
             sys.exit("set-up failed: trosk %s: %s" % (" ".join(args), done.stderr))
 
-    trosk(src, ["P", "-source", "-host", host, "-comment", "start", "-add", "f1.txt", "f2.txt",
-                "f3.txt", "sub/deep.txt", "b.bin"], b"y\n")
-    dst = os.path.join(base, "dst")
-    os.makedirs(dst)
-    trosk(dst, ["P", "-host", host, "-download"], b"y\nA\ny\n")
     templates = {}
 
     def freeze(name):
@@ -179,6 +181,11 @@ def prepare(binary, scratch):
         shutil.copytree(base, path, symlinks=True)
         templates[name] = path
 
+    freeze("new")
+    trosk(src, NEW_PROJECT, b"y\n")
+    dst = os.path.join(base, "dst")
+    os.makedirs(dst)
+    trosk(dst, ["P", "-host", host, "-download"], b"y\nA\ny\n")
     with open(os.path.join(src, "f1.txt"), "a") as f:
         f.write("more for the add\n")
     with open(os.path.join(src, "f4.txt"), "w") as f:
@@ -197,11 +204,42 @@ def prepare(binary, scratch):
     return templates
 
 
+NEW_PROJECT = ["P", "-source", "-host", "../host", "-comment", "start", "-add", "f1.txt", "f2.txt",
+               "f3.txt", "sub/deep.txt", "b.bin"]
+ADDED = {"f1.txt", "f2.txt", "f3.txt", os.path.join("sub", "deep.txt"), "b.bin"}
+
+
+def download(binary, root, where):
+    os.makedirs(where)
+    done = subprocess.run([binary, "P", "-host", os.path.join(root, "host"), "-download"],
+                          cwd=where, input=b"y\nA\ny\n", capture_output=True)
+    return done.returncode, done.stdout.replace(root.encode(), b"ROOT")
+
+
+def wholeornone(problems, label, binary, root):
+    """A download from the host a killed add of a new project left reads
+    either as from a host without the project or as the whole project."""
+    code, output = download(binary, root, os.path.join(root, "probe"))
+    got = {os.path.relpath(os.path.join(top, n), os.path.join(root, "probe"))
+           for top, _, names in os.walk(os.path.join(root, "probe")) for n in names}
+    shutil.rmtree(os.path.join(root, "probe"))
+    if code == 0 and ADDED <= got:
+        return
+    empty = os.path.join(root, "..", "nohost")
+    shutil.rmtree(empty, ignore_errors=True)
+    os.makedirs(os.path.join(empty, "host", "trosk"))
+    _, none = download(binary, os.path.abspath(empty), os.path.join(empty, "probe"))
+    shutil.rmtree(empty)
+    if output != none:
+        problems.append("%s: a download reads half a project: %s" % (label, output[-200:]))
+
+
 def main():
     binary, scratch = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     full = "--all" in sys.argv[3:]
     templates = prepare(binary, scratch)
     scenarios = [
+        ("new", Scenario("new project", "src", NEW_PROJECT, b"y\n", probe=wholeornone)),
         ("add", Scenario("add", "src", ["P", "-comment", "again", "-add", "f1.txt", "f4.txt"])),
         ("upload", Scenario("upload", "src", ["P", "-upload", "-prompt", "0", "-comment", "up"])),
         ("download", Scenario("download", "dst", ["P", "-download"], b"A\n")),
