@@ -15,9 +15,13 @@
 
 #include "config/options.h"
 #include "config/project.h"
+#include "core/frontend.h"
 #include "core/output.h"
+#include "core/runcontext.h"
 #include "core/strutil.h"
+#include "net/fetch.h"
 #include "repo/filestats.h"
+#include "sync/run.h"
 #include "sync/syncproject.h"
 #include "sync/transfer.h"
 
@@ -50,7 +54,7 @@ void writetext(const fs::path& path, const std::string& text) {
 
 // Version 1/1 of project "bench": the stored files and the log, written
 // directly (the log carries what the files measure).
-void makehost(const fs::path& root, int files) {
+void makehost(RunContext& rc, const fs::path& root, int files) {
   fs::path dir = root / "trosk" / "bench" / "bench_1";
   fs::create_directories(dir);
   std::string log =
@@ -60,7 +64,7 @@ void makehost(const fs::path& root, int files) {
     std::string source = "f" + std::to_string(i) + ".txt_v1";
     writetext(dir / source, "line one of file " + std::to_string(i) + "\nand a second line\n");
     FileStats st;
-    filestats((dir / source).c_str(), nullptr, &st, 0);
+    filestats(rc, (dir / source).c_str(), nullptr, &st, 0);
     log += " <file>\n  <name>" + filename(i) + "</name>\n  <source>" + source +
            "</source>\n  <checksum>" + std::to_string(st.checksum) + "</checksum>\n  <size>" +
            std::to_string(st.size) + "</size>\n  <parity>" + std::to_string(st.parity) +
@@ -97,15 +101,24 @@ struct Bench {
   explicit Bench(const fs::path& base) : root(base), host(base / "host"), work(base / "work") {
     copystr("bench", entry.name, kNameSize - 1);
     copystr(host.c_str(), entry.host, kPathSize - 1);
-    entry.hostPath = entry.host;
     entry.backup = 0;
   }
 
+  // One command: a run of its own that asks nothing and shows no bar.
   double run(int flags) {
     fs::current_path(work);
-    closeoutput();
     auto start = Clock::now();
-    syncproject(settings, entry, flags, 0, 0);
+    QuietFrontend quiet;
+    Run command(quiet);
+    command.context.promptLevel = 0;
+    command.context.meter.enabled = false;
+    command.settings = settings;
+    ProjectRun project(entry);
+    project.host = project.hostroot = entry.host;
+    project.troskdir = "trosk";
+    project.backup = entry.backup;
+    syncproject(command, project, flags, 0, 0);
+    closeconnection(command.context, command.net, &project.connection);
     return seconds(start);
   }
 };
@@ -121,7 +134,11 @@ void benchmark(int files) {
   Bench b(base);
   std::printf("%d files (%d transfers per call at most)\n", files, kMaxFiles);
   auto made = Clock::now();
-  makehost(b.host, files);
+  {
+    QuietFrontend quiet;
+    RunContext rc(quiet);
+    makehost(rc, b.host, files);
+  }
   std::printf("  host built in %.2f s\n", seconds(made));
   fs::create_directories(b.work);
 
@@ -180,7 +197,7 @@ void benchmark(int files) {
   fs::create_directories(base / "cp-upload");
   double cpup = shell("cp " + uplist + "'" + (base / "cp-upload").string() + "'");
   b.entry.status = kStatusSource;
-  commentText = "bench";
+  b.settings.commentText = "bench";
   double upload = b.run(CMD_UPLOAD | CMD_DOWNLOAD);
   std::snprintf(what, sizeof what, "upload of %d changed files", changed);
   report(what, upload, "cp of the same files", cpup);
@@ -192,8 +209,6 @@ void benchmark(int files) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  promptLevel = 0;
-  progressBar = 0;
   std::vector<int> sizes;
   for (int i = 1; i < argc; ++i) sizes.push_back(std::atoi(argv[i]));
   if (sizes.empty()) sizes = {10000, 100000};

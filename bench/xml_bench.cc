@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <string>
 
+#include "core/frontend.h"
+#include "core/runcontext.h"
+#include "xml/xmlfind.h"
 #include "xml/xmlnode.h"
 #include "xml/xmlparse.h"
 #include "xml/xmlwrite.h"
@@ -87,13 +90,15 @@ int main(int argc, char** argv) {
   std::string logpath = (dir / "trosk_bench.xml").string();
   std::string peerpath = (dir / "peer.xml").string();
 
+  QuietFrontend quiet;
+  RunContext rc(quiet);
   XmlTree log = makelog(entries);
-  if (xmlsave(logpath.c_str(), nullptr, log.get(), 0) != 0) return 1;
+  if (xmlsave(rc, logpath.c_str(), nullptr, log.get(), 0) != 0) return 1;
   std::string bytes = readall(logpath);
   double mb = static_cast<double>(bytes.size()) / 1e6;
   std::printf("xml_bench: %d file entries, %.1f MB in the writer's layout\n", entries, mb);
 
-  double save = best([&] { xmlsave(logpath.c_str(), nullptr, log.get(), 0); });
+  double save = best([&] { xmlsave(rc, logpath.c_str(), nullptr, log.get(), 0); });
   double fwrite = best([&] {
     FILE* f = std::fopen(peerpath.c_str(), "wb");
     std::fwrite(bytes.data(), 1, bytes.size(), f);
@@ -103,7 +108,7 @@ int main(int argc, char** argv) {
 
   double load = best([&] {
     XmlDocument doc;
-    if (xmlload(logpath.c_str(), doc, 3) != 1) std::exit(1);
+    if (xmlload(rc, logpath.c_str(), doc, 3) != 1) std::exit(1);
   });
   double plainread = best([&] { readall(logpath); });
   line("load   xmlload", load, mb, "peer: plain read to memory", plainread);
@@ -111,7 +116,7 @@ int main(int argc, char** argv) {
   std::string text;
   double parse = best([&] {
     text = bytes;  // parsed in place, so each round gets a fresh copy
-    XmlTree root(xmlparsetext(text.data()));
+    XmlTree root(xmlparsetext(rc, text.data()));
     if (!root) std::exit(1);
   });
   double copy = best([&] { text = bytes; });

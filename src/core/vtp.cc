@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/fileprobe.h"
+#include "core/runcontext.h"
 
 namespace trosk {
 namespace {
@@ -204,7 +205,7 @@ std::string vtpencodestring(std::string_view data) {
   return out;
 }
 
-long long vtpencode(FILE* in, FILE* out) {
+long long vtpencode(FILE* in, FILE* out, const RunContext* rc) {
   int64_t start = ftello(in);
   int64_t end = streamsize(in);
   if (start < 0 || end < start) return -1;
@@ -230,6 +231,7 @@ long long vtpencode(FILE* in, FILE* out) {
     written += static_cast<long long>(text.size());
     text.clear();
     if (last) break;
+    if (rc && rc->cancelled()) return -1;
   }
   // A file that changed while it was read would not match its own header.
   if (std::ferror(in) || seen != size) return -1;

@@ -12,6 +12,8 @@
 
 namespace trosk {
 
+struct RunContext;
+
 inline constexpr std::string_view kVtpMagic = "[VTP ";
 
 // True when the text begins like VTP armour.
@@ -20,9 +22,10 @@ bool isvtp(std::string_view start);
 // in armour itself, so that it decodes to its own bytes.
 bool isvtpfile(const char* path);
 
-// Encodes all of `in` onto `out`. Returns the armoured bytes written, or -1
-// on a read or write failure.
-long long vtpencode(FILE* in, FILE* out);
+// Encodes all of `in` onto `out`, stopping between blocks when the run `rc`
+// (may be null) is cancelled. Returns the armoured bytes written, or -1 on
+// a read or write failure or a stop.
+long long vtpencode(FILE* in, FILE* out, const RunContext* rc = nullptr);
 std::string vtpencodestring(std::string_view data);
 
 // Receives decoded bytes; returns false to stop decoding.

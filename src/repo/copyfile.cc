@@ -30,15 +30,20 @@ struct FileCloser {
 };
 using File = std::unique_ptr<FILE, FileCloser>;
 
-// Copies (or encodes) the whole of `in` onto `out`: the bytes written, -1
-// when reading failed, -2 when writing failed.
-long long transfer(FILE* in, FILE* out, int flags) {
+// Copies (or encodes) the whole of `in` onto `out`, looking at the cancel
+// request between blocks: the bytes written, -1 when reading failed, -2
+// when writing failed, kCopyCancelled.
+long long transfer(RunContext& rc, FILE* in, FILE* out, int flags) {
+  long long n;
   if (flags & kCopyVtp) {
-    long long n = vtpencode(in, out);
-    if (n >= 0) return n;
-    return std::ferror(out) ? -2 : -1;
+    n = vtpencode(in, out, &rc);
+    if (n < 0 && !rc.cancelled()) n = std::ferror(out) ? -2 : -1;
+  } else {
+    n = readblocks(in, [out, &rc](const char* data, std::size_t size) {
+      return !rc.cancelled() && std::fwrite(data, 1, size, out) == size;
+    });
   }
-  return copystream(in, out);
+  return n < 0 && rc.cancelled() ? kCopyCancelled : n;
 }
 
 // Records why writing `dest` failed (a failed read is the source's own).
@@ -52,7 +57,7 @@ long long failed(RunContext& rc, long long result, const std::string& dest) {
 long long replace(RunContext& rc, FILE* in, const std::string& dest, int flags, bool sync) {
   AtomicFile out(rc, dest.c_str());
   if (!out.stream()) return failed(rc, -2, dest);
-  long long n = transfer(in, out.stream(), flags);
+  long long n = transfer(rc, in, out.stream(), flags);
   if (n < 0) return failed(rc, n, dest);
   return out.commit(sync) == 0 ? n : -2;
 }
@@ -90,7 +95,7 @@ long long storeunique(RunContext& rc, FILE* in, const char* dest, int flags, con
   bool executable = fstat(fileno(in), &st) == 0 && (st.st_mode & 0111);
   AtomicFile out(rc, dest, executable ? newfilemode(true) : -1);
   if (!out.stream()) return failed(rc, -2, dest);
-  long long n = transfer(in, out.stream(), flags);
+  long long n = transfer(rc, in, out.stream(), flags);
   if (n < 0) return failed(rc, n, dest);
   return claimname(out, dest, suffix, stored, names) == 0 ? n : -2;
 }

@@ -16,6 +16,10 @@ struct RunContext;
 inline constexpr int kCopyVtp = 0x20;     // encode the source as VTP
 inline constexpr int kCopyUnique = 0x80;  // store as name + "_v%d%s", first free N
 
+// The result of a copy the run was asked to stop in the middle of: nothing
+// was stored, and the temporary file is gone.
+inline constexpr long long kCopyCancelled = -3;
+
 // What one writer holding the host lock has learnt while storing copies:
 // the directories that exist, and for each stored name the lowest number
 // that may still be free. Nothing is removed from a version while its
@@ -31,7 +35,7 @@ struct StoredNames {
 // (may be null) receives the path written; `names` (may be null) is what
 // this writer has learnt so far, and learns from this copy. Returns the
 // bytes written, -1 when the source cannot be read, -2 when the destination
-// fails.
+// fails, kCopyCancelled when the run was cancelled.
 long long copyfile(RunContext& rc, const char* source, const char* dest, int flags,
                    const char* suffix, std::string* stored, StoredNames* names = nullptr);
 

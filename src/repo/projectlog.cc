@@ -15,6 +15,7 @@
 #include "core/runcontext.h"
 #include "core/strutil.h"
 #include "core/timer.h"
+#include "xml/xmlfind.h"
 #include "xml/xmlvalues.h"
 
 namespace trosk {

@@ -161,6 +161,7 @@ int uploadfile(RunContext& rc, const char* name, const SourceFile* kept, const s
           ? storebytes(rc, kept->bytes, dest.c_str(), flags, kept->executable, suffix, &stored,
                        names)
           : copyfile(rc, name, dest.c_str(), flags, suffix, &stored, names);
+  if (written == kCopyCancelled) return -1;
   if (written < 0) {
     warnmsg(rc, "Upload failed, file skipped: %s", printable(name).c_str());
     return 0;

@@ -87,8 +87,9 @@ Moved downloadfile(RunContext& rc, const Download& job);
 // holds them whole; may be null) into `destdir` under the first free name
 // (base name, ".vtp" when `vtp`, then "_v<N><suffix>"), VTP-encoded when
 // `vtp`; `names` is what the run has learnt about the names stored there.
-// `source` receives the stored name relative to `destdir`. Returns 1, or 0
-// when the copy failed (reported; the file is skipped).
+// `source` receives the stored name relative to `destdir`. Returns 1, 0
+// when the copy failed (reported; the file is skipped), or -1 when the run
+// was cancelled during the copy (nothing stored).
 int uploadfile(RunContext& rc, const char* name, const SourceFile* kept, const std::string& destdir, bool vtp,
                const char* suffix, std::string* source, StoredNames* names);
 

@@ -247,10 +247,10 @@ Moved upload(Compare& r, Entry& e, bool diff) {
   std::string stored;
   // After the differences were shown the file may have been changed: it is
   // read again.
-  if (!uploadfile(rc, e.name, diff ? nullptr : &file, destdir, vtp, r.entry.suffix, &stored,
-                  &r.stored)) {
-    return Moved::kFailed;
-  }
+  int copied = uploadfile(rc, e.name, diff ? nullptr : &file, destdir, vtp, r.entry.suffix,
+                          &stored, &r.stored);
+  if (copied < 0) return Moved::kCancelled;
+  if (copied == 0) return Moved::kFailed;
   r.storedpaths.push_back(destdir + "/" + stored);
   addfilenode(rc, r.remote.tree(), e.host, e.L, e.name, stored.c_str(), 0);
   ++r.uploaded;

@@ -8,6 +8,7 @@
 #include "app/projects.h"
 #include "core/output.h"
 #include "core/runerror.h"
+#include "sync/run.h"
 #include "testing/testing.h"
 
 namespace trosk {
@@ -18,27 +19,19 @@ using testing::ScratchDir;
 using testing::readfile;
 
 struct DriverTest : ::testing::Test {
-  void SetUp() override {
-    projectTable.clear();
-    runSettings = RunSettings{};
-    verboseLevel = 0;
-    promptLevel = 1;
-    showMode = 0;
-  }
-  void TearDown() override {
-    projectTable.clear();
-    verboseLevel = 0;
-  }
   ProjectEntry& add(const char* name, const char* host) {
-    ProjectEntry& e = projectTable.emplace_back();
+    ProjectEntry& e = run.projects.emplace_back();
     std::snprintf(e.name, sizeof e.name, "%s", name);
     std::snprintf(e.host, sizeof e.host, "%s", host);
-    e.hostPath = e.host;
     return e;
+  }
+  int dotrosk(int count, int flags) {
+    run.flags = flags;
+    return DoTrosk(run, 0, count);
   }
   std::string failure(int flags) {
     try {
-      DoTrosk(0, 1, flags, runSettings);
+      dotrosk(1, flags);
     } catch (const RunError& q) {
       EXPECT_EQ(q.code(), -1);
       return ui.alerts.back();
@@ -47,6 +40,8 @@ struct DriverTest : ::testing::Test {
   }
   ScratchDir dir;
   FakeFrontend ui;
+  trosk::Run run{ui};
+  RunSettings& settings = run.settings;
 };
 
 TEST_F(DriverTest, UploadNeedsASourceProject) {
@@ -65,9 +60,9 @@ TEST_F(DriverTest, UploadSwitchesToHost2WhenTheHostIsNotLocal) {
   std::filesystem::create_directories("host/trosk");
   ProjectEntry& e = add("demo", "files.example");
   std::snprintf(e.host2, sizeof e.host2, "%s/host", dir.path.c_str());
-  runSettings.source = 1;
-  DoTrosk(0, 1, CMD_UPLOAD | CMD_CURRENT | CMD_INIT, runSettings);
-  EXPECT_EQ(e.status, kStatusSource | kStatusHost2);
+  settings.source = 1;
+  dotrosk(1, CMD_UPLOAD | CMD_CURRENT | CMD_INIT);
+  EXPECT_EQ(e.status, kStatusSource);
   EXPECT_TRUE(std::filesystem::exists("host/trosk/demo/current.xml"));
 }
 
@@ -75,30 +70,32 @@ TEST_F(DriverTest, SingleProjectOperationsRunOnlyTheFirstEntry) {
   add("one", dir.path.c_str());
   add("two", dir.path.c_str());
   add("three", dir.path.c_str());
-  verboseLevel = 1;
-  DoTrosk(0, 3, CMD_VERIFY, runSettings);  // no local log and no answer: each run stops early
+  run.context.verboseLevel = 1;
+  dotrosk(3, CMD_VERIFY);  // no local log and no answer: each run stops early
   std::string printed = readfile(kOutputFileName);
   EXPECT_NE(printed.find("DoTrosk: one 0\n"), std::string::npos);
   EXPECT_EQ(printed.find("DoTrosk: two"), std::string::npos);
-  verboseLevel = 0;
-  closeoutput();
+  run.context.verboseLevel = 0;
+  closeoutput(run.context);
   ui.questions.clear();
-  DoTrosk(0, 3, CMD_STATUS, runSettings);
+  dotrosk(3, CMD_STATUS);
   EXPECT_EQ(ui.questions.size(), 3u);  // every project asks about its missing local log
 }
 
 TEST_F(DriverTest, OverridesApplyToEachEntry) {
   ProjectEntry& e = add("demo", "/nowhere");
-  e.status = kStatusSource | kStatusHost2;
-  runSettings.platform = "linux";
-  runSettings.source = -1;
-  runSettings.hostName = "/elsewhere";
-  runSettings.localHost = "/mnt/local";
-  DoTrosk(0, 1, CMD_STATUS, runSettings);
+  e.status = kStatusSource;
+  testing::writefile("trosk_demo.xml", "<trosk>\n <pversion>1</pversion>\n</trosk>\n");
+  settings.platform = "linux";
+  settings.source = -1;
+  settings.hostName = "/elsewhere";
+  settings.localHost = "/mnt/local";
+  EXPECT_THROW(dotrosk(1, CMD_STATUS), RunError);  // nothing is served at /elsewhere
+  EXPECT_NE(readfile(kOutputFileName).find("\nProject: demo     Host: /elsewhere\n"),
+            std::string::npos);
   EXPECT_STREQ(e.platform, "linux");
   EXPECT_EQ(e.status, 0);
-  EXPECT_STREQ(e.hostPath, "/elsewhere");
-  EXPECT_STREQ(e.host, "/nowhere");
+  EXPECT_STREQ(e.host, "/nowhere");  // the list keeps its own host
   EXPECT_STREQ(e.host2, "/mnt/local");
 }
 

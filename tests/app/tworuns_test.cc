@@ -19,6 +19,7 @@
 #include "core/output.h"
 #include "core/runerror.h"
 #include "net/nginx.h"
+#include "sync/run.h"
 #include "testing/testing.h"
 
 namespace trosk {
@@ -83,21 +84,19 @@ Outcome runhere(const fs::path& dir, const Command& run) {
   FILE* in = std::fopen(".in", "r");
   Outcome o;
   {
+    // One run per command, as the program's main makes it.
     ConsoleFrontend console(in, stderr);
-    Frontend* before = setfrontend(&console);
-    outStream = diagStream = stdout;
+    Run command(console);
+    command.context.output.echo = stdout;
     try {
-      o.code = runcommandline(static_cast<int>(argv.size()), argv.data()) & 0xFF;
+      o.code = runcommandline(command, static_cast<int>(argv.size()), argv.data()) & 0xFF;
     } catch (const RunError& e) {
       o.code = e.code() & 0xFF;
     }
     std::fflush(stdout);
     std::fflush(stderr);
-    setfrontend(before);
   }
   std::fclose(in);
-  closeoutput();
-  outStream = diagStream = nullptr;
   dup2(savedout, 1);
   dup2(savederr, 2);
   close(savedout);

@@ -13,29 +13,42 @@
 namespace trosk {
 namespace {
 
-using testing::FakeFrontend;
+using testing::FakeContext;
 
-// Parses a command line given without the program name.
-struct Parsed {
-  explicit Parsed(std::vector<std::string> args) : words(std::move(args)) {
+// A command line given without the program name.
+struct CommandLine {
+  explicit CommandLine(std::vector<std::string> args) : words(std::move(args)) {
     words.insert(words.begin(), "trosk");
     for (std::string& w : words) argv.push_back(w.data());
-    flags = parseoptions(settings, argv.data(), static_cast<int>(argv.size()));
+  }
+  int parse(RunContext& rc, RunSettings& settings) {
+    return parseoptions(rc, settings, argv.data(), static_cast<int>(argv.size()));
   }
   std::vector<std::string> words;
   std::vector<char*> argv;
+};
+
+// A command line parsed for a run of its own.
+struct Parsed {
+  explicit Parsed(std::vector<std::string> args) : line(std::move(args)) {
+    flags = line.parse(context.rc, settings);
+  }
+  FakeContext context;
+  CommandLine line;
   RunSettings settings;
   int flags = 0;
 };
 
 // The alert shown when parsing the command line fails.
 std::string failure(std::vector<std::string> args) {
-  FakeFrontend ui;
+  FakeContext c;
+  CommandLine line(std::move(args));
+  RunSettings settings;
   try {
-    Parsed p(std::move(args));
+    line.parse(c.rc, settings);
   } catch (const RunError& q) {
     EXPECT_EQ(q.code(), -1);
-    return ui.alerts.empty() ? "" : ui.alerts.back();
+    return c.fake.alerts.empty() ? "" : c.fake.alerts.back();
   }
   return "no failure";
 }
@@ -99,11 +112,11 @@ TEST(ParseoptionsTest, OptionalNumbersAreTakenOnlyWhenNumeric) {
   EXPECT_EQ(Parsed({"-source"}).settings.source, 1);
   EXPECT_EQ(Parsed({"-source", "0"}).settings.source, -1);
   Parsed verbose({"-verbose", "3"});
-  EXPECT_EQ(verboseLevel, 3);
+  EXPECT_EQ(verbose.context.rc.verboseLevel, 3);
   EXPECT_EQ(verbose.flags, 0);
   EXPECT_EQ(Parsed({"-V"}).flags, CMD_LIST_ALL);
   Parsed prompt({"-prompt", "0"});
-  EXPECT_EQ(promptLevel, 0);
+  EXPECT_EQ(prompt.context.rc.promptLevel, 0);
   EXPECT_EQ(failure({"-p", "x"}), "TROSK error -- Unrecognized option: x");
 }
 
@@ -163,31 +176,34 @@ TEST(ParseoptionsTest, TextAndLoneDashesAreUnrecognised) {
 
 TEST(ParseoptionsTest, AccessCommentSuffixAndTempdir) {
   Parsed p({"-access", "-comment", "-a note", "-suffix", ".c", "-tempdir", "-x", "-prompt", "0"});
-  EXPECT_STREQ(accessOption, "0");
-  EXPECT_STREQ(commentText, "-a note");
+  EXPECT_STREQ(p.settings.accessOption, "0");
+  EXPECT_STREQ(p.settings.commentText, "-a note");
   EXPECT_STREQ(p.settings.suffix, ".c");
-  EXPECT_EQ(promptLevel, 0);
+  EXPECT_EQ(p.context.rc.promptLevel, 0);
   // A second command line starts from the defaults, not from the first one.
-  Parsed q({"-access", "dXNlcjpwdw=="});
-  EXPECT_STREQ(accessOption, "dXNlcjpwdw==");
-  EXPECT_EQ(commentText, nullptr);
-  EXPECT_EQ(promptLevel, 1);
+  CommandLine second({"-access", "dXNlcjpwdw=="});
+  second.parse(p.context.rc, p.settings);
+  EXPECT_STREQ(p.settings.accessOption, "dXNlcjpwdw==");
+  EXPECT_EQ(p.settings.commentText, nullptr);
+  EXPECT_EQ(p.settings.suffix, nullptr);
 }
 
 TEST(ParseoptionsTest, DisplayAndModes) {
   Parsed p({"-log", "-S", "-X", "-W", "-dmy", "-nobar", "-server", "-zip", "-verify"});
   EXPECT_EQ(p.flags, CMD_DISPLAY | CMD_ZIP | CMD_VERIFY);
-  EXPECT_EQ(showMode, SHOW_LOG | SHOW_VERSIONS | SHOW_DUMP | SHOW_WEBHDR);
-  EXPECT_EQ(p.settings.dateOrder, 1);
-  EXPECT_EQ(progressBar, 0);
+  EXPECT_EQ(p.settings.showMode, SHOW_LOG | SHOW_VERSIONS | SHOW_DUMP | SHOW_WEBHDR);
+  EXPECT_EQ(p.context.rc.dateOrder, 1);
+  EXPECT_EQ(p.settings.progressBar, 0);
   EXPECT_EQ(p.settings.peerMode, 2);
 }
 
 TEST(ParseoptionsTest, HelpEndsWithExitCodeZero) {
   testing::ScratchDir dir;
-  FakeFrontend ui;
+  FakeContext c;
+  CommandLine line({"-?"});
+  RunSettings settings;
   try {
-    Parsed p({"-?"});
+    line.parse(c.rc, settings);
     FAIL();
   } catch (const RunError& q) {
     EXPECT_EQ(q.code(), 0);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/output.h"
+#include "core/runcontext.h"
 #include "testing/testing.h"
 
 namespace trosk {
@@ -38,14 +39,14 @@ TEST(ConsoleTest, ButtonQuestionShowsTheLegendAndReadsOneLine) {
   Console c("Y\nn\n");
   ConsoleFrontend ui(c.in, c.err);
   char answer[kAnswerSize];
-  ui.ask("Update local file <a.c> (y/n/AllYes/diff)? ", answer, sizeof answer, true);
+  ui.ask("Update local file <a.c> (y/n/AllYes/diff)? ", answer, sizeof answer, "ynYNAXd");
   EXPECT_STREQ(answer, "Y\n");
   std::string shown = c.shown();
   EXPECT_EQ(shown.rfind("Update local file <a.c> (y/n/AllYes/diff)? ", 0), 0u);
   EXPECT_NE(shown.find("A yes to all"), std::string::npos);
   EXPECT_NE(shown.find("X no to all"), std::string::npos);
   EXPECT_NE(shown.find("d show differences"), std::string::npos);
-  ui.ask("Name: ", answer, sizeof answer, false);
+  ui.ask("Name: ", answer, sizeof answer, nullptr);
   EXPECT_STREQ(answer, "n\n");
   EXPECT_EQ(c.shown().find("yes to all", shown.size()), std::string::npos);
   EXPECT_NE(shown.find("show differences] Y\n"), std::string::npos);  // a piped answer is echoed
@@ -55,7 +56,7 @@ TEST(ConsoleTest, EndOfInputIsAnEmptyAnswer) {
   Console c("");
   ConsoleFrontend ui(c.in, c.err);
   char answer[16] = "stale";
-  ui.ask("Create new? (y/n): ", answer, sizeof answer, true);
+  ui.ask("Create new? (y/n): ", answer, sizeof answer, "ynYN");
   EXPECT_STREQ(answer, "");
 }
 
@@ -63,9 +64,9 @@ TEST(ConsoleTest, OverlongLineDoesNotLeakIntoTheNextQuestion) {
   Console c(std::string(100, 'y') + "\nn\n");
   ConsoleFrontend ui(c.in, c.err);
   char answer[8];
-  ui.ask("q1? ", answer, sizeof answer, true);
+  ui.ask("q1? ", answer, sizeof answer, "ynYN");
   EXPECT_EQ(std::string(answer), std::string(7, 'y'));
-  ui.ask("q2? ", answer, sizeof answer, true);
+  ui.ask("q2? ", answer, sizeof answer, "ynYN");
   EXPECT_STREQ(answer, "n\n");
 }
 
@@ -73,18 +74,18 @@ TEST(ConsoleTest, AlertsGoToStandardErrorAndNoBarWithoutATerminal) {
   Console c("");
   ConsoleFrontend ui(c.in, c.err);
   ui.caption("Downloading: a.c ");
-  EXPECT_EQ(ui.progress(50), 0);
-  ui.alert("TROSK Warning -- careful");
+  ui.progress(Progress{.percent = 50});
+  ui.progressdone();
+  ui.alert(Alert{.text = "TROSK Warning -- careful"});
   EXPECT_EQ(c.shown(), "TROSK Warning -- careful\n");
 }
 
 TEST(ConsoleTest, AskuserThroughTheConsoleTrimsTheLine) {
   Console c("  Yes  \n");
   ConsoleFrontend ui(c.in, c.err);
-  Frontend* previous = setfrontend(&ui);
-  EXPECT_EQ(askuser("q? ", nullptr, "ynYN"), 3);
-  EXPECT_EQ(askuser("q? ", nullptr, "ynYN"), 0);  // input ended: "no"
-  setfrontend(previous);
+  RunContext rc(ui);
+  EXPECT_EQ(askuser(rc, "q? ", nullptr, "ynYN"), 3);
+  EXPECT_EQ(askuser(rc, "q? ", nullptr, "ynYN"), 0);  // input ended: "no"
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 namespace trosk {
 namespace {
 
+using testing::FakeContext;
 using testing::ScratchDir;
 using testing::readfile;
 using testing::writefile;
@@ -22,9 +23,10 @@ std::size_t filesin(const std::filesystem::path& dir) {
 
 TEST(AtomicFileTest, ReplacesOnlyOnCommit) {
   ScratchDir dir;
+  FakeContext c;
   writefile("log.xml", "old");
   {
-    AtomicFile f("log.xml");
+    AtomicFile f(c.rc, "log.xml");
     ASSERT_NE(f.stream(), nullptr);
     std::fputs("new", f.stream());
     EXPECT_EQ(readfile("log.xml"), "old");  // readers see the old file meanwhile
@@ -32,7 +34,7 @@ TEST(AtomicFileTest, ReplacesOnlyOnCommit) {
   }
   EXPECT_EQ(readfile("log.xml"), "new");
   {
-    AtomicFile abandoned("log.xml");
+    AtomicFile abandoned(c.rc, "log.xml");
     std::fputs("half", abandoned.stream());
   }
   EXPECT_EQ(readfile("log.xml"), "new");
@@ -41,15 +43,17 @@ TEST(AtomicFileTest, ReplacesOnlyOnCommit) {
 
 TEST(AtomicFileTest, MissingDirectoryFails) {
   ScratchDir dir;
-  AtomicFile f("no/such/dir/log.xml");
+  FakeContext c;
+  AtomicFile f(c.rc, "no/such/dir/log.xml");
   EXPECT_EQ(f.stream(), nullptr);
   EXPECT_EQ(f.commit(), -2);
 }
 
 TEST(AtomicFileTest, CommitNewNeverReplacesAnExistingName) {
   ScratchDir dir;
+  FakeContext c;
   writefile("a_v1", "first");
-  AtomicFile f("a");
+  AtomicFile f(c.rc, "a");
   std::fputs("second", f.stream());
   EXPECT_EQ(f.commitnew("a_v1"), 1);
   EXPECT_EQ(readfile("a_v1"), "first");

@@ -117,9 +117,10 @@ class UnpackTest : public QObject {
     writefile("b.txt", "mine\n");
     QVERIFY(makearchive("bundle.tgz", {{"a.txt", "one\nthree\n"}, {"b.txt", "theirs\n"},
                                        {"c.txt", "new\n"}}));
-    FakeFrontend answers;
+    FakeContext run;
+    FakeFrontend& answers = run.fake;
     answers.answers = {"d", "y", "n"};
-    UnpackCount count = unpackarchive("bundle.tgz", "demo");
+    UnpackCount count = unpackarchive(run.rc, "bundle.tgz", "demo");
     QCOMPARE(count.written, 2);
     QCOMPARE(count.kept, 1);
     QCOMPARE(readfile("a.txt"), std::string("one\nthree\n"));

@@ -26,14 +26,12 @@ QString questionof(QWidget* dialog) {
 }  // namespace
 
 Workbench::Workbench(const std::filesystem::path& workdir)
-    : window(frontend), previous_(setfrontend(&frontend)) {
+    : window(frontend) {
   window.setworkdir(QString::fromStdString(workdir.string()));
   window.show();
   connect(&timer_, &QTimer::timeout, this, &Workbench::poll);
   timer_.start(10);
 }
-
-Workbench::~Workbench() { setfrontend(previous_); }
 
 bool Workbench::run(const char* button) {
   qsizetype before = outputs.size();

@@ -1,5 +1,5 @@
-// The window as a person uses it in a test: the project dialog with its
-// front end installed, and a driver that answers each modal dialog by its
+// The window as a person uses it in a test: the project dialog over its
+// front end, and a driver that answers each modal dialog by its
 // buttons (question, text question, alert or about box, differences,
 // output), taking the
 // scripted answers in order and recording what every dialog said.
@@ -23,7 +23,6 @@ class Workbench : public QObject {
 
  public:
   explicit Workbench(const std::filesystem::path& workdir);
-  ~Workbench() override;
 
   template <class T = QWidget>
   T* find(const char* name) const {
@@ -47,7 +46,6 @@ class Workbench : public QObject {
   void poll();
   void answer(QWidget* dialog);
 
-  Frontend* previous_;
   QTimer timer_;
 };
 

@@ -9,7 +9,10 @@
 
 #include "core/frontend.h"
 #include "core/output.h"
+#include "core/progress.h"
+#include "core/runcontext.h"
 #include "net/fetch.h"
+#include "net/netrun.h"
 #include "net/scripted_server.h"
 #include "core/vtp.h"
 #include "testing/testing.h"
@@ -44,34 +47,39 @@ ScriptedServer::Script once(std::string reply) {
   };
 }
 
-long long get(const ScriptedServer& server, const char* path, std::string* body, int flags,
-              int32_t* kept = nullptr, const char* extra = nullptr) {
-  return web_get(path, "127.0.0.1", server.port, extra, body, nullptr, nullptr, flags, kept);
-}
+// A run's transport and context for the requests of one test.
+struct WebTest : ::testing::Test {
+  long long get(const ScriptedServer& server, const char* path, std::string* body, int flags,
+                int32_t* kept = nullptr, const char* extra = nullptr) {
+    return web_get(rc, net, path, "127.0.0.1", server.port, extra, body, nullptr, nullptr, flags,
+                   kept);
+  }
+  long long getinto(const ScriptedServer& server, const char* path, const char* file, int flags) {
+    return web_get(rc, net, path, "127.0.0.1", server.port, nullptr, nullptr, file, nullptr,
+                   flags | kWebToFile, nullptr);
+  }
+  int closeconnection(int32_t* kept) { return trosk::closeconnection(rc, net, kept); }
+  const std::string& lastcause() const { return rc.cause; }
 
-long long getinto(const ScriptedServer& server, const char* path, const char* file, int flags) {
-  return web_get(path, "127.0.0.1", server.port, nullptr, nullptr, file, nullptr,
-                 flags | kWebToFile, nullptr);
-}
+  testing::FakeContext ctx;
+  RunContext& rc = ctx.rc;
+  FakeFrontend& ui = ctx.fake;
+  NetRun net;
+};
+
+using WebRequestTest = WebTest;
+using WebStatusTest = WebTest;
+using WebFramingTest = WebTest;
+using WebConnectionTest = WebTest;
+using WebReportTest = WebTest;
+using WebFileTest = WebTest;
+using WebProgressTest = WebTest;
+using WebVtpTest = WebTest;
 
 // What "Host: " names for the test server: the address and its port.
 std::string hostport(const ScriptedServer& server) {
   return "127.0.0.1:" + std::to_string(server.port);
 }
-
-// Shortens the time-out for one test.
-struct ShortTimeout {
-  explicit ShortTimeout(int ms) : saved(webTimeoutMs) { webTimeoutMs = ms; }
-  ~ShortTimeout() { webTimeoutMs = saved; }
-  int saved;
-};
-
-// Shortens the progress rule's window for one test.
-struct ShortWindow {
-  explicit ShortWindow(int ms) : saved(webProgressWindowMs) { webProgressWindowMs = ms; }
-  ~ShortWindow() { webProgressWindowMs = saved; }
-  int saved;
-};
 
 double secondssince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -79,7 +87,7 @@ double secondssince(std::chrono::steady_clock::time_point start) {
 
 // --- The request bytes -------------------------------------------------------
 
-TEST(WebRequestTest, PlainRequestIsGetPathVersionAndBlankLine) {
+TEST_F(WebRequestTest, PlainRequestIsGetPathVersionAndBlankLine) {
   ScriptedServer server([](Conn& c) {
     if (!c.readrequest()) return;
     c.send(ok("hi"));
@@ -93,7 +101,7 @@ TEST(WebRequestTest, PlainRequestIsGetPathVersionAndBlankLine) {
   EXPECT_EQ(server.requests()[0], "GET /a/b.txt HTTP/1.0\r\n\r\n");
 }
 
-TEST(WebRequestTest, KeepAliveRequestNamesHostAndCarriesTheExtraLine) {
+TEST_F(WebRequestTest, KeepAliveRequestNamesHostAndCarriesTheExtraLine) {
   ScriptedServer server(serving(ok("x")));
   int32_t kept = 0;
   std::string body;
@@ -107,25 +115,26 @@ TEST(WebRequestTest, KeepAliveRequestNamesHostAndCarriesTheExtraLine) {
                              "\r\nAuthorization: Basic dXNlcjpwdw==\r\n\r\n");
 }
 
-TEST(WebRequestTest, HostNamesThePortUnlessItIsTheDefault) {
+TEST_F(WebRequestTest, HostNamesThePortUnlessItIsTheDefault) {
   ScriptedServer server(serving(ok("x")));
-  int sock = OpSock("127.0.0.1", server.port, 1);
+  int sock = OpSock(rc, net, "127.0.0.1", server.port, 1);
   ASSERT_GT(sock, 0);
   std::string body;
   // The connection goes to the test server; the request speaks of port 80.
-  EXPECT_EQ(read_socket("/a", sock, "127.0.0.1", nullptr, &body, nullptr, nullptr, kWebKeepAlive),
+  EXPECT_EQ(read_socket(rc, net, "/a", sock, "127.0.0.1", nullptr, &body, nullptr, nullptr,
+                        kWebKeepAlive),
             1);
-  EXPECT_EQ(read_socket("/b", sock, "127.0.0.1", nullptr, &body, nullptr, nullptr, kWebKeepAlive,
-                        8080),
+  EXPECT_EQ(read_socket(rc, net, "/b", sock, "127.0.0.1", nullptr, &body, nullptr, nullptr,
+                        kWebKeepAlive, 8080),
             1);
-  web_close(sock);
+  web_close(rc, net, sock);
   auto requests = server.requests();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[0], "GET /a HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
   EXPECT_EQ(requests[1], "GET /b HTTP/1.1\r\nHost: 127.0.0.1:8080\r\n\r\n");
 }
 
-TEST(WebRequestTest, ExtraTextAloneAddsHostToAnOldStyleRequest) {
+TEST_F(WebRequestTest, ExtraTextAloneAddsHostToAnOldStyleRequest) {
   ScriptedServer server(once(ok("")));
   std::string body;
   EXPECT_EQ(get(server, "/x", &body, 0, nullptr, "X-One: 1"), 0);
@@ -133,7 +142,7 @@ TEST(WebRequestTest, ExtraTextAloneAddsHostToAnOldStyleRequest) {
             "GET /x HTTP/1.0\r\nHost: " + hostport(server) + "\r\nX-One: 1\r\n\r\n");
 }
 
-TEST(WebRequestTest, TabBecomesBlankAndOtherControlBytesCutThePath) {
+TEST_F(WebRequestTest, TabBecomesBlankAndOtherControlBytesCutThePath) {
   ScriptedServer server(once(ok("")));
   std::string body;
   EXPECT_EQ(get(server, "/a\tb", &body, 0), 0);
@@ -146,7 +155,7 @@ TEST(WebRequestTest, TabBecomesBlankAndOtherControlBytesCutThePath) {
   EXPECT_EQ(requests[2], "GET /e HTTP/1.0\r\n\r\n");
 }
 
-TEST(WebRequestTest, ExtraTextCannotEndTheHeaderEarly) {
+TEST_F(WebRequestTest, ExtraTextCannotEndTheHeaderEarly) {
   ScriptedServer server(once(ok("")));
   std::string body;
   get(server, "/x", &body, 0, nullptr, "A: 1\r\n\r\nB: 2\n\nC:\x01 3\r");
@@ -154,7 +163,7 @@ TEST(WebRequestTest, ExtraTextCannotEndTheHeaderEarly) {
             "GET /x HTTP/1.0\r\nHost: " + hostport(server) + "\r\nA: 1\r\nB: 2\r\nC: 3\r\n\r\n");
 }
 
-TEST(WebRequestTest, OverlongPathOrExtraTextIsRefusedUnsent) {
+TEST_F(WebRequestTest, OverlongPathOrExtraTextIsRefusedUnsent) {
   ScriptedServer server(once(ok("")));
   std::string body = "old";
   std::string path = "/" + std::string(kMaxRequestPath, 'p');
@@ -172,7 +181,7 @@ TEST(WebRequestTest, OverlongPathOrExtraTextIsRefusedUnsent) {
 
 // --- Status and header -------------------------------------------------------
 
-TEST(WebStatusTest, ErrorStatusIsNegativeOnlyWhenAsked) {
+TEST_F(WebStatusTest, ErrorStatusIsNegativeOnlyWhenAsked) {
   ScriptedServer server(serving("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found"));
   std::string body;
   EXPECT_EQ(get(server, "/missing", &body, kWebNegStatus), -404);
@@ -181,21 +190,22 @@ TEST(WebStatusTest, ErrorStatusIsNegativeOnlyWhenAsked) {
   EXPECT_EQ(body, "not found");
 }
 
-TEST(WebStatusTest, KeptHeaderLeadsTheBodyAndCounts) {
+TEST_F(WebStatusTest, KeptHeaderLeadsTheBodyAndCounts) {
   std::string reply = ok("body");
   ScriptedServer server(serving(reply));
   std::string body, header;
   EXPECT_EQ(get(server, "/x", &body, kWebKeepHeader), static_cast<long long>(reply.size()));
   EXPECT_EQ(body, reply);
-  EXPECT_EQ(web_get("/x", "127.0.0.1", server.port, nullptr, &body, nullptr, &header, 0, nullptr),
+  EXPECT_EQ(web_get(rc, net, "/x", "127.0.0.1", server.port, nullptr, &body, nullptr, &header, 0,
+                    nullptr),
             4);
   EXPECT_EQ(header, reply.substr(0, reply.size() - 4));
   EXPECT_EQ(body, "body");
 }
 
-TEST(WebStatusTest, LowerCaseLengthEndsTheBodyWithoutWaitingForClose) {
+TEST_F(WebStatusTest, LowerCaseLengthEndsTheBodyWithoutWaitingForClose) {
   ScriptedServer server(serving("HTTP/1.1 200 OK\r\ncontent-length: 5\r\n\r\nhello"));
-  ShortTimeout quick(2000);
+  net.timeoutMs = 2000;
   int32_t kept = 0;
   std::string body;
   auto start = std::chrono::steady_clock::now();
@@ -205,7 +215,7 @@ TEST(WebStatusTest, LowerCaseLengthEndsTheBodyWithoutWaitingForClose) {
   closeconnection(&kept);
 }
 
-TEST(WebStatusTest, RepliesWithoutStatusFail) {
+TEST_F(WebStatusTest, RepliesWithoutStatusFail) {
   for (const char* reply : {"HTTP/1.1 2\r\n\r\n", "SSH-2.0-nothing here\r\n\r\n", ""}) {
     ScriptedServer server(once(reply));
     std::string body;
@@ -215,7 +225,7 @@ TEST(WebStatusTest, RepliesWithoutStatusFail) {
 
 // --- Framing -----------------------------------------------------------------
 
-TEST(WebFramingTest, HeaderSplitAcrossWritesIsReadWhole) {
+TEST_F(WebFramingTest, HeaderSplitAcrossWritesIsReadWhole) {
   std::string reply = ok("split body");
   ScriptedServer server([reply](Conn& c) {
     if (c.readrequest()) c.sendsplit(reply, {3, 10, 17, 30, reply.size() - 2});
@@ -225,14 +235,14 @@ TEST(WebFramingTest, HeaderSplitAcrossWritesIsReadWhole) {
   EXPECT_EQ(body, "split body");
 }
 
-TEST(WebFramingTest, HeaderEndedByBareLineFeeds) {
+TEST_F(WebFramingTest, HeaderEndedByBareLineFeeds) {
   ScriptedServer server(once("HTTP/1.1 200 OK\nContent-Length: 3\n\nabc"));
   std::string body;
   EXPECT_EQ(get(server, "/x", &body, 0), 3);
   EXPECT_EQ(body, "abc");
 }
 
-TEST(WebFramingTest, UnframedBodyRunsToTheCloseAndCostsTheConnection) {
+TEST_F(WebFramingTest, UnframedBodyRunsToTheCloseAndCostsTheConnection) {
   std::string big(100000, 'z');
   ScriptedServer server([big](Conn& c) {
     if (!c.readrequest()) return;
@@ -247,7 +257,7 @@ TEST(WebFramingTest, UnframedBodyRunsToTheCloseAndCostsTheConnection) {
   EXPECT_EQ(kept, 0);
 }
 
-TEST(WebFramingTest, ChunkedBodyIsDecoded) {
+TEST_F(WebFramingTest, ChunkedBodyIsDecoded) {
   ScriptedServer server([](Conn& c) {
     while (c.readrequest()) {
       c.sendsplit("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
@@ -267,7 +277,7 @@ TEST(WebFramingTest, ChunkedBodyIsDecoded) {
   EXPECT_EQ(server.connections(), 1);
 }
 
-TEST(WebFramingTest, MalformedOrOverflowingChunksFail) {
+TEST_F(WebFramingTest, MalformedOrOverflowingChunksFail) {
   const char* head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
   for (const char* chunks : {"zz\r\nhello\r\n0\r\n\r\n", "5\r\nhelloXX0\r\n\r\n",
                              "FFFFFFFFFFFFFFFFF\r\nabc", "5\r\nhel"}) {
@@ -280,7 +290,7 @@ TEST(WebFramingTest, MalformedOrOverflowingChunksFail) {
   }
 }
 
-TEST(WebFramingTest, ShortBodyFailsAndLeavesTheOldFile) {
+TEST_F(WebFramingTest, ShortBodyFailsAndLeavesTheOldFile) {
   ScriptedServer server(once("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly fifty"));
   ScratchDir dir;
   writefile("keep.txt", "old content");
@@ -294,7 +304,7 @@ TEST(WebFramingTest, ShortBodyFailsAndLeavesTheOldFile) {
   EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
 }
 
-TEST(WebFramingTest, ConnectionResetMidBodyFails) {
+TEST_F(WebFramingTest, ConnectionResetMidBodyFails) {
   ScriptedServer server([](Conn& c) {
     if (!c.readrequest()) return;
     c.send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + std::string(300, 'r'));
@@ -308,8 +318,8 @@ TEST(WebFramingTest, ConnectionResetMidBodyFails) {
   EXPECT_FALSE(fs::exists("new.bin"));
 }
 
-TEST(WebFramingTest, StalledServerTimesOut) {
-  ShortTimeout quick(300);
+TEST_F(WebFramingTest, StalledServerTimesOut) {
+  net.timeoutMs = 300;
   for (bool header : {false, true}) {
     ScriptedServer server([header](Conn& c) {
       if (!c.readrequest()) return;
@@ -326,8 +336,8 @@ TEST(WebFramingTest, StalledServerTimesOut) {
   }
 }
 
-TEST(WebFramingTest, TricklingReplyFailsByTheProgressRule) {
-  ShortWindow quick(400);
+TEST_F(WebFramingTest, TricklingReplyFailsByTheProgressRule) {
+  net.progressWindowMs = 400;
   auto trickle = [](int bytes, int pausems) {
     return [bytes, pausems](Conn& c) {
       if (!c.readrequest()) return;
@@ -352,14 +362,14 @@ TEST(WebFramingTest, TricklingReplyFailsByTheProgressRule) {
   EXPECT_EQ(getinto(steady, "/x", "old.bin", 0), 6000);
 }
 
-TEST(WebFramingTest, OversizedMemoryBodyIsRefusedAtTheHeader) {
+TEST_F(WebFramingTest, OversizedMemoryBodyIsRefusedAtTheHeader) {
   ScriptedServer server([](Conn& c) {
     if (!c.readrequest()) return;
     c.send("HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(kMaxMemoryBody + 1) +
            "\r\n\r\nabc");
     c.stall();
   });
-  ShortTimeout quick(5000);
+  net.timeoutMs = 5000;
   std::string body;
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(get(server, "/x", &body, 0), -1);
@@ -368,7 +378,7 @@ TEST(WebFramingTest, OversizedMemoryBodyIsRefusedAtTheHeader) {
 
 // --- Connections -------------------------------------------------------------
 
-TEST(WebConnectionTest, RefusedConnectionIsNotRetried) {
+TEST_F(WebConnectionTest, RefusedConnectionIsNotRetried) {
   int port;
   {
     ScriptedServer gone(once(""));
@@ -376,15 +386,16 @@ TEST(WebConnectionTest, RefusedConnectionIsNotRetried) {
   }
   std::string body;
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(web_get("/x", "127.0.0.1", port, nullptr, &body, nullptr, nullptr, 0, nullptr), -1);
+  EXPECT_EQ(web_get(rc, net, "/x", "127.0.0.1", port, nullptr, &body, nullptr, nullptr, 0, nullptr),
+            -1);
   EXPECT_LT(secondssince(start), 0.5);
   EXPECT_EQ(lastcause(), "connection refused by 127.0.0.1:" + std::to_string(port));
-  EXPECT_EQ(OpSock("127.0.0.1", port, 1), -3);
-  EXPECT_EQ(OpSock("127.0.0.1", 0, 1), -1);
-  EXPECT_EQ(OpSock("127.0.0.1", port, 0), -1);
+  EXPECT_EQ(OpSock(rc, net, "127.0.0.1", port, 1), -3);
+  EXPECT_EQ(OpSock(rc, net, "127.0.0.1", 0, 1), -1);
+  EXPECT_EQ(OpSock(rc, net, "127.0.0.1", port, 0), -1);
 }
 
-TEST(WebConnectionTest, ConnectionThatIsNeverAcceptedTimesOut) {
+TEST_F(WebConnectionTest, ConnectionThatIsNeverAcceptedTimesOut) {
   // A listener whose queue is full drops further connection attempts unanswered.
   sockaddr_in at;
   int listener = testing::looplistener(0, &at);
@@ -395,15 +406,15 @@ TEST(WebConnectionTest, ConnectionThatIsNeverAcceptedTimesOut) {
     fillers.push_back(s);
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  ShortTimeout quick(400);
+  net.timeoutMs = 400;
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(OpSock("127.0.0.1", ntohs(at.sin_port), 1), -3);
+  EXPECT_EQ(OpSock(rc, net, "127.0.0.1", ntohs(at.sin_port), 1), -3);
   EXPECT_LT(secondssince(start), 2.0);
   for (int s : fillers) close(s);
   close(listener);
 }
 
-TEST(WebConnectionTest, ManyRequestsShareOneKeptConnection) {
+TEST_F(WebConnectionTest, ManyRequestsShareOneKeptConnection) {
   ScriptedServer server(serving(ok("same")));
   int32_t kept = 0;
   std::string body;
@@ -420,7 +431,7 @@ TEST(WebConnectionTest, ManyRequestsShareOneKeptConnection) {
   EXPECT_EQ(server.requests().size(), 50u);
 }
 
-TEST(WebConnectionTest, ErrorPageIsDrainedSoTheConnectionStaysUsable) {
+TEST_F(WebConnectionTest, ErrorPageIsDrainedSoTheConnectionStaysUsable) {
   ScriptedServer server([](Conn& c) {
     if (c.readrequest()) c.send("HTTP/1.1 404 Not Found\r\nContent-Length: 5\r\n\r\nnope!");
     if (c.readrequest()) c.send(ok("found"));
@@ -429,7 +440,7 @@ TEST(WebConnectionTest, ErrorPageIsDrainedSoTheConnectionStaysUsable) {
   ScratchDir dir;
   int32_t kept = 0;
   std::string body;
-  EXPECT_EQ(web_get("/a", "127.0.0.1", server.port, nullptr, nullptr, "a.txt", nullptr,
+  EXPECT_EQ(web_get(rc, net, "/a", "127.0.0.1", server.port, nullptr, nullptr, "a.txt", nullptr,
                     kWebKeepAlive | kWebToFile, &kept),
             -404);
   EXPECT_FALSE(fs::exists("a.txt"));  // an error page is never stored
@@ -439,7 +450,7 @@ TEST(WebConnectionTest, ErrorPageIsDrainedSoTheConnectionStaysUsable) {
   EXPECT_EQ(server.connections(), 1);
 }
 
-TEST(WebConnectionTest, ClosedKeptConnectionIsReopenedOnce) {
+TEST_F(WebConnectionTest, ClosedKeptConnectionIsReopenedOnce) {
   // Every connection answers one request and is then closed by the server.
   ScriptedServer server(once(ok("fresh")));
   int32_t kept = 0;
@@ -455,7 +466,7 @@ TEST(WebConnectionTest, ClosedKeptConnectionIsReopenedOnce) {
   EXPECT_EQ(server.connections(), 4);
 }
 
-TEST(WebConnectionTest, ReopenedConnectionIsNotRetriedAgain) {
+TEST_F(WebConnectionTest, ReopenedConnectionIsNotRetriedAgain) {
   std::atomic<int> count{0};
   ScriptedServer server([&count](Conn& c) {
     if (count++ == 0 && c.readrequest()) c.send(ok("first"));
@@ -469,7 +480,7 @@ TEST(WebConnectionTest, ReopenedConnectionIsNotRetriedAgain) {
   EXPECT_EQ(server.connections(), 2);
 }
 
-TEST(WebConnectionTest, KeptConnectionServesOnlyItsOwnPeer) {
+TEST_F(WebConnectionTest, KeptConnectionServesOnlyItsOwnPeer) {
   ScriptedServer first(serving(ok("first")));
   ScriptedServer second(serving(ok("second")));
   int32_t kept = 0;
@@ -482,7 +493,7 @@ TEST(WebConnectionTest, KeptConnectionServesOnlyItsOwnPeer) {
   EXPECT_EQ(second.requests().size(), 1u);
 }
 
-TEST(WebConnectionTest, CloseRequestedByServerClearsTheHolder) {
+TEST_F(WebConnectionTest, CloseRequestedByServerClearsTheHolder) {
   ScriptedServer server(serving(ok("bye", "Connection: close\r\n")));
   int32_t kept = 0;
   std::string body;
@@ -490,19 +501,17 @@ TEST(WebConnectionTest, CloseRequestedByServerClearsTheHolder) {
   EXPECT_EQ(kept, 0);
 }
 
-TEST(WebReportTest, VerboseRunReportsEachStep) {
+TEST_F(WebReportTest, VerboseRunReportsEachStep) {
   ScriptedServer server(serving(ok("hello")));
   ScratchDir dir;
-  int16_t saved = verboseLevel;
-  verboseLevel = 1;
+  rc.verboseLevel = 1;
   int32_t kept = 0;
   std::string body;
   get(server, "/r.txt", &body, kWebKeepAlive, &kept);
   std::string reuse = "web_get(/r.txt,1o," + std::to_string(kept) + ") " + std::to_string(kept);
   get(server, "/r.txt", &body, kWebKeepAlive, &kept);
-  verboseLevel = saved;
   closeconnection(&kept);
-  closeoutput();
+  closeoutput(rc);
   std::string report = readfile(kOutputFileName);
   std::string port = std::to_string(server.port);
   EXPECT_NE(report.find("OpSock(127.0.0.1," + port + ",1) -> "), std::string::npos) << report;
@@ -520,7 +529,7 @@ TEST(WebReportTest, VerboseRunReportsEachStep) {
 
 // --- Files, progress and VTP -------------------------------------------------
 
-TEST(WebFileTest, BodyIsStoredAndOnlyThen) {
+TEST_F(WebFileTest, BodyIsStoredAndOnlyThen) {
   ScriptedServer server(serving(ok("file content")));
   ScratchDir dir;
   writefile("target.txt", "old");
@@ -532,7 +541,7 @@ TEST(WebFileTest, BodyIsStoredAndOnlyThen) {
   EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()), 1);
 }
 
-TEST(WebFileTest, ErrorStatusIsNeverStoredEvenWhenNotAskedNegative) {
+TEST_F(WebFileTest, ErrorStatusIsNeverStoredEvenWhenNotAskedNegative) {
   ScriptedServer server(serving("HTTP/1.1 500 Oops\r\nContent-Length: 4\r\n\r\noops"));
   ScratchDir dir;
   writefile("target.txt", "old");
@@ -540,51 +549,64 @@ TEST(WebFileTest, ErrorStatusIsNeverStoredEvenWhenNotAskedNegative) {
   EXPECT_EQ(readfile("target.txt"), "old");
 }
 
-// Answers progress questions with a cancel.
+// Cancels the run at the first report of bytes received, as a window's
+// Cancel button does.
 struct CancellingFrontend final : Frontend {
-  CancellingFrontend() : previous(setfrontend(this)) {}
-  ~CancellingFrontend() override { setfrontend(previous); }
-  void ask(std::string_view, char* answer, std::size_t, bool) override { answer[0] = '\0'; }
-  void alert(std::string_view) override {}
-  int progress(int percent) override {
-    seen.push_back(percent);
-    return percent >= 0 ? -1 : 0;
+  void ask(std::string_view, char* answer, std::size_t, const char*) override { answer[0] = '\0'; }
+  void alert(const Alert&) override {}
+  void progress(const Progress& progress) override {
+    seen.push_back(progress.percent);
+    if (progress.percent > 0) run->cancel();
   }
   void caption(std::string_view) override {}
-  Frontend* previous;
+  RunContext* run = nullptr;
   std::vector<int> seen;
 };
 
-TEST(WebProgressTest, LongBodiesReportProgressAndCloseTheBar) {
+// A body counts as the file in hand of the step under way.
+TEST_F(WebProgressTest, LongBodiesReportTheirBytesAsTheyArrive) {
   std::string big(5000, 'p');
   ScriptedServer server([big](Conn& c) {
     while (c.readrequest()) c.sendsplit(ok(big), {2000, 4000});
   });
-  FakeFrontend ui;
   std::string body;
+  progressbegin(rc, 1, 5000);
+  progressfile(rc, "x", 5000);
+  ui.progressSeen.clear();
   EXPECT_EQ(get(server, "/x", &body, kWebProgress), 5000);
-  ASSERT_GE(ui.progressSeen.size(), 2u);
-  EXPECT_EQ(ui.progressSeen.back(), -1);
-  EXPECT_EQ(ui.progressSeen[ui.progressSeen.size() - 2], 100);
+  ASSERT_FALSE(ui.progressSeen.empty());
+  EXPECT_EQ(ui.progressSeen.back(), 100);
+  progressend(rc);
+  progressbegin(rc, 1, 4);
+  progressfile(rc, "tiny", 4);
   ui.progressSeen.clear();
   ScriptedServer small(serving(ok("tiny")));
   EXPECT_EQ(get(small, "/x", &body, kWebProgress), 4);
   EXPECT_TRUE(ui.progressSeen.empty());
+  progressend(rc);
 }
 
-TEST(WebProgressTest, CancelStopsTheDownloadWithoutAFile) {
+TEST_F(WebProgressTest, CancelStopsTheDownloadWithoutAFile) {
   std::string big(5000, 'p');
   ScriptedServer server([big](Conn& c) {
     if (c.readrequest()) c.sendsplit(ok(big), {2000});
   });
   ScratchDir dir;
-  CancellingFrontend ui;
-  EXPECT_EQ(getinto(server, "/x", "big.bin", kWebProgress), -1);
-  EXPECT_FALSE(fs::exists("big.bin"));
-  EXPECT_EQ(ui.seen.back(), -1);
+  CancellingFrontend cancelling;
+  RunContext run{cancelling};
+  cancelling.run = &run;
+  progressbegin(run, 1, 5000);
+  progressfile(run, "big.bin", 5000);
+  EXPECT_EQ(web_get(run, net, "/x", "127.0.0.1", server.port, nullptr, nullptr, "big.bin", nullptr,
+                    kWebToFile | kWebProgress, nullptr),
+            kWebCancelled);
+  EXPECT_EQ(run.cause, "the transfer was cancelled");
+  EXPECT_TRUE(fs::is_empty("."));
+  ASSERT_FALSE(cancelling.seen.empty());
+  EXPECT_GT(cancelling.seen.back(), 0);
 }
 
-TEST(WebVtpTest, ArmouredBodyIsDecodedOnTheFly) {
+TEST_F(WebVtpTest, ArmouredBodyIsDecodedOnTheFly) {
   std::string data;
   for (int i = 0; i < 70000; ++i) data += static_cast<char>((i * 7) & 0xFF);
   std::string armour = vtpencodestring(data);
@@ -602,7 +624,7 @@ TEST(WebVtpTest, ArmouredBodyIsDecodedOnTheFly) {
   EXPECT_EQ(readfile("decoded.bin"), data);
 }
 
-TEST(WebVtpTest, ShortOrPlainBodiesPassUntouched) {
+TEST_F(WebVtpTest, ShortOrPlainBodiesPassUntouched) {
   for (std::string text : {"", "[VT", "[VTX something", "plain text"}) {
     ScriptedServer server(serving(ok(text)));
     std::string body;
@@ -611,7 +633,7 @@ TEST(WebVtpTest, ShortOrPlainBodiesPassUntouched) {
   }
 }
 
-TEST(WebVtpTest, CorruptArmourFailsAndStoresNothing) {
+TEST_F(WebVtpTest, CorruptArmourFailsAndStoresNothing) {
   std::string armour = vtpencodestring(std::string(5000, 'q'));
   std::size_t at = armour.find(']') + 100;
   armour[at] = armour[at] == 'A' ? 'B' : 'A';

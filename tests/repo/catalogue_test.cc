@@ -42,19 +42,17 @@ TEST(UserAccess, BothOrdersOfANameAndAny) {
   EXPECT_EQ(useraccess(q.get(), nullptr), 0);
 }
 
-TEST(HostPaths, SettingsThenEntryThenDefault) {
-  RunSettings s;
+// The run's troskdir (chosen by the driver) roots both directories.
+TEST(HostPaths, VersionAndProjectDirectoriesBelowTheTroskDir) {
   ProjectEntry e;
   std::snprintf(e.name, sizeof e.name, "proj");
-  EXPECT_EQ(hostpaths(s, e).hostTroskDir, "trosk");
-  std::snprintf(e.troskdir, sizeof e.troskdir, "td");
-  EXPECT_EQ(hostpaths(s, e).hostTroskDir, "td");
-  s.remoteDir = "rd";
-  HostPaths paths = hostpaths(s, e);
+  ProjectRun p(e);
+  p.troskdir = "rd";
+  HostPaths paths = hostpaths(p);
   EXPECT_EQ(paths.hostTroskDir, "rd");
-  setversionpath(paths, e, 3);
+  setversionpath(paths, p, 3);
   EXPECT_EQ(paths.versionPath, "rd/proj/proj_3");
-  EXPECT_EQ(projectdir("/h", paths, e), "/h/rd/proj");
+  EXPECT_EQ(projectdir("/h", paths, p), "/h/rd/proj");
 }
 
 }  // namespace

@@ -9,14 +9,13 @@
 #include <random>
 #include <string>
 
-#include "config/options.h"
-#include "core/output.h"
 #include "core/timer.h"
 #include "testing/testing.h"
 
 namespace trosk {
 namespace {
 
+using testing::FakeContext;
 using testing::ScratchDir;
 using testing::writefile;
 
@@ -45,31 +44,32 @@ Plain plainsums(const std::string& data) {
   return p;
 }
 
-FileStats measure(const std::string& content, int* kind = nullptr) {
+FileStats measure(RunContext& rc, const std::string& content, int* kind = nullptr) {
   writefile("f.dat", content);
   FileStats st;
-  int k = filestats("f.dat", nullptr, &st, 0);
+  int k = filestats(rc, "f.dat", nullptr, &st, 0);
   if (kind) *kind = k;
   return st;
 }
 
 TEST(FileStatsSums, SmallFilesFollowTheDefinition) {
   ScratchDir dir;
+  FakeContext ctx;
   int kind;
-  FileStats st = measure("", &kind);
+  FileStats st = measure(ctx.rc, "", &kind);
   EXPECT_EQ(kind, kFileEmpty);
   EXPECT_EQ(st.checksum, 0);
   EXPECT_EQ(st.parity, 0);
   EXPECT_EQ(st.crc, 0);
-  EXPECT_EQ(filecheck("f.dat", &st, 0), kFileExistsEmpty);
+  EXPECT_EQ(filecheck(ctx.rc, "f.dat", &st, 0), kFileExistsEmpty);
 
-  st = measure(std::string("\x01\x02\x03", 3), &kind);
+  st = measure(ctx.rc, std::string("\x01\x02\x03", 3), &kind);
   EXPECT_EQ(kind, kFileBinary);
   EXPECT_EQ(st.checksum, 6);
   EXPECT_EQ(st.parity, 0);
   EXPECT_EQ(st.size, 3);
 
-  st = measure("hello\n", &kind);
+  st = measure(ctx.rc, "hello\n", &kind);
   EXPECT_EQ(kind, kFileText);
   Plain p = plainsums("hello\n");
   EXPECT_EQ(st.crc, p.crc);
@@ -78,6 +78,7 @@ TEST(FileStatsSums, SmallFilesFollowTheDefinition) {
 
 TEST(FileStatsSums, FastPassEqualsByteByByteOnRandomData) {
   ScratchDir dir;
+  FakeContext ctx;
   std::mt19937 rng(12345);
   // Sizes around the word and block boundaries, and a few larger ones.
   std::vector<std::size_t> sizes = {1,    7,    8,    9,      15,     16,     17,     63,     64,
@@ -89,7 +90,7 @@ TEST(FileStatsSums, FastPassEqualsByteByByteOnRandomData) {
         c = static_cast<char>(textlike ? 32 + rng() % 95 : rng() % 256);
       }
       int kind;
-      FileStats st = measure(data, &kind);
+      FileStats st = measure(ctx.rc, data, &kind);
       Plain p = plainsums(data);
       SCOPED_TRACE(size);
       EXPECT_EQ(st.checksum, p.checksum);
@@ -103,28 +104,30 @@ TEST(FileStatsSums, FastPassEqualsByteByByteOnRandomData) {
 
 TEST(FileStatsSums, BinaryByteAnywhereIsFound) {
   ScratchDir dir;
+  FakeContext ctx;
   for (std::size_t at : {0u, 5u, 8u, 1000u, 131072u, 131079u}) {
     for (char low : {'\0', '\x06'}) {
       std::string data(140000, 'a');
       data[at] = low;
       int kind;
-      measure(data, &kind);
+      measure(ctx.rc, data, &kind);
       EXPECT_EQ(kind, kFileBinary) << at;
     }
   }
   int kind;
-  measure(std::string(100, '\x07'), &kind);
+  measure(ctx.rc, std::string(100, '\x07'), &kind);
   EXPECT_EQ(kind, kFileText);  // 7 and above is text
 }
 
 TEST(FileStatsSums, StreamIsReadFromItsPosition) {
   ScratchDir dir;
+  FakeContext ctx;
   writefile("s.txt", "abcdef");
   FILE* f = std::fopen("s.txt", "rb");
   ASSERT_NE(f, nullptr);
   std::fseek(f, 2, SEEK_SET);
   FileStats st;
-  EXPECT_EQ(filestats(nullptr, f, &st, 0), kFileText);
+  EXPECT_EQ(filestats(ctx.rc, nullptr, f, &st, 0), kFileText);
   EXPECT_EQ(st.size, 4);
   EXPECT_EQ(st.checksum, 'c' + 'd' + 'e' + 'f');
   std::fclose(f);
@@ -132,9 +135,10 @@ TEST(FileStatsSums, StreamIsReadFromItsPosition) {
 
 TEST(FileStatsSums, SizeOnlyReadsNoContent) {
   ScratchDir dir;
+  FakeContext ctx;
   writefile("s.txt", "VERSIONTAG=3 abc");
   FileStats st;
-  EXPECT_EQ(filestats("s.txt", nullptr, &st, kStatsSizeOnly), kFileText);
+  EXPECT_EQ(filestats(ctx.rc, "s.txt", nullptr, &st, kStatsSizeOnly), kFileText);
   EXPECT_EQ(st.size, 16);
   EXPECT_EQ(st.checksum, 0);
   EXPECT_EQ(st.version, 0.0f);
@@ -142,15 +146,19 @@ TEST(FileStatsSums, SizeOnlyReadsNoContent) {
 
 TEST(FileStatsSums, UnreadableFileGivesParityMinusOne) {
   ScratchDir dir;
+  FakeContext ctx;
   FileStats st;
-  EXPECT_EQ(filestats("absent", nullptr, &st, 0), kFileEmpty);
+  EXPECT_EQ(filestats(ctx.rc, "absent", nullptr, &st, 0), kFileEmpty);
   EXPECT_EQ(st.parity, -1);
   EXPECT_EQ(st.size, 0);
-  EXPECT_EQ(filecheck("absent", &st, 0), kFileEmpty);
+  EXPECT_EQ(filecheck(ctx.rc, "absent", &st, 0), kFileEmpty);
   EXPECT_EQ(st.date, 0);
 }
 
-float versionof(const std::string& text) { return measure(text).version; }
+float versionof(const std::string& text) {
+  FakeContext ctx;
+  return measure(ctx.rc, text).version;
+}
 
 TEST(FileStatsVersionTag, NumberAfterTheTag) {
   ScratchDir dir;
@@ -191,6 +199,7 @@ TEST(FileStatsVersionTag, LongVersionTextIsCut) {
 
 TEST(FileCheck, ModificationStampIsLocalTime) {
   ScratchDir dir;
+  FakeContext ctx;
   writefile("t.txt", "x");
   std::tm when{};
   when.tm_year = 2021 - 1900;
@@ -203,29 +212,26 @@ TEST(FileCheck, ModificationStampIsLocalTime) {
   utimbuf times{std::mktime(&when), std::mktime(&when)};
   ASSERT_EQ(utime("t.txt", &times), 0);
   FileStats st;
-  EXPECT_EQ(filecheck("t.txt", &st, 0), kFileText);
+  EXPECT_EQ(filecheck(ctx.rc, "t.txt", &st, 0), kFileText);
   EXPECT_EQ(st.date, 20210304);
   EXPECT_EQ(st.time, 50607);
-  EXPECT_EQ(filecheck("t.txt", &st, kStatsSizeOnly), kFileText);
+  EXPECT_EQ(filecheck(ctx.rc, "t.txt", &st, kStatsSizeOnly), kFileText);
   EXPECT_EQ(st.date, 20210304);
   EXPECT_EQ(st.checksum, 0);
 }
 
 TEST(FileCheck, TimerSlotsRecordTheirNames) {
   ScratchDir dir;
-  timerreset();
+  FakeContext ctx;
   writefile("t.txt", "x");
   FileStats st;
-  filecheck("t.txt", &st, 0);
-  cmpchecks(st, st, 0);
-  verboseLevel = 1;
-  timerlog(-1, 0, nullptr);
-  verboseLevel = 0;
+  filecheck(ctx.rc, "t.txt", &st, 0);
+  cmpchecks(ctx.rc, st, st, 0);
+  timerlog(ctx.rc, -1, 0, nullptr);
   std::string out = testing::readfile("trosk_tmp.txt");
   EXPECT_NE(out.find("filecheck"), std::string::npos);
   EXPECT_NE(out.find("filestats"), std::string::npos);
   EXPECT_NE(out.find("cmpchecks"), std::string::npos);
-  timerreset();
 }
 
 FileStats stats(int size, int checksum, int parity, int crc, int date, int time, float version) {
@@ -241,71 +247,76 @@ FileStats stats(int size, int checksum, int parity, int crc, int date, int time,
 }
 
 TEST(CmpChecks, EqualStatsSetEverySameBit) {
+  FakeContext ctx;
   FileStats a = stats(10, 100, 5, 9, 20240101, 120000, 1.5f);
-  EXPECT_EQ(cmpchecks(a, a, 0),
+  EXPECT_EQ(cmpchecks(ctx.rc, a, a, 0),
             kSameSize | kSameChecksum | kSameCrc | kSameDate | kSameTime | kSameVersion);
 }
 
 TEST(CmpChecks, DifferencesCountOnlyWhenRecorded) {
+  FakeContext ctx;
   FileStats actual = stats(10, 100, 5, 9, 20240101, 120000, 1.5f);
   FileStats none;  // nothing recorded
-  int bits = cmpchecks(none, actual, 0);
+  int bits = cmpchecks(ctx.rc, none, actual, 0);
   EXPECT_EQ(bits & (kContentDiffers | kStampDiffers | kDiffVersion), 0);
   EXPECT_EQ(bits & (kNewer | kOlder), 0);
   FileStats other = stats(11, 101, 4, 8, 20240102, 120001, 2.0f);
-  bits = cmpchecks(other, actual, 0);
+  bits = cmpchecks(ctx.rc, other, actual, 0);
   EXPECT_EQ(bits,
             kDiffSize | kDiffChecksum | kDiffCrc | kDiffDate | kDiffTime | kDiffVersion | kOlder);
 }
 
 TEST(CmpChecks, ParityDecidesWhenACrcIsMissing) {
+  FakeContext ctx;
   FileStats l = stats(1, 1, 5, 0, 0, 0, 0);
   FileStats r = stats(1, 1, 5, 9, 0, 0, 0);
-  EXPECT_TRUE(cmpchecks(l, r, 0) & kSameCrc);
+  EXPECT_TRUE(cmpchecks(ctx.rc, l, r, 0) & kSameCrc);
   r.parity = 6;
-  EXPECT_TRUE(cmpchecks(l, r, 0) & kDiffCrc);
+  EXPECT_TRUE(cmpchecks(ctx.rc, l, r, 0) & kDiffCrc);
   l.parity = 0;
-  EXPECT_EQ(cmpchecks(l, r, 0) & (kSameCrc | kDiffCrc), 0);
+  EXPECT_EQ(cmpchecks(ctx.rc, l, r, 0) & (kSameCrc | kDiffCrc), 0);
   l.crc = 3;  // both crcs known: parity no longer matters
   r.crc = 3;
-  EXPECT_TRUE(cmpchecks(l, r, 0) & kSameCrc);
+  EXPECT_TRUE(cmpchecks(ctx.rc, l, r, 0) & kSameCrc);
 }
 
 TEST(CmpChecks, StampOnlyModeSkipsSums) {
+  FakeContext ctx;
   FileStats l = stats(1, 1, 1, 1, 0, 0, 0);
   FileStats r = stats(1, 2, 2, 2, 0, 0, 0);
-  EXPECT_EQ(
-      cmpchecks(l, r, kCompareStampOnly) & (kSameChecksum | kDiffChecksum | kSameCrc | kDiffCrc),
-      0);
+  EXPECT_EQ(cmpchecks(ctx.rc, l, r, kCompareStampOnly) &
+                (kSameChecksum | kDiffChecksum | kSameCrc | kDiffCrc),
+            0);
 }
 
 TEST(CmpChecks, NewerAndOlderNeedFullStamps) {
+  FakeContext ctx;
   FileStats l = stats(1, 0, 0, 0, 20240101, 100000, 0);
   FileStats r = l;
   r.time = 100001;
-  EXPECT_TRUE(cmpchecks(l, r, 0) & kNewer);
+  EXPECT_TRUE(cmpchecks(ctx.rc, l, r, 0) & kNewer);
   r.time = 95959;
-  EXPECT_TRUE(cmpchecks(l, r, 0) & kOlder);
+  EXPECT_TRUE(cmpchecks(ctx.rc, l, r, 0) & kOlder);
   r.date = 20231231;
   r.time = 235959;
-  EXPECT_TRUE(cmpchecks(l, r, 0) & kOlder);  // the date decides before the time
+  EXPECT_TRUE(cmpchecks(ctx.rc, l, r, 0) & kOlder);  // the date decides before the time
   r.time = 0;
-  EXPECT_EQ(cmpchecks(l, r, 0) & (kNewer | kOlder), 0);
+  EXPECT_EQ(cmpchecks(ctx.rc, l, r, 0) & (kNewer | kOlder), 0);
 }
 
-TEST(DateText, BothOrdersAndTwoBuffers) {
-  runSettings.dateOrder = 0;
-  const char* a = datetext(20240305, 70809);
-  const char* b = datetext(19991231, 235959);
-  EXPECT_STREQ(a, " 3/05/24  7:08:09");
-  EXPECT_STREQ(b, "12/31/99 23:59:59");
-  runSettings.dateOrder = 1;
-  EXPECT_STREQ(datetext(20240305, 70809), " 5/03/24  7:08:09");
-  runSettings.dateOrder = 0;
+TEST(DateText, BothOrders) {
+  FakeContext ctx;
+  DateText a = datetext(ctx.rc, 20240305, 70809);
+  DateText b = datetext(ctx.rc, 19991231, 235959);
+  EXPECT_STREQ(a.c_str(), " 3/05/24  7:08:09");
+  EXPECT_STREQ(b.c_str(), "12/31/99 23:59:59");
+  ctx.rc.dateOrder = 1;
+  EXPECT_STREQ(datetext(ctx.rc, 20240305, 70809).c_str(), " 5/03/24  7:08:09");
 }
 
 TEST(DateText, NowTextHasTheDocumentedShape) {
-  std::string now = nowtext();
+  FakeContext ctx;
+  std::string now = nowtext(ctx.rc).c_str();
   ASSERT_EQ(now.size(), 17u);
   EXPECT_EQ(now[2], '/');
   EXPECT_EQ(now[5], '/');
@@ -327,15 +338,16 @@ TEST(PathHelpers, SeparatorsAndBaseName) {
 
 TEST(FileSystemTests, ExistsAndFileSize) {
   ScratchDir dir;
+  FakeContext ctx;
   writefile("a.txt", "12345");
-  EXPECT_EQ(exists("a.txt"), 1);
-  EXPECT_EQ(exists("."), -1);
-  EXPECT_EQ(exists("nothing"), 0);
-  EXPECT_EQ(filesize("a.txt", nullptr), 5);
-  EXPECT_EQ(filesize("nothing", nullptr), -1);
+  EXPECT_EQ(exists(ctx.rc, "a.txt"), 1);
+  EXPECT_EQ(exists(ctx.rc, "."), -1);
+  EXPECT_EQ(exists(ctx.rc, "nothing"), 0);
+  EXPECT_EQ(filesize(ctx.rc, "a.txt", nullptr), 5);
+  EXPECT_EQ(filesize(ctx.rc, "nothing", nullptr), -1);
   FILE* f = std::fopen("a.txt", "rb");
   std::fseek(f, 2, SEEK_SET);
-  EXPECT_EQ(filesize(nullptr, f), 5);
+  EXPECT_EQ(filesize(ctx.rc, nullptr, f), 5);
   EXPECT_EQ(std::ftell(f), 2);
   std::fclose(f);
 }

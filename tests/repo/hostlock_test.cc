@@ -30,15 +30,14 @@ std::string holder(const std::string& host, long pid, long long since) {
 
 struct HostLockTest : ::testing::Test {
   testing::ScratchDir dir;
-  testing::FakeFrontend ui;
-  int savedwait = lockWaitMs;
-  void SetUp() override { lockWaitMs = 300; }
-  void TearDown() override { lockWaitMs = savedwait; }
+  testing::FakeContext ctx;
+  testing::FakeFrontend& ui = ctx.fake;
+  HostLockTest() { ctx.rc.lockWaitMs = 300; }  // a held lock is given up on quickly
 };
 
 TEST_F(HostLockTest, HeldWhileInScopeAndNamingItsHolder) {
   {
-    HostLock lock(".");
+    HostLock lock(ctx.rc, ".");
     std::string text = readfile(kLockName);
     EXPECT_EQ(text.rfind("host=" + hostname() + " pid=" + std::to_string(getpid()) + " ", 0), 0u)
         << text;
@@ -50,7 +49,7 @@ TEST_F(HostLockTest, ALiveHolderMakesTheSecondWriterGiveUpNamingIt) {
   long long now = static_cast<long long>(std::time(nullptr));
   writefile(kLockName, holder(hostname(), 1, now));  // process 1 is always running
   try {
-    HostLock lock(".");
+    HostLock lock(ctx.rc, ".");
     FAIL() << "took a lock that is held";
   } catch (const RunError&) {
     ASSERT_FALSE(ui.alerts.empty());
@@ -70,7 +69,7 @@ TEST_F(HostLockTest, ALockWhoseHolderIsGoneOrTooOldIsTakenOver) {
                             holder("elsewhere", 12345, now - kStaleLockSeconds - 10)}) {
     writefile(kLockName, stale);
     {
-      HostLock lock(".");
+      HostLock lock(ctx.rc, ".");
       EXPECT_NE(readfile(kLockName), stale);
     }
     ASSERT_FALSE(ui.alerts.empty());
@@ -83,7 +82,7 @@ TEST_F(HostLockTest, ALockWhoseHolderIsGoneOrTooOldIsTakenOver) {
 TEST_F(HostLockTest, ALockTakenOverMeanwhileIsNotReleased) {
   std::string other = holder("elsewhere", 4242, static_cast<long long>(std::time(nullptr)));
   {
-    HostLock lock(".");
+    HostLock lock(ctx.rc, ".");
     writefile(kLockName, other);
   }
   EXPECT_EQ(readfile(kLockName), other);

@@ -10,6 +10,7 @@
 #include "repo/projectlog.h"
 #include "core/vtp.h"
 #include "testing/testing.h"
+#include "xml/xmlfind.h"
 #include "xml/xmlparse.h"
 #include "xml/xmlvalues.h"
 
@@ -23,26 +24,29 @@ using testing::writefile;
 constexpr char kProjectDir[] = "host/trosk/proj";
 constexpr char kVersion1[] = "host/trosk/proj/proj_1";
 
+// One project's turn on a direct host path, as the driver resolves it.
 struct HostTest : ::testing::Test {
   testing::ScratchDir dir;
-  testing::FakeFrontend ui;
+  testing::FakeContext ctx;
+  testing::FakeFrontend& ui = ctx.fake;
   RunSettings settings;
   ProjectEntry entry;
+  ProjectRun project{entry};
 
   void SetUp() override {
     std::snprintf(entry.name, sizeof entry.name, "proj");
     std::snprintf(entry.host, sizeof entry.host, "host");
+    project.host = project.hostroot = "host";
+    project.troskdir = "trosk";
     fs::create_directories("host/trosk");
-    commentText = "test";
-    verboseLevel = 0;
+    settings.commentText = "test";
   }
-  void TearDown() override { commentText = nullptr; }
 
   int add(std::initializer_list<const char*> names, int flags = CMD_UPLOAD, int version = 0,
           int subversion = 0) {
     settings.addFiles.assign(names.begin(), names.end());
     settings.addCount = static_cast<int32_t>(names.size());
-    return addfiles(settings, entry, version, subversion, flags);
+    return addfiles(ctx.rc, settings, project, version, subversion, flags);
   }
 
   // Runs addfiles expecting the process to end; returns the alert shown.
@@ -58,16 +62,16 @@ struct HostTest : ::testing::Test {
     return "";
   }
 
-  static int readint(const std::string& path, const char* name) {
+  int readint(const std::string& path, const char* name) {
     XmlDocument doc;
-    if (xmlload(path.c_str(), doc, kXmlLoadAny | kXmlLoadKeepText) != 1) return -100;
+    if (xmlload(ctx.rc, path.c_str(), doc, kXmlLoadAny | kXmlLoadKeepText) != 1) return -100;
     return xmlgetint(doc.root.get(), name, -99);
   }
 
-  static std::string sourceof(const std::string& logpath, const char* name) {
+  std::string sourceof(const std::string& logpath, const char* name) {
     XmlDocument doc;
-    if (xmlload(logpath.c_str(), doc, kXmlLoadAny | kXmlLoadKeepText) != 1) return "?";
-    XmlNode* e = findfilenode(doc.root.get(), name);
+    if (xmlload(ctx.rc, logpath.c_str(), doc, kXmlLoadAny | kXmlLoadKeepText) != 1) return "?";
+    XmlNode* e = findfilenode(ctx.rc, doc.root.get(), name);
     std::string source = e ? xmlpathval(e, "source") : "none";
     return source;
   }
@@ -184,7 +188,7 @@ TEST_F(HostTest, HiddenLocalLogAndArchiveEntries) {
 }
 
 TEST_F(HostTest, NewCatalogueTakesTheReleaseLevel) {
-  settings.release = kReleaseBeta;
+  project.release = kReleaseBeta;
   writefile("a.txt", "a");
   ASSERT_EQ(add({"a.txt"}, CMD_UPLOAD, 4), 1);
   std::string cat = std::string(kProjectDir) + "/current.xml";
@@ -202,10 +206,10 @@ TEST_F(HostTest, VersionComesFromTheCatalogueByReleaseLevel) {
   writefile("a.txt", "a");
   ASSERT_EQ(add({"a.txt"}), 1);
   EXPECT_TRUE(fs::is_directory("host/trosk/proj/proj_2"));
-  entry.release = kReleaseAlpha;
+  project.release = kReleaseAlpha;
   ASSERT_EQ(add({"a.txt"}), 1);
   EXPECT_TRUE(fs::is_directory("host/trosk/proj/proj_5"));
-  settings.release = kReleaseBeta;
+  project.release = kReleaseBeta;
   ASSERT_EQ(add({"a.txt"}), 1);
   EXPECT_TRUE(fs::is_directory("host/trosk/proj/proj_3"));
   EXPECT_EQ(output().find("Make CURRENT"), std::string::npos);
@@ -217,7 +221,7 @@ TEST_F(HostTest, CurrentSetsTheNumbersOrRewritesThePresentOnes) {
   writefile(cat,
             "<trosk>\n <project>\n  <user>bob</user>\n  <stable>2</stable>\n"
             " </project>\n</trosk>\n");
-  settings.userName = "bob";
+  project.user = "bob";
   EXPECT_EQ(add({}, CMD_UPLOAD | CMD_CURRENT), 0);
   EXPECT_EQ(readint(cat, "pversion"), 2);
   EXPECT_EQ(readint(cat, "stable"), -99);  // replaced by "pversion"
@@ -242,11 +246,11 @@ TEST_F(HostTest, UsersOfATopLevelCatalogueMoveIntoAProject) {
   writefile(cat,
             "<trosk>\n <user>ann</user>\n <pversion>1</pversion>\n <user>bob</user>\n</trosk>\n");
   std::snprintf(entry.platform, sizeof entry.platform, "linux");
-  settings.userName = "bob";
+  project.user = "bob";
   EXPECT_EQ(add({}, CMD_UPLOAD | CMD_CURRENT), 0);
   EXPECT_NE(output().find("Make CURRENT V=1, Beta=0, Alpha=0 1 1\n"), std::string::npos);
   XmlDocument doc;
-  ASSERT_EQ(xmlload(cat.c_str(), doc, kXmlLoadAny | kXmlLoadKeepText), 1);
+  ASSERT_EQ(xmlload(ctx.rc, cat.c_str(), doc, kXmlLoadAny | kXmlLoadKeepText), 1);
   XmlNode* project = xmlchild(doc.root.get(), "project", 1);
   ASSERT_NE(project, nullptr);
   EXPECT_EQ(xmlchild(doc.root.get(), "user", 1), nullptr);  // none left at the top
@@ -260,13 +264,13 @@ TEST_F(HostTest, UnauthorisedUserIsWarnedAndNothingIsAdded) {
   fs::create_directories(kProjectDir);
   writefile(std::string(kProjectDir) + "/current.xml",
             "<trosk><project><user>anyone</user><user>bob</user></project></trosk>\n");
-  settings.userName = "carl";
+  project.user = "carl";
   writefile("a.txt", "a");
   EXPECT_EQ(add({"a.txt"}), 0);
   ASSERT_EQ(ui.alerts.size(), 1u);
   EXPECT_EQ(ui.alerts[0], "TROSK Warning -- Unauthorized user for project proj -- Access denied");
   EXPECT_FALSE(fs::exists(kVersion1));
-  settings.userName = "bob";
+  project.user = "bob";
   EXPECT_EQ(add({"a.txt"}), 1);
 }
 
@@ -274,7 +278,7 @@ TEST_F(HostTest, MissingRootIsFatal) {
   fs::remove_all("host");
   writefile("a.txt", "a");
   EXPECT_EQ(addfatal({"a.txt"}), "TROSK error -- Trosk root directory <host/trosk> not found");
-  settings.remoteDir = "other";
+  project.troskdir = "other";
   fs::create_directories("host/trosk");
   EXPECT_EQ(addfatal({"a.txt"}), "TROSK error -- Trosk root directory <host/other> not found");
 }

@@ -9,6 +9,7 @@
 
 #include "core/output.h"
 #include "testing/testing.h"
+#include "xml/xmlfind.h"
 #include "xml/xmlparse.h"
 #include "xml/xmlvalues.h"
 #include "xml/xmlwrite.h"
@@ -52,171 +53,183 @@ std::string childnames(const XmlNode* e) {
 }
 
 TEST(FindFileNode, WholeNameOnlyNeverAPrefix) {
+  testing::FakeContext ctx;
   Log log;
   XmlNode* bak = addnamed(log.root(), "file", "a.txt.bak");
-  EXPECT_EQ(findfilenode(log.root(), "a.txt"), nullptr);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "a.txt"), nullptr);
   XmlNode* a = addnamed(log.root(), "file", "a.txt");
-  EXPECT_EQ(findfilenode(log.root(), "a.txt"), a);
-  EXPECT_EQ(findfilenode(log.root(), "a.txt.bak"), bak);
-  EXPECT_EQ(findfilenode(log.root(), "a.tx"), nullptr);
-  EXPECT_EQ(findfilenode(log.root(), "a.txt.bak.old"), nullptr);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "a.txt"), a);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "a.txt.bak"), bak);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "a.tx"), nullptr);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "a.txt.bak.old"), nullptr);
 }
 
 TEST(FindFileNode, TrailingBlanksOfStoredNamesAreIgnored) {
+  testing::FakeContext ctx;
   Log log;
   XmlNode* a = addnamed(log.root(), "file", "dir/a.c   ");
-  EXPECT_EQ(findfilenode(log.root(), "dir/a.c"), a);
-  EXPECT_EQ(findfilenode(log.root(), "dir/a.c "), a);
-  EXPECT_EQ(findfilenode(log.root(), " dir/a.c"), nullptr);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "dir/a.c"), a);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "dir/a.c "), a);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), " dir/a.c"), nullptr);
 }
 
 TEST(FindFileNode, CaseOfElementNameButNeverArchives) {
+  testing::FakeContext ctx;
   Log log;
   xmlsetint(log.root(), "pversion", 1);
   addnamed(log.root(), "archive", "z.zip");
   XmlNode* upper = addnamed(log.root(), "FILE", "x.c");
-  EXPECT_EQ(findfilenode(log.root(), "x.c"), upper);
-  EXPECT_EQ(findfilenode(log.root(), "z.zip"), nullptr);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "x.c"), upper);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "z.zip"), nullptr);
 }
 
 TEST(FindFileNode, FirstEntryOfANameInDocumentOrder) {
+  testing::FakeContext ctx;
   Log log;
   XmlNode* first = addnamed(log.root(), "file", "dup");
   addnamed(log.root(), "file", "dup");
-  EXPECT_EQ(findfilenode(log.root(), "dup"), first);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "dup"), first);
 }
 
 TEST(FindFileNode, EntriesWithoutNameAndAnEmptyLog) {
+  testing::FakeContext ctx;
   Log log;
-  EXPECT_EQ(findfilenode(log.root(), "a"), nullptr);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "a"), nullptr);
   xmlnode(log.root(), "file");
-  EXPECT_EQ(findfilenode(log.root(), "a"), nullptr);
-  EXPECT_EQ(findfilenode(nullptr, "a"), nullptr);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "a"), nullptr);
+  EXPECT_EQ(findfilenode(ctx.rc, nullptr, "a"), nullptr);
 }
 
 TEST(FindFileNode, SearchStartsAtTheFirstFileFoundDepthFirst) {
+  testing::FakeContext ctx;
   // The list that is searched is the one holding the first "file" element,
   // even when it is nested; entries elsewhere are not seen.
   Log log;
   XmlNode* group = xmlnode(log.root(), "group");
   XmlNode* inner = addnamed(group, "file", "inner");
   addnamed(log.root(), "file", "outer");
-  EXPECT_EQ(findfilenode(log.root(), "inner"), inner);
-  EXPECT_EQ(findfilenode(log.root(), "outer"), nullptr);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "inner"), inner);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "outer"), nullptr);
 }
 
 TEST(LogIndex, StaysRightAcrossAddfilenode) {
+  testing::FakeContext ctx;
   Log log;
   xmlsetint(log.root(), "pversion", 1);
   FileStats st = somestats();
-  EXPECT_EQ(findfilenode(log.root(), "n0"), nullptr);  // index made while empty
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "n0"), nullptr);  // index made while empty
   for (int i = 0; i < 200; ++i) {
     std::string name = "n" + std::to_string(i);
-    XmlNode* e = addfilenode(log.root(), nullptr, st, name.c_str(), nullptr, 0);
-    ASSERT_EQ(findfilenode(log.root(), name.c_str()), e) << i;
-    ASSERT_EQ(findfilenode(log.root(), "n0"), log.root()->first->next);
+    XmlNode* e = addfilenode(ctx.rc, log.root(), nullptr, st, name.c_str(), nullptr, 0);
+    ASSERT_EQ(findfilenode(ctx.rc, log.root(), name.c_str()), e) << i;
+    ASSERT_EQ(findfilenode(ctx.rc, log.root(), "n0"), log.root()->first->next);
   }
   // Rewriting in place under the same name keeps the entry found.
-  XmlNode* n5 = findfilenode(log.root(), "n5");
-  EXPECT_EQ(addfilenode(log.root(), n5, st, "n5", "n5_v2", 0), n5);
-  EXPECT_EQ(findfilenode(log.root(), "n5"), n5);
+  XmlNode* n5 = findfilenode(ctx.rc, log.root(), "n5");
+  EXPECT_EQ(addfilenode(ctx.rc, log.root(), n5, st, "n5", "n5_v2", 0), n5);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "n5"), n5);
   // Rewriting under another name moves the name with it.
-  addfilenode(log.root(), n5, st, "renamed", nullptr, 0);
-  EXPECT_EQ(findfilenode(log.root(), "n5"), nullptr);
-  EXPECT_EQ(findfilenode(log.root(), "renamed"), n5);
+  addfilenode(ctx.rc, log.root(), n5, st, "renamed", nullptr, 0);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "n5"), nullptr);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "renamed"), n5);
   // Renaming an entry to a name held further on makes it the first one.
-  XmlNode* n9 = findfilenode(log.root(), "n9");
-  XmlNode* n150 = findfilenode(log.root(), "n150");
-  addfilenode(log.root(), n150, st, "n9", nullptr, 0);
-  EXPECT_EQ(findfilenode(log.root(), "n9"), n9);
-  addfilenode(log.root(), n9, st, "other", nullptr, 0);
-  EXPECT_EQ(findfilenode(log.root(), "n9"), n150);
+  XmlNode* n9 = findfilenode(ctx.rc, log.root(), "n9");
+  XmlNode* n150 = findfilenode(ctx.rc, log.root(), "n150");
+  addfilenode(ctx.rc, log.root(), n150, st, "n9", nullptr, 0);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "n9"), n9);
+  addfilenode(ctx.rc, log.root(), n9, st, "other", nullptr, 0);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "n9"), n150);
 }
 
 TEST(LogIndex, ChangesMadeBehindItsBackAreNoticed) {
+  testing::FakeContext ctx;
   Log log;
   XmlNode* a = addnamed(log.root(), "file", "a");
-  EXPECT_EQ(findfilenode(log.root(), "a"), a);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "a"), a);
   XmlNode* b = addnamed(log.root(), "file", "b");  // appended without addfilenode
-  EXPECT_EQ(findfilenode(log.root(), "b"), b);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "b"), b);
   xmlfree(a, kXmlFreeUnlink);  // removed without addfilenode
-  EXPECT_EQ(findfilenode(log.root(), "a"), nullptr);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "a"), nullptr);
   XmlNode* name = b->first;
   xml_val(name, "c");  // renamed in place: the stale hit is not returned
-  EXPECT_EQ(findfilenode(log.root(), "b"), nullptr);
-  EXPECT_EQ(findfilenode(log.root(), "c"), b);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "b"), nullptr);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "c"), b);
 }
 
 TEST(LogIndex, ArchiveAppendedByAddfilenodeIsNotFound) {
+  testing::FakeContext ctx;
   Log log;
   FileStats st;
-  addfilenode(log.root(), nullptr, st, "a.zip", nullptr, kEntryArchive);
-  EXPECT_EQ(findfilenode(log.root(), "a.zip"), nullptr);
-  XmlNode* f = addfilenode(log.root(), nullptr, st, "a.zip", nullptr, 0);
-  EXPECT_EQ(findfilenode(log.root(), "a.zip"), f);
+  addfilenode(ctx.rc, log.root(), nullptr, st, "a.zip", nullptr, kEntryArchive);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "a.zip"), nullptr);
+  XmlNode* f = addfilenode(ctx.rc, log.root(), nullptr, st, "a.zip", nullptr, 0);
+  EXPECT_EQ(findfilenode(ctx.rc, log.root(), "a.zip"), f);
   EXPECT_STREQ(log.root()->first->name, "archive");
 }
 
 TEST(AddFileNode, ChildrenInOrderAndNoZeroValues) {
+  testing::FakeContext ctx;
   Log log;
   FileStats st = somestats();
-  XmlNode* e = addfilenode(log.root(), nullptr, st, "src/a.c", "a.c_v1", 4);
+  XmlNode* e = addfilenode(ctx.rc, log.root(), nullptr, st, "src/a.c", "a.c_v1", 4);
   EXPECT_STREQ(e->name, "file");
   EXPECT_EQ(childnames(e), "name source version checksum size parity crc date time status ");
   EXPECT_STREQ(xmlpathval(e, "version"), "1.500000");
   EXPECT_STREQ(xmlpathval(e, "status"), "older");
   FileStats empty;
-  XmlNode* z = addfilenode(log.root(), nullptr, empty, "zero", nullptr, 0);
+  XmlNode* z = addfilenode(ctx.rc, log.root(), nullptr, empty, "zero", nullptr, 0);
   EXPECT_EQ(childnames(z), "name ");
   FileStats back = somestats();
-  checknode(z, &back);
+  checknode(ctx.rc, z, &back);
   EXPECT_EQ(back.size, 0);
   EXPECT_EQ(back.version, 0.0f);
   EXPECT_EQ(back.parity, 0);
 }
 
 TEST(AddFileNode, StatusWithoutStatistics) {
+  testing::FakeContext ctx;
   Log log;
   FileStats st = somestats();
-  XmlNode* missing = addfilenode(log.root(), nullptr, st, "m", nullptr, 2);
+  XmlNode* missing = addfilenode(ctx.rc, log.root(), nullptr, st, "m", nullptr, 2);
   EXPECT_EQ(childnames(missing), "name status ");
   EXPECT_STREQ(xmlpathval(missing, "status"), "missing");
-  XmlNode* source = addfilenode(log.root(), nullptr, st, "s", "s_v1", 3);
+  XmlNode* source = addfilenode(ctx.rc, log.root(), nullptr, st, "s", "s_v1", 3);
   EXPECT_EQ(childnames(source), "name source status ");
-  XmlNode* modified = addfilenode(log.root(), nullptr, st, "x", nullptr, 1);
+  XmlNode* modified = addfilenode(ctx.rc, log.root(), nullptr, st, "x", nullptr, 1);
   EXPECT_STREQ(xmlpathval(modified, "status"), "modified");
-  XmlNode* newer = addfilenode(log.root(), nullptr, st, "y", nullptr, 5);
+  XmlNode* newer = addfilenode(ctx.rc, log.root(), nullptr, st, "y", nullptr, 5);
   EXPECT_STREQ(xmlpathval(newer, "status"), "newer");
-  XmlNode* archive = addfilenode(log.root(), nullptr, st, "z", nullptr, kEntryArchive | 2);
+  XmlNode* archive = addfilenode(ctx.rc, log.root(), nullptr, st, "z", nullptr, kEntryArchive | 2);
   EXPECT_STREQ(archive->name, "archive");
 }
 
 TEST(AddFileNode, RewriteKeepsThePlaceAmongSiblings) {
+  testing::FakeContext ctx;
   Log log;
   FileStats st = somestats();
-  addfilenode(log.root(), nullptr, st, "a", nullptr, 0);
-  XmlNode* b = addfilenode(log.root(), nullptr, st, "b", nullptr, 0);
-  addfilenode(log.root(), nullptr, st, "c", nullptr, 0);
+  addfilenode(ctx.rc, log.root(), nullptr, st, "a", nullptr, 0);
+  XmlNode* b = addfilenode(ctx.rc, log.root(), nullptr, st, "b", nullptr, 0);
+  addfilenode(ctx.rc, log.root(), nullptr, st, "c", nullptr, 0);
   FileStats changed = st;
   changed.size = 999;
-  EXPECT_EQ(addfilenode(log.root(), b, changed, "b", "b_v2", 0), b);
+  EXPECT_EQ(addfilenode(ctx.rc, log.root(), b, changed, "b", "b_v2", 0), b);
   EXPECT_EQ(log.root()->nchild, 3u);
   EXPECT_EQ(log.root()->first->next, b);
   FileStats back;
-  checknode(b, &back);
+  checknode(ctx.rc, b, &back);
   EXPECT_EQ(back.size, 999);
   EXPECT_STREQ(xmlpathval(b, "source"), "b_v2");
 }
 
 TEST(AddFileNode, TraceLineAboveVerbosityOne) {
   ScratchDir dir;
+  testing::FakeContext ctx;
   Log log;
   FileStats st = somestats();
-  verboseLevel = 1;
-  addfilenode(log.root(), nullptr, st, "quiet", nullptr, 0);
-  verboseLevel = 2;
-  addfilenode(log.root(), nullptr, st, "loud", nullptr, 0);
-  verboseLevel = 0;
+  ctx.rc.verboseLevel = 1;
+  addfilenode(ctx.rc, log.root(), nullptr, st, "quiet", nullptr, 0);
+  ctx.rc.verboseLevel = 2;
+  addfilenode(ctx.rc, log.root(), nullptr, st, "loud", nullptr, 0);
   std::string out = testing::readfile("trosk_tmp.txt");
   EXPECT_EQ(out.find("quiet"), std::string::npos);
   EXPECT_EQ(out.rfind("AFN  5/trosk 1 <", 0), 0u) << out;
@@ -225,17 +238,18 @@ TEST(AddFileNode, TraceLineAboveVerbosityOne) {
 
 TEST(CheckNode, ReadsBackWhatAddfilenodeWrote) {
   ScratchDir dir;
+  testing::FakeContext ctx;
   Log log;
   FileStats st = somestats();
   st.checksum = -5;  // sums past 2^31 are kept as negative numbers
-  addfilenode(log.root(), nullptr, st, "a", nullptr, 0);
-  ASSERT_EQ(xmlsave("log.xml", nullptr, log.root(), 0), 0);
+  addfilenode(ctx.rc, log.root(), nullptr, st, "a", nullptr, 0);
+  ASSERT_EQ(xmlsave(ctx.rc, "log.xml", nullptr, log.root(), 0), 0);
   XmlDocument doc;
-  ASSERT_EQ(xmlload("log.xml", doc, kXmlLoadAny | kXmlLoadKeepText), 1);
-  XmlNode* e = findfilenode(doc.root.get(), "a");
+  ASSERT_EQ(xmlload(ctx.rc, "log.xml", doc, kXmlLoadAny | kXmlLoadKeepText), 1);
+  XmlNode* e = findfilenode(ctx.rc, doc.root.get(), "a");
   ASSERT_NE(e, nullptr);
   FileStats back;
-  EXPECT_EQ(checknode(e, &back), 0);
+  EXPECT_EQ(checknode(ctx.rc, e, &back), 0);
   EXPECT_EQ(back.size, st.size);
   EXPECT_EQ(back.checksum, -5);
   EXPECT_EQ(back.parity, st.parity);
@@ -246,31 +260,34 @@ TEST(CheckNode, ReadsBackWhatAddfilenodeWrote) {
 }
 
 TEST(CheckNode, VersionBeyondAFloatReadsAsInfinity) {
+  testing::FakeContext ctx;
   Log log;
   XmlNode* e = addnamed(log.root(), "file", "a");
   xmladdval(e, "version", "1e39", kXmlText);  // a host log may hold anything
   FileStats back;
-  checknode(e, &back);
+  checknode(ctx.rc, e, &back);
   EXPECT_EQ(back.version, std::numeric_limits<float>::infinity());
 }
 
 TEST(CheckNode, SizesAreSixtyFourBitAndOldWrappedSizesReadAsMeant) {
+  testing::FakeContext ctx;
   Log log;
   FileStats big;
   big.size = 6442450944;  // 6 GiB
-  XmlNode* e = addfilenode(log.root(), nullptr, big, "big", nullptr, 0);
+  XmlNode* e = addfilenode(ctx.rc, log.root(), nullptr, big, "big", nullptr, 0);
   EXPECT_STREQ(xmlpathval(e, "size"), "6442450944");
   FileStats back;
-  checknode(e, &back);
+  checknode(ctx.rc, e, &back);
   EXPECT_EQ(back.size, 6442450944);
   // A 2.5 GB file as a 32-bit log wrote it.
   XmlNode* old = addnamed(log.root(), "file", "old");
   xmladdval(old, "size", "-1673527296", kXmlText);
-  checknode(old, &back);
+  checknode(ctx.rc, old, &back);
   EXPECT_EQ(back.size, 2621440000);
 }
 
 TEST(CheckNode, NumbersReadAsTheCLibraryReadsThem) {
+  testing::FakeContext ctx;
   Log log;
   for (const std::string& text : std::vector<std::string>{
            "", " 12", "\t\n-7", "\v\f\r3", "+5x", "--3", "-", "abc", "1 2", "2147483648", "-2147483649",
@@ -281,7 +298,7 @@ TEST(CheckNode, NumbersReadAsTheCLibraryReadsThem) {
     xmladdval(e, "checksum", text.c_str(), kXmlText);
     xmladdval(e, "size", text.c_str(), kXmlText);
     FileStats back;
-    checknode(e, &back);
+    checknode(ctx.rc, e, &back);
     std::string cut = text.substr(0, 31);  // what a stored number is read from
     long long size = std::strtoll(cut.c_str(), nullptr, 10);
     if (size < 0 && size >= INT32_MIN) size += int64_t{1} << 32;
@@ -292,13 +309,14 @@ TEST(CheckNode, NumbersReadAsTheCLibraryReadsThem) {
 
 TEST(CheckNode, LongNamesSurviveTheWriterAndReader) {
   ScratchDir dir;
+  testing::FakeContext ctx;
   Log log;
   std::string name = "deep/" + std::string(120, 'd') + "/file.txt";
-  addfilenode(log.root(), nullptr, somestats(), name.c_str(), nullptr, 0);
-  ASSERT_EQ(xmlsave("log.xml", nullptr, log.root(), 0), 0);
+  addfilenode(ctx.rc, log.root(), nullptr, somestats(), name.c_str(), nullptr, 0);
+  ASSERT_EQ(xmlsave(ctx.rc, "log.xml", nullptr, log.root(), 0), 0);
   XmlDocument doc;
-  ASSERT_EQ(xmlload("log.xml", doc, kXmlLoadAny | kXmlLoadKeepText), 1);
-  EXPECT_NE(findfilenode(doc.root.get(), name.c_str()), nullptr);
+  ASSERT_EQ(xmlload(ctx.rc, "log.xml", doc, kXmlLoadAny | kXmlLoadKeepText), 1);
+  EXPECT_NE(findfilenode(ctx.rc, doc.root.get(), name.c_str()), nullptr);
 }
 
 }  // namespace

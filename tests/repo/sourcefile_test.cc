@@ -17,6 +17,7 @@ using testing::writefile;
 // A file read once measures as filecheck measures it, whatever it is.
 TEST(SourceFile, MeasuresAsFilecheckAndKeepsSmallFiles) {
   ScratchDir dir;
+  testing::FakeContext ctx;
   writefile("empty", "");
   writefile("text", "text with VERSIONTAG= 3.5 in it\n");
   writefile("binary", std::string("\x00\x01\x02", 3));
@@ -26,8 +27,8 @@ TEST(SourceFile, MeasuresAsFilecheckAndKeepsSmallFiles) {
   SourceFile file;
   for (const char* name : {"empty", "text", "binary", "large", "dir", "missing"}) {
     FileStats expected;
-    int kind = filecheck(name, &expected, 0);
-    EXPECT_EQ(readsource(name, file), kind) << name;
+    int kind = filecheck(ctx.rc, name, &expected, 0);
+    EXPECT_EQ(readsource(ctx.rc, name, file), kind) << name;
     const FileStats& got = file.stats;
     EXPECT_TRUE(got.size == expected.size && got.checksum == expected.checksum &&
                 got.parity == expected.parity && got.crc == expected.crc &&
@@ -44,19 +45,20 @@ TEST(SourceFile, MeasuresAsFilecheckAndKeepsSmallFiles) {
 
 TEST(SourceFile, OnlyRegularFilesAreOpened) {
   ScratchDir dir;
+  testing::FakeContext ctx;
   writefile("text", "abc");
   writefile("large", std::string(kKeptBytes + 7, 'L'));
   std::filesystem::create_directory("dir");
   ASSERT_EQ(::mkfifo("pipe", 0600), 0);  // opening it would wait for a writer
   SourceFile file;
   for (const char* name : {"dir", "pipe", "missing"}) {
-    EXPECT_EQ(readregular(name, file), -1) << name;
+    EXPECT_EQ(readregular(ctx.rc, name, file), -1) << name;
     EXPECT_EQ(file.stats.size, 0) << name;
     EXPECT_EQ(file.stats.date, 0) << name;
   }
   FileStats expected;
   for (const char* name : {"text", "large"}) {
-    EXPECT_EQ(readregular(name, file), filecheck(name, &expected, 0)) << name;
+    EXPECT_EQ(readregular(ctx.rc, name, file), filecheck(ctx.rc, name, &expected, 0)) << name;
     EXPECT_EQ(file.stats.checksum, expected.checksum) << name;
     EXPECT_EQ(file.stats.size, expected.size) << name;
     EXPECT_EQ(file.stats.time, expected.time) << name;

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <string>
 
-#include "config/options.h"
 #include "testing/testing.h"
 
 namespace trosk {
@@ -15,18 +14,15 @@ namespace fs = std::filesystem;
 
 struct VersionLogTest : ::testing::Test {
   testing::ScratchDir dir;
-  testing::FakeFrontend ui;
-  void SetUp() override {
-    fs::create_directories("host/trosk/proj");
-    commentText = nullptr;
-  }
-  void TearDown() override { commentText = nullptr; }
+  testing::FakeContext ctx;
+  testing::FakeFrontend& ui = ctx.fake;
+  void SetUp() override { fs::create_directories("host/trosk/proj"); }
   std::string log() { return testing::readfile("host/trosk/proj/versionlog.txt"); }
 };
 
 TEST_F(VersionLogTest, AsksForACommentWhenNoneWasGiven) {
   ui.answers = {"  first upload "};
-  EXPECT_EQ(versionlog("host/trosk/proj", "Created new version", 3, 1), 0);
+  EXPECT_EQ(versionlog(ctx.rc, "host/trosk/proj", "Created new version", 3, 1, nullptr), 0);
   ASSERT_EQ(ui.questions.size(), 1u);
   EXPECT_EQ(ui.questions[0], "Add comment: ");
   std::string line = log();
@@ -35,10 +31,9 @@ TEST_F(VersionLogTest, AsksForACommentWhenNoneWasGiven) {
 }
 
 TEST_F(VersionLogTest, GivenCommentIsUsedAndLinesAreAppended) {
-  commentText = "from the command line";
-  EXPECT_EQ(versionlog("host/trosk/proj", "Added files", 12, 345), 0);
-  commentText = "";
-  EXPECT_EQ(versionlog("host/trosk/proj", "Added files", 12, 346), 0);
+  EXPECT_EQ(versionlog(ctx.rc, "host/trosk/proj", "Added files", 12, 345, "from the command line"),
+            0);
+  EXPECT_EQ(versionlog(ctx.rc, "host/trosk/proj", "Added files", 12, 346, ""), 0);
   EXPECT_TRUE(ui.questions.empty());
   std::string text = log();
   EXPECT_NE(text.find("    12/345   Added files -- from the command line\n"), std::string::npos);
@@ -47,13 +42,12 @@ TEST_F(VersionLogTest, GivenCommentIsUsedAndLinesAreAppended) {
 
 TEST_F(VersionLogTest, EmptyAnswerMeansNoComment) {
   ui.answers = {""};
-  EXPECT_EQ(versionlog("host/trosk/proj", "Upload new subversion", 1, 2), 0);
+  EXPECT_EQ(versionlog(ctx.rc, "host/trosk/proj", "Upload new subversion", 1, 2, nullptr), 0);
   EXPECT_EQ(log().substr(17), "     1/2     Upload new subversion\n");
 }
 
 TEST_F(VersionLogTest, UnwritableLogIsReported) {
-  commentText = "x";
-  EXPECT_EQ(versionlog("nohost/trosk/proj", "Added files", 1, 1), -2);
+  EXPECT_EQ(versionlog(ctx.rc, "nohost/trosk/proj", "Added files", 1, 1, "x"), -2);
 }
 
 }  // namespace

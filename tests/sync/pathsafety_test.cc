@@ -7,8 +7,9 @@
 
 #include <filesystem>
 
-#include "app/projects.h"
+#include "config/project.h"
 #include "core/output.h"
+#include "core/runcontext.h"
 #include "core/strutil.h"
 #include "sync/backup.h"
 #include "sync/showdiff.h"
@@ -38,6 +39,7 @@ TEST(IsOwnFile, TheToolsFilesInTheWorkingDirectory) {
 struct InScratch : ::testing::Test {
   ScratchDir scratch;
   FakeFrontend front;
+  RunContext rc{front};
 };
 
 using LinkFree = InScratch;
@@ -58,14 +60,13 @@ TEST_F(LinkFree, AnyLinkOnTheWayIsFound) {
 using DumpName = InScratch;
 
 TEST_F(DumpName, NeverAnotherProjectsLogOrAPath) {
-  projectTable.clear();
-  EXPECT_EQ(dumpname("p", "trosk_p.xml"), "trosk_p_dump.xml");
-  EXPECT_EQ(dumpname("../up", "x"), "trosk_.._up_dump.xml");
-  EXPECT_EQ(dumpname("p", "trosk_p_dump.xml"), "trosk_p_dump.xml.dump");
-  projectTable.emplace_back();
-  copystr("p_dump", projectTable.back().name, kNameSize - 1);
-  EXPECT_EQ(dumpname("p", "trosk_p.xml"), "trosk_p_dump.xml.dump");
-  projectTable.clear();
+  ProjectTable projects;
+  EXPECT_EQ(dumpname(projects, "p", "trosk_p.xml"), "trosk_p_dump.xml");
+  EXPECT_EQ(dumpname(projects, "../up", "x"), "trosk_.._up_dump.xml");
+  EXPECT_EQ(dumpname(projects, "p", "trosk_p_dump.xml"), "trosk_p_dump.xml.dump");
+  projects.emplace_back();
+  copystr("p_dump", projects.back().name, kNameSize - 1);
+  EXPECT_EQ(dumpname(projects, "p", "trosk_p.xml"), "trosk_p_dump.xml.dump");
 }
 
 using Backup = InScratch;
@@ -73,14 +74,14 @@ using Backup = InScratch;
 TEST_F(Backup, NamesAreClaimedInTurnAndNeverReused) {
   writefile("dir/f.txt", "one");
   std::string stored;
-  EXPECT_EQ(backupfile("dir/f.txt", &stored), 0);
+  EXPECT_EQ(backupfile(rc, "dir/f.txt", &stored), 0);
   EXPECT_EQ(stored, "Trosk_bkup/dir/f.txt");
   writefile("dir/f.txt", "two");
-  EXPECT_EQ(backupfile("dir/f.txt", &stored), 0);
+  EXPECT_EQ(backupfile(rc, "dir/f.txt", &stored), 0);
   EXPECT_EQ(stored, "Trosk_bkup/dir/f.txt.1");
   EXPECT_EQ(readfile("Trosk_bkup/dir/f.txt"), "one");
   EXPECT_EQ(readfile("Trosk_bkup/dir/f.txt.1"), "two");
-  EXPECT_EQ(backupfile("dir/none.txt", &stored), -1);
+  EXPECT_EQ(backupfile(rc, "dir/none.txt", &stored), -1);
   int entries = 0;
   for (const auto& e : fs::directory_iterator("Trosk_bkup/dir")) entries += e.is_regular_file();
   EXPECT_EQ(entries, 2);  // no temporary file is left behind
@@ -91,7 +92,7 @@ TEST_F(Backup, ALinkedBackupDirectoryIsRefused) {
   fs::create_directories("Trosk_bkup");
   fs::create_directory_symlink("../elsewhere", "Trosk_bkup/dir");
   writefile("dir/f.txt", "one");
-  EXPECT_EQ(backupfile("dir/f.txt", nullptr), -2);
+  EXPECT_EQ(backupfile(rc, "dir/f.txt", nullptr), -2);
   EXPECT_TRUE(fs::is_empty("elsewhere"));
 }
 
@@ -100,7 +101,7 @@ using Differences = InScratch;
 TEST_F(Differences, TextIsShownAsAUnifiedDiff) {
   writefile("l", "same\nold\n");
   writefile("h", "same\nnew\n");
-  EXPECT_EQ(printdiff("l", "h", "f", false), 1);
+  EXPECT_EQ(printdiff(rc, "l", "h", "f", false), 1);
   std::string out = readfile(kOutputFileName);
   EXPECT_NE(out.find("--- f (local)\n+++ f (host)\n"), std::string::npos);
   EXPECT_NE(out.find(" same\n-old\n+new\n"), std::string::npos);
@@ -110,9 +111,9 @@ TEST_F(Differences, EqualBinaryAndMissingCopies) {
   writefile("l", "same\n");
   writefile("h", "same\n");
   writefile("b", std::string("\x00\x01", 2));
-  EXPECT_EQ(printdiff("l", "h", "f", false), 0);
-  EXPECT_EQ(printdiff("l", "b", "g", false), -1);
-  EXPECT_EQ(printdiff("l", "none", "k", false), -1);
+  EXPECT_EQ(printdiff(rc, "l", "h", "f", false), 0);
+  EXPECT_EQ(printdiff(rc, "l", "b", "g", false), -1);
+  EXPECT_EQ(printdiff(rc, "l", "none", "k", false), -1);
   std::string out = readfile(kOutputFileName);
   EXPECT_NE(out.find("No line differences in f\n"), std::string::npos);
   EXPECT_NE(out.find("Binary files g (local) and g (host) differ\n"), std::string::npos);
@@ -123,13 +124,12 @@ TEST_F(Differences, AnswersAfterTheDifferences) {
   writefile("l", "a\n");
   writefile("h", "b\n");
   front.answers = {"d", "A"};
-  promptLevel = 1;
-  EXPECT_EQ(showdiff("l", "h", "f", false, "Update?"), 1);
+  EXPECT_EQ(showdiff(rc, "l", "h", "f", false, "Update?"), 1);
   EXPECT_EQ(front.questions.size(), 2u);
-  EXPECT_TRUE(promptLevel & kPromptAllYes);
-  promptLevel = 1;
+  EXPECT_TRUE(rc.promptLevel & kPromptAllYes);
+  rc.promptLevel = 1;
   front.answers = {""};
-  EXPECT_EQ(showdiff("l", "h", "f", false, "Update?"), 0);
+  EXPECT_EQ(showdiff(rc, "l", "h", "f", false, "Update?"), 0);
 }
 
 TEST(ExtractHint, CommandsByExtension) {

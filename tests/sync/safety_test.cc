@@ -18,7 +18,7 @@ struct Hostile : SyncTest {
     outside = scratch.path / "outside";
     fs::create_directories(outside);
     writefile(outside / "secret", "secret\n");
-    promptLevel = 0;
+    rc.promptLevel = 0;
   }
   std::vector<std::string> outsidefiles() {
     std::vector<std::string> names;
@@ -137,7 +137,7 @@ TEST_F(Hostile, OtherBytesThanLoggedKeepTheOldFile) {
 }
 
 TEST_F(Hostile, MismatchAfterDifferencesKeepsTheOldFile) {
-  promptLevel = 1;
+  rc.promptLevel = 1;
   writefile(work / "a.txt", "old\n");
   hostversion(1, 1, {{.name = "a.txt", .content = "good\n", .served = "tampered!\n"}});
   front.answers = {"y", "d", "y"};
@@ -165,7 +165,7 @@ TEST_F(Hostile, DamagedArmourEndsTheRunAndKeepsTheOldFile) {
 struct Backups : SyncTest {
   void SetUp() override {
     SyncTest::SetUp();
-    promptLevel = 0;
+    rc.promptLevel = 0;
     entry.backup = 1;
     hostversion(1, 1,
                 {{.name = "a.txt", .content = "host\n"}, {.name = "src/b.c", .content = "host\n"}});

@@ -36,30 +36,41 @@ struct StatusTables : SyncTest {
               + entrytext({.name = "z.zip", .content = "PK", .archive = true})
               + entrytext({.name = "y.zip", .content = "PK2", .archive = true}) + "</trosk>");
     writefile(work / "c.txt", "charlie changed\n");
-    closeoutput();
+    closeoutput(rc);
   }
 
   // What a status with `flags` prints and returns, read one way or the other.
   std::string status(int flags, bool tables) {
     fs::remove(work / kOutputFileName);
-    HostPaths paths = hostpaths(settings, entry);
-    setversionpath(paths, entry, 1);
-    Remote remote{entry.host, 0, nullptr, nullptr};
+    ProjectRun& project = resolve();
+    HostPaths paths = hostpaths(project);
+    setversionpath(paths, project, 1);
+    Remote remote{entry.host, 0, nullptr, nullptr, nullptr};
     std::string log = "/trosk/proj/proj_1/trosk_proj.xml";
     LogDoc local, host;
-    EXPECT_EQ(local.load("trosk_proj.xml", tables ? kReadIndex : 0), 1);
-    EXPECT_EQ(host.fetch(remote, log.c_str(), tables ? kReadEntries : 0), 1);
+    EXPECT_EQ(local.load(rc, "trosk_proj.xml", tables ? kReadIndex : 0), 1);
+    EXPECT_EQ(host.fetch(rc, remote, log.c_str(), tables ? kReadEntries : 0), 1);
     EXPECT_EQ(local.tabled && host.tabled, tables);
+    CompareRequest q{.project = &project,
+                     .paths = &paths,
+                     .version = 1,
+                     .flags = flags,
+                     .localname = "trosk_proj.xml",
+                     .maxfiles = 2};
     int result;
     if (tables) {
       StatAhead ahead(local.table.files);
-      result = verifystatus(entry, paths, 1, 0, host.table, local.table, flags, "trosk_proj.xml",
-                            &ahead, 2);
+      q.remotetable = &host.table;
+      q.localtable = &local.table;
+      q.ahead = &ahead;
+      result = verify(rc, q);
     } else {
-      result = verify(entry, paths, 1, 0, host.top(), local.top(), flags, "trosk_proj.xml",
-                      &remote, nullptr, nullptr, 2);
+      q.remote = host.top();
+      q.local = local.top();
+      q.host = &remote;
+      result = verify(rc, q);
     }
-    closeoutput();
+    closeoutput(rc);
     std::string alerts;
     for (const std::string& a : front.alerts) alerts += a + "\n";
     front.alerts.clear();

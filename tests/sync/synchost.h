@@ -6,16 +6,20 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "config/options.h"
 #include "config/project.h"
 #include "core/output.h"
+#include "core/runcontext.h"
 #include "core/strutil.h"
+#include "core/vtp.h"
+#include "net/fetch.h"
 #include "repo/filestats.h"
 #include "repo/hostops.h"
-#include "core/vtp.h"
+#include "sync/run.h"
 #include "sync/syncproject.h"
 #include "testing/testing.h"
 
@@ -35,22 +39,27 @@ struct HostEntry {
   std::string alert;
 };
 
-inline FileStats statsof(const fs::path& scratch, const std::string& content) {
+inline FileStats statsof(RunContext& rc, const fs::path& scratch, const std::string& content) {
   fs::path probe = scratch / "stats.probe";
   writefile(probe, content);
   FileStats st;
-  filestats(probe.c_str(), nullptr, &st, 0);
+  filestats(rc, probe.c_str(), nullptr, &st, 0);
   fs::remove(probe);
   return st;
 }
 
+// Each case is one run: the calls of syncproject in it share its context
+// (output, prompt level, answered-all bits) as the projects of one command do.
 struct SyncTest : ::testing::Test {
   ScratchDir scratch;
   FakeFrontend front;
+  trosk::Run session{front};
+  RunContext& rc = session.context;
+  RunSettings& settings = session.settings;
   fs::path hostroot;
   fs::path work;
   ProjectEntry entry;
-  RunSettings settings;
+  std::unique_ptr<ProjectRun> turn;  // the last call's view of the project
 
   void SetUp() override {
     hostroot = scratch.path / "host";
@@ -58,15 +67,8 @@ struct SyncTest : ::testing::Test {
     fs::create_directories(hostroot / "trosk" / "proj");
     fs::create_directories(work);
     fs::current_path(work);
-    closeoutput();
-    promptLevel = 1;
-    showMode = 0;
-    verboseLevel = 0;
-    runSettings = RunSettings{};
-    projectTable.clear();
     copystr("proj", entry.name, kNameSize - 1);
     copystr(hostroot.c_str(), entry.host, kPathSize - 1);
-    entry.hostPath = entry.host;
     entry.backup = 0;
   }
 
@@ -95,7 +97,7 @@ struct SyncTest : ::testing::Test {
   }
 
   std::string entrytext(const HostEntry& e) {
-    FileStats st = statsof(scratch.path, e.content);
+    FileStats st = statsof(rc, scratch.path, e.content);
     const char* tag = e.archive ? "archive" : "file";
     std::string t = std::string(" <") + tag + ">\n  <name>" + e.name + "</name>\n  <source>" +
                     e.source + "</source>\n";
@@ -122,8 +124,29 @@ struct SyncTest : ::testing::Test {
 
   std::string output() { return readfile(work / kOutputFileName); }
 
+  // The project's turn resolved from the settings and the entry as the
+  // driver resolves it, fresh for each call.
+  ProjectRun& resolve() {
+    turn = std::make_unique<ProjectRun>(entry);
+    ProjectRun& p = *turn;
+    p.hostroot = entry.host;
+    p.host = settings.hostName ? settings.hostName : p.hostroot;
+    p.user = settings.userName ? settings.userName : entry.user;
+    const char* troskdir = settings.remoteDir ? settings.remoteDir : entry.troskdir;
+    p.troskdir = troskdir[0] ? troskdir : "trosk";
+    p.backup = settings.backup >= 0 ? settings.backup : entry.backup;
+    p.release = settings.release ? settings.release : entry.release;
+    return p;
+  }
+
   int run(int flags, int version = 0, int subversion = 0) {
-    return syncproject(settings, entry, flags, version, subversion);
+    ProjectRun& p = resolve();
+    struct Closer {
+      trosk::Run& owner;
+      ProjectRun& p;
+      ~Closer() { closeconnection(owner.context, owner.net, &p.connection); }
+    } closer{session, p};
+    return syncproject(session, p, flags, version, subversion);
   }
 };
 

@@ -50,7 +50,9 @@ TEST_F(SyncProject, ProgressAndCaptionFollowTheRun) {
   EXPECT_EQ(front.lastCaption, "Downloading: img.bin");
   ASSERT_FALSE(front.progressSeen.empty());
   EXPECT_EQ(front.progressSeen.front(), 0);
-  EXPECT_EQ(front.progressSeen.back(), -1);  // hidden at the end
+  EXPECT_EQ(front.progressSeen.back(), 100);
+  EXPECT_FALSE(rc.meter.active);  // the step ended and its bar went
+  EXPECT_EQ(rc.meter.shown, -1);
 }
 
 TEST_F(SyncProject, ActivityLogHoldsEightNamesALine) {
@@ -85,7 +87,7 @@ TEST_F(SyncProject, UndottedLogWinsOverDottedOne) {
   writefile(work / "trosk_proj.xml", "<trosk>\n <pversion>1</pversion>\n</trosk>\n");
   writefile(work / ".trosk_proj.xml", "<trosk>\n <pversion>7</pversion>\n</trosk>\n");
   run(CMD_STATUS);
-  EXPECT_EQ(entry.version, 1);
+  EXPECT_EQ(turn->haveVersion, 1);
   EXPECT_NE(output().find("Have= 1/0  Want= 1/0"), std::string::npos);
 }
 
@@ -129,7 +131,7 @@ struct Downloaded : SyncTest {
                  {.name = "d.txt", .content = "delta\n"},
                  {.name = "e.txt", .content = "echo\n"}});
     EXPECT_EQ(run(CMD_DOWNLOAD | CMD_INIT), 1);
-    closeoutput();
+    closeoutput(rc);
     fs::remove(work / kOutputFileName);
     front.questions.clear();
   }
@@ -230,7 +232,7 @@ TEST_F(Modified, YesToAllIsRememberedForTheRun) {
   run(CMD_DOWNLOAD);
   EXPECT_EQ(front.questions.size(), 1u);
   EXPECT_EQ(changed(), 3);
-  EXPECT_TRUE(promptLevel & kPromptAllYes);
+  EXPECT_TRUE(rc.promptLevel & kPromptAllYes);
 }
 
 TEST_F(Modified, NoToAllIsRememberedForTheRun) {
@@ -238,7 +240,7 @@ TEST_F(Modified, NoToAllIsRememberedForTheRun) {
   run(CMD_DOWNLOAD);
   EXPECT_EQ(front.questions.size(), 1u);
   EXPECT_EQ(changed(), 0);
-  EXPECT_TRUE(promptLevel & kPromptAllNo);
+  EXPECT_TRUE(rc.promptLevel & kPromptAllNo);
 }
 
 TEST_F(Modified, DiffShowsTheLinesThenAsksAgain) {
@@ -273,7 +275,7 @@ TEST_F(Modified, OlderHostCopyAsksForConfirmation) {
 }
 
 TEST_F(Modified, PromptLevelZeroAsksNothing) {
-  promptLevel = 0;
+  rc.promptLevel = 0;
   hostversion(1, 1,
               {{.name = "a.txt", .content = "host a\n", .date = 20000101, .time = 1},
                {.name = "b.txt", .content = "host b\n"}});
@@ -284,7 +286,7 @@ TEST_F(Modified, PromptLevelZeroAsksNothing) {
 }
 
 TEST_F(Modified, LargeFileIsConfirmedEvenAtPromptLevelZero) {
-  promptLevel = 0;
+  rc.promptLevel = 0;
   std::string big(2000001, 'x');
   hostversion(1, 1, {{.name = "a.txt", .content = big}, {.name = "b.txt", .content = big}});
   front.answers = {"n", "y"};
@@ -338,7 +340,7 @@ TEST_F(SyncProject, CatalogueChoosesTheReleaseVersion) {
   EXPECT_NE(readfile(work / "trosk_proj.xml").find("<pversion>2</pversion>"), std::string::npos);
   settings.release = 0;
   entry.release = kReleaseAlpha;
-  promptLevel = 0;
+  rc.promptLevel = 0;
   run(CMD_DOWNLOAD);
   EXPECT_EQ(readfile(work / "a.txt"), "three\n");
 }
@@ -350,7 +352,7 @@ TEST_F(SyncProject, NewLogRecordsTheVersionFetchedWhateverTheListSaid) {
   EXPECT_EQ(run(CMD_DOWNLOAD | CMD_INIT), 1);
   EXPECT_EQ(readfile(work / "a.txt"), "two\n");
   EXPECT_NE(readfile(work / "trosk_proj.xml").find("<pversion>2</pversion>"), std::string::npos);
-  closeoutput();
+  closeoutput(rc);
   EXPECT_EQ(run(CMD_STATUS), 1);
   EXPECT_NE(output().find("Have= 2/1  Want= 2/0\n"), std::string::npos);
 }
@@ -383,7 +385,7 @@ TEST_F(SyncProject, CatalogueFallsBackToTheDirectHost) {
   copystr(entry.host, entry.host2, kPathSize - 1);
   copystr((scratch.path / "nowhere").c_str(), entry.host, kPathSize - 1);
   EXPECT_EQ(run(CMD_DOWNLOAD | CMD_INIT), 1);
-  EXPECT_TRUE(entry.status & kStatusHost2);
+  EXPECT_TRUE(turn->onhost2);
   EXPECT_EQ(readfile(work / "a.txt"), "one\n");
 }
 
@@ -436,12 +438,11 @@ TEST_F(SyncProject, HostInTheLocalLogIsUsedUnlessOverridden) {
 }
 
 TEST_F(SyncProject, PortComesFromOptionThenHostTextThenDefault) {
-  verboseLevel = 1;
+  rc.verboseLevel = 1;
   copystr("http://127.0.0.1:1/base", entry.host, kPathSize - 1);  // nothing listens there
   EXPECT_THROW(run(CMD_STATUS | CMD_INIT), RunError);
   settings.port = 2;
   EXPECT_THROW(run(CMD_STATUS | CMD_INIT), RunError);
-  verboseLevel = 0;
   std::string out = output();
   EXPECT_NE(out.find("host=<http://127.0.0.1:1/base> port=1 "), std::string::npos);
   EXPECT_NE(out.find("host=<http://127.0.0.1:1/base> port=2 "), std::string::npos);
@@ -459,13 +460,13 @@ TEST_F(SyncProject, LogWithoutSubversionIsNotVerifiedBeforeADownload) {
 TEST_F(SyncProject, NoVerifySkipsTheVerificationPass) {
   hostversion(1, 1, {{.name = "a.txt", .content = "one\n"}});
   EXPECT_EQ(run(CMD_DOWNLOAD | CMD_INIT), 1);
-  closeoutput();
+  closeoutput(rc);
   settings.noVerify = 1;
   EXPECT_EQ(run(CMD_DOWNLOAD), 1);
   std::string out = output();
   EXPECT_EQ(out.find("Verifying"), out.rfind("Verifying"));
   settings.noVerify = 0;
-  closeoutput();
+  closeoutput(rc);
   EXPECT_EQ(run(CMD_DOWNLOAD), 1);
   out = output();
   EXPECT_NE(out.find("Verifying"), out.rfind("Verifying"));  // 1/1 is not 1/0: verified first
@@ -473,9 +474,8 @@ TEST_F(SyncProject, NoVerifySkipsTheVerificationPass) {
 
 TEST_F(SyncProject, VerboseRunTellsWhatItChose) {
   hostversion(1, 1, {{.name = "a.txt", .content = "one\n"}});
-  verboseLevel = 1;
+  rc.verboseLevel = 1;
   run(CMD_STATUS | CMD_INIT);
-  verboseLevel = 0;
   EXPECT_NE(output().find("host=<" + hostroot.string() +
                           "> port=80 tkdir=<trosk> project=<proj> want=1/0\n"),
             std::string::npos);
@@ -521,7 +521,7 @@ TEST_F(Downloaded, VerifyWithoutHostLogReportsTheFailure) {
 
 TEST_F(Downloaded, ShowVersionsPrintsTheVersionLog) {
   writefile(hostroot / "trosk/proj/versionlog.txt", "1/1  Created new version\n");
-  showMode = SHOW_VERSIONS;
+  settings.showMode = SHOW_VERSIONS;
   EXPECT_EQ(run(CMD_DISPLAY), 0);
   std::string out = output();
   EXPECT_NE(out.find("\nProject: proj     Host: "), std::string::npos);
@@ -532,7 +532,7 @@ TEST_F(Downloaded, ShowVersionsPrintsTheVersionLog) {
 }
 
 TEST_F(Downloaded, ShowLogPrintsTheActivityLog) {
-  showMode = SHOW_LOG;
+  settings.showMode = SHOW_LOG;
   EXPECT_EQ(run(CMD_DISPLAY), 0);
   EXPECT_NE(output().find("Update download:\n  a.txt  b.txt  c.txt  d.txt  e.txt\n"),
             std::string::npos);
@@ -543,7 +543,7 @@ TEST_F(Downloaded, ShowLogPrintsTheActivityLog) {
 
 TEST_F(Downloaded, DumpWritesTheHostLogToItsOwnFile) {
   std::string local = readfile(work / "trosk_proj.xml");
-  showMode = SHOW_DUMP;
+  settings.showMode = SHOW_DUMP;
   EXPECT_EQ(run(CMD_DISPLAY), -1);
   EXPECT_EQ(readfile(work / "trosk_proj_dump.xml"), readfile(versiondir(1) / "trosk_proj.xml"));
   EXPECT_NE(output().find("Host log written to: trosk_proj_dump.xml\n"), std::string::npos);
@@ -551,10 +551,10 @@ TEST_F(Downloaded, DumpWritesTheHostLogToItsOwnFile) {
 }
 
 TEST_F(Downloaded, DumpNeverReplacesAnotherProjectsLog) {
-  projectTable.emplace_back();
-  copystr("proj_dump", projectTable.back().name, kNameSize - 1);
+  session.projects.emplace_back();
+  copystr("proj_dump", session.projects.back().name, kNameSize - 1);
   writefile(work / "trosk_proj_dump.xml", "other project's log");
-  showMode = SHOW_DUMP;
+  settings.showMode = SHOW_DUMP;
   EXPECT_EQ(run(CMD_DISPLAY), -1);
   EXPECT_EQ(readfile(work / "trosk_proj_dump.xml"), "other project's log");
   EXPECT_TRUE(fs::exists(work / "trosk_proj_dump.xml.dump"));

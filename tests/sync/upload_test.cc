@@ -22,10 +22,9 @@ struct Upload : SyncTest {
                  {.name = "img.bin", .content = kBinary, .vtp = true}});
     EXPECT_EQ(run(CMD_DOWNLOAD | CMD_INIT), 1);
     entry.status = kStatusSource;
-    commentText = "from the tests";
+    settings.commentText = "from the tests";
     front.questions.clear();
   }
-  void TearDown() override { commentText = nullptr; }
   int upload() { return run(CMD_UPLOAD | CMD_DOWNLOAD); }
 };
 
@@ -124,7 +123,7 @@ TEST_F(Upload, LaterDownloadsBringTheNewSubversion) {
   fs::path fresh = scratch.path / "fresh";
   fs::create_directories(fresh);
   fs::current_path(fresh);
-  closeoutput();
+  closeoutput(rc);
   entry.status = 0;
   EXPECT_EQ(run(CMD_DOWNLOAD | CMD_INIT), 1);
   EXPECT_EQ(readfile(fresh / "a.txt"), "alpha, edited\n");
@@ -133,8 +132,8 @@ TEST_F(Upload, LaterDownloadsBringTheNewSubversion) {
 
   // One that has 1/1 is verified against 1/1 first, then brought to 1/2.
   fs::current_path(older);
-  closeoutput();
-  promptLevel = 0;
+  closeoutput(rc);
+  rc.promptLevel = 0;
   EXPECT_EQ(run(CMD_DOWNLOAD), 1);
   EXPECT_EQ(readfile(older / "a.txt"), "alpha, edited\n");
   std::string out = readfile(older / kOutputFileName);

@@ -6,15 +6,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "core/output.h"
 
 namespace trosk::testing {
 
-FakeFrontend::FakeFrontend() : previous_(setfrontend(this)) {}
-
-FakeFrontend::~FakeFrontend() { setfrontend(previous_); }
-
-void FakeFrontend::ask(std::string_view question, char* answer, std::size_t size, bool) {
+void FakeFrontend::ask(std::string_view question, char* answer, std::size_t size, const char*) {
   questions.emplace_back(question);
   std::string next;
   if (!answers.empty()) {
@@ -26,25 +21,38 @@ void FakeFrontend::ask(std::string_view question, char* answer, std::size_t size
   answer[n] = '\0';
 }
 
-void FakeFrontend::alert(std::string_view text) { alerts.emplace_back(text); }
-
-int FakeFrontend::progress(int percent) {
-  progressSeen.push_back(percent);
-  return 0;
+void FakeFrontend::alert(const Alert& alert) {
+  alerts.emplace_back(alert.text);
+  causes.emplace_back(alert.cause);
 }
 
+void FakeFrontend::progress(const Progress& progress) { progressSeen.push_back(progress.percent); }
+
 void FakeFrontend::caption(std::string_view text) { lastCaption.assign(text); }
+
+void FakeFrontend::filestate(const FileState& state) {
+  states.push_back(std::string(state.name) + " " + std::string(state.state));
+}
+
+void FakeFrontend::fileresult(const FileResult& result) {
+  results.push_back(std::string(result.name) + " " +
+                    std::to_string(static_cast<int>(result.outcome)) + " " +
+                    std::string(result.detail));
+}
+
+void FakeFrontend::summary(const RunSummary& summary) {
+  summaries.push_back(summary);
+  summaries.back().project = {};
+}
 
 ScratchDir::ScratchDir() : previous_(std::filesystem::current_path()) {
   std::string pattern = (std::filesystem::temp_directory_path() / "trosk-test-XXXXXX").string();
   char* made = mkdtemp(pattern.data());
   path = made ? made : pattern;
   std::filesystem::current_path(path);
-  closeoutput();  // the next message starts a fresh output file here
 }
 
 ScratchDir::~ScratchDir() {
-  closeoutput();
   std::error_code ec;
   std::filesystem::current_path(previous_, ec);
   std::filesystem::remove_all(path, ec);

@@ -6,13 +6,20 @@
 #include <set>
 #include <string>
 
+#include "testing/testing.h"
+#include "xml/xmlfind.h"
 #include "xml/xmlparse.h"
+#include "xml/xmlquery.h"
 
 namespace trosk {
 namespace {
 
+// The texts here parse without a message, so each parse has a run of its own.
 struct Parsed {
-  explicit Parsed(std::string t) : text(std::move(t)) { root.reset(xmlparsetext(text.data())); }
+  explicit Parsed(std::string t) : text(std::move(t)) {
+    root.reset(xmlparsetext(context.rc, text.data()));
+  }
+  testing::FakeContext context;
   std::string text;
   XmlTree root;
 };
