@@ -15,8 +15,10 @@
 #include <vector>
 
 #include "../tests/net/nginx.h"
-#include "config/options.h"
+#include "core/frontend.h"
+#include "core/runcontext.h"
 #include "net/fetch.h"
+#include "net/netrun.h"
 
 namespace {
 
@@ -46,24 +48,25 @@ double best(const std::function<bool()>& run) {
   return fastest;
 }
 
-bool trosk_fetch(const std::string& host, const fs::path& into) {
+bool trosk_fetch(trosk::RunContext& rc, trosk::NetRun& net, const std::string& host,
+                 const fs::path& into) {
   int32_t connection = 0;
-  trosk::Remote remote{host.c_str(), 0, nullptr, &connection};
+  trosk::Remote remote{host.c_str(), 0, nullptr, &connection, &net};
   std::string body;
   bool ok = true;
   for (int i = 0; i < kFiles && ok; ++i) {
     std::string path = pathof(i);
     long long got;
     if (into.empty()) {
-      got = trosk::getfile(remote, path.c_str(), 0, &body, nullptr);
+      got = trosk::getfile(rc, remote, path.c_str(), 0, &body, nullptr);
     } else {
       std::string dest = (into / path.substr(1)).string();
-      got = trosk::getfile(remote, path.c_str(), trosk::kFetchToFile | trosk::kFetchMakeDirs,
-                           nullptr, dest.c_str());
+      got = trosk::getfile(rc, remote, path.c_str(),
+                           trosk::kFetchToFile | trosk::kFetchMakeDirs, nullptr, dest.c_str());
     }
     ok = got == static_cast<long long>(sizeof_file(i));
   }
-  trosk::closeconnection(&connection);
+  trosk::closeconnection(rc, net, &connection);
   if (!ok) std::fprintf(stderr, "trosk fetch failed\n");
   return ok;
 }
@@ -108,14 +111,20 @@ int main() {
       std::ofstream out(list);
       for (int i = 0; i < kFiles; ++i) out << "http://" << nginx.host() << pathof(i) << "\n";
     }
-    trosk::progressBar = 0;
+    trosk::QuietFrontend quiet;
+    trosk::RunContext rc{quiet};
+    rc.meter.enabled = false;
+    trosk::NetRun net;
     fs::path tdir = scratch / "out-trosk", wdir = scratch / "out-wget";
     // A first pass warms the caches and shows that one connection carries all.
-    bool warm = trosk_fetch(nginx.host(), {});
+    bool warm = trosk_fetch(rc, net, nginx.host(), {});
     int connections = warm ? nginx.connectionsfor(kFiles) : -1;
-    double tmem = best([&] { return trosk_fetch(nginx.host(), {}); });
+    double tmem = best([&] { return trosk_fetch(rc, net, nginx.host(), {}); });
     double wmem = best([&] { return wget_fetch(list, {}); });
-    double tfile = best([&] { fs::remove_all(tdir); return trosk_fetch(nginx.host(), tdir); });
+    double tfile = best([&] {
+      fs::remove_all(tdir);
+      return trosk_fetch(rc, net, nginx.host(), tdir);
+    });
     double wfile = best([&] { fs::remove_all(wdir); return wget_fetch(list, wdir); });
     std::printf("net_bench: %d files of 200-799 bytes from nginx on loopback, one connection\n",
                 kFiles);

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "core/frontend.h"
+#include "core/runcontext.h"
 #include "repo/filestats.h"
 #include "repo/projectlog.h"
 #include "xml/xmlnode.h"
@@ -60,7 +62,7 @@ bool makefile(const std::string& path, std::size_t mib, bool sparse) {
   return std::fclose(f) == 0;
 }
 
-void checksumbench(std::size_t mib, bool sparse) {
+void checksumbench(trosk::RunContext& rc, std::size_t mib, bool sparse) {
   std::string path = (std::filesystem::temp_directory_path() / "repo_bench.dat").string();
   if (!makefile(path, mib, sparse)) return;
   std::size_t total = 0;
@@ -70,7 +72,7 @@ void checksumbench(std::size_t mib, bool sparse) {
   for (int round = 0; round < 3; ++round) {
     best_read = std::min(best_read, plainread(path.c_str(), &total));
     auto start = Clock::now();
-    trosk::filestats(path.c_str(), nullptr, &st, 0);
+    trosk::filestats(rc, path.c_str(), nullptr, &st, 0);
     best_sum = std::min(best_sum, seconds(start));
   }
   double gb = static_cast<double>(total) / 1e9;
@@ -85,7 +87,7 @@ void checksumbench(std::size_t mib, bool sparse) {
 
 // Per-file cost: filecheck over many small files, against opening and
 // reading each of them whole (the peer).
-void smallfilebench(int files) {
+void smallfilebench(trosk::RunContext& rc, int files) {
   std::filesystem::path dir = std::filesystem::temp_directory_path() / "repo_bench_small";
   std::filesystem::create_directories(dir);
   std::vector<std::string> paths;
@@ -108,7 +110,7 @@ void smallfilebench(int files) {
   double peer = seconds(start);
   start = Clock::now();
   trosk::FileStats st;
-  for (const auto& p : paths) trosk::filecheck(p.c_str(), &st, 0);
+  for (const auto& p : paths) trosk::filecheck(rc, p.c_str(), &st, 0);
   double mine = seconds(start);
   std::printf("small files: %d files of 2000 bytes\n", files);
   std::printf("  open+read (peer) %7.3f s (%.1f us each)\n", peer, peer / files * 1e6);
@@ -117,7 +119,7 @@ void smallfilebench(int files) {
   std::filesystem::remove_all(dir);
 }
 
-void lookupbench(int entries) {
+void lookupbench(trosk::RunContext& rc, int entries) {
   trosk::XmlTree log(trosk::xmlnode(nullptr, "trosk"));
   trosk::FileStats st;
   st.size = 100;
@@ -128,14 +130,14 @@ void lookupbench(int entries) {
     names.push_back("src/dir" + std::to_string(i % 97) + "/file" + std::to_string(i) + ".c");
   auto start = Clock::now();
   for (int i = 0; i < entries; ++i) {
-    trosk::XmlNode* e = trosk::findfilenode(log.get(), names[i].c_str());
-    trosk::addfilenode(log.get(), e, st, names[i].c_str(), nullptr, 0);
+    trosk::XmlNode* e = trosk::findfilenode(rc, log.get(), names[i].c_str());
+    trosk::addfilenode(rc, log.get(), e, st, names[i].c_str(), nullptr, 0);
   }
   double build = seconds(start);
   start = Clock::now();
   int found = 0;
   for (int i = 0; i < entries; ++i)
-    found += trosk::findfilenode(log.get(), names[i].c_str()) != nullptr;
+    found += trosk::findfilenode(rc, log.get(), names[i].c_str()) != nullptr;
   double lookup = seconds(start);
   std::printf(
       "  %7d entries: build (lookup+add each) %7.3f s, lookup all %7.3f s  (%.0f ns each, %d "
@@ -148,11 +150,13 @@ void lookupbench(int entries) {
 int main(int argc, char** argv) {
   std::size_t mib = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 256;
   int entries = argc > 2 ? std::atoi(argv[2]) : 100000;
-  checksumbench(mib, true);
-  checksumbench(mib, false);
-  smallfilebench(10000);
+  trosk::QuietFrontend quiet;
+  trosk::RunContext rc{quiet};
+  checksumbench(rc, mib, true);
+  checksumbench(rc, mib, false);
+  smallfilebench(rc, 10000);
   std::printf("file-entry lookups:\n");
-  lookupbench(entries / 10);
-  lookupbench(entries);
+  lookupbench(rc, entries / 10);
+  lookupbench(rc, entries);
   return 0;
 }

@@ -23,22 +23,21 @@ constexpr int kSingleProjectOps = CMD_INIT | CMD_VERIFY | CMD_CURRENT;
 constexpr int kRunOps = CMD_DOWNLOAD | CMD_STATUS | CMD_ZIP | CMD_DISPLAY;
 
 // What the settings change in the list entry itself, and so in a list saved
-// after the run.
+// after the run (-host is for this run only: see resolve).
 void applyoverrides(ProjectEntry& e, const RunSettings& s) {
   if (s.platform) copystr(s.platform, e.platform, kNameSize - 1);
   if (s.source != 0) e.status = s.source > 0 ? kStatusSource : 0;
-  if (s.hostName) copystr(s.hostName, e.host, kPathSize - 1);
   if (s.localHost) copystr(s.localHost, e.host2, kPathSize - 1);
 }
 
 // Uploads write the host directly: switch to host2 when the host in use is
 // not a reachable local path.
-void checkupload(RunContext& rc, ProjectRun& p) {
+void checkupload(RunContext& rc, ProjectRun& p, const RunSettings& s) {
   const ProjectEntry& e = p.entry;
   if ((e.status & 0x1F) != kStatusSource) {
     errormsg(rc, "Can only upload files from project 'source'");
   }
-  const char* target = e.host;
+  const char* target = s.hostName ? s.hostName : e.host;
   if ((!islocalpath(target) || exists(rc, target) == 0) && e.host2[0]) {
     target = e.host2;
     p.onhost2 = true;
@@ -51,7 +50,7 @@ void checkupload(RunContext& rc, ProjectRun& p) {
 // The project's turn as the run sees it, resolved once: every layer reads it.
 void resolve(ProjectRun& p, const RunSettings& s) {
   const ProjectEntry& e = p.entry;
-  p.hostroot = p.onhost2 ? e.host2 : e.host;
+  p.hostroot = p.onhost2 ? e.host2 : s.hostName ? s.hostName : e.host;
   p.host = s.hostName ? s.hostName : p.hostroot;
   p.user = s.userName ? s.userName : e.user;
   if (s.accessToken && s.accessToken[0]) {
@@ -103,7 +102,7 @@ int turn(Run& run, ProjectEntry& entry, int* total, int* notUpdated) {
   ConnectionScope connection{run, project};
   if (rc.verboseLevel) printmsg(rc, "DoTrosk: %s %d\n", entry.name, project.connection);
   applyoverrides(entry, settings);
-  if (run.flags & CMD_UPLOAD) checkupload(rc, project);
+  if (run.flags & CMD_UPLOAD) checkupload(rc, project, settings);
   resolve(project, settings);
   if (hostsideoperation(run.flags, settings)) {
     *total = addfiles(rc, settings, project, settings.version, settings.subversion, run.flags);

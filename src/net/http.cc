@@ -468,8 +468,9 @@ long long web_get(RunContext& rc, NetRun& net, const char* path, const char* hos
              kept ? *kept : 0, link.sock);
   }
   if (keep) *kept = 0;
-  if (link.sock == kWebCancelled) return kWebCancelled;
-  if (link.sock < 0) return -1;
+  // A link that could not be opened carries the connection's own code,
+  // which may equal kWebCancelled without any request to stop.
+  if (link.sock < 0) return rc.cancelled() ? kWebCancelled : -1;
   Outcome outcome = exchange(rc, net, path, link, host, port, extra, body, file, header, flags);
   if (reused && outcome.stale) {
     // The server closed the kept connection while it was idle; a GET may
@@ -477,8 +478,7 @@ long long web_get(RunContext& rc, NetRun& net, const char* path, const char* hos
     closesock(rc, net, link.sock, false);
     clearcause(rc);
     link = link_open(rc, net, host, port, secure);
-    if (link.sock == kWebCancelled) return kWebCancelled;
-    if (link.sock < 0) return -1;
+    if (link.sock < 0) return rc.cancelled() ? kWebCancelled : -1;
     outcome = exchange(rc, net, path, link, host, port, extra, body, file, header, flags);
   }
   if (keep && outcome.reusable) {
