@@ -48,6 +48,17 @@ int printmsg(RunContext& rc, const char* format, ...) {
   return out.file || !out.tofile ? 0 : -1;
 }
 
+int echomsg(RunContext& rc, const char* format, ...) {
+  FILE* echo = rc.output.echo;
+  if (!echo) return 0;
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(echo, format, args);
+  va_end(args);
+  std::fflush(echo);
+  return 0;
+}
+
 void errormsg(RunContext& rc, const char* format, const char* argument) {
   fatalerror(rc, format, argument, {});
 }

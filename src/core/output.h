@@ -37,6 +37,10 @@ struct OutputSink {
 // when the output file cannot be opened.
 int printmsg(RunContext& rc, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
+// The message on the run's echo channel only (traces and notes that the
+// output file never held). Returns 0.
+int echomsg(RunContext& rc, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
 // "TROSK error -- " and the message in an alert; then ends the run by
 // throwing RunError with code -1. The format takes at most one text argument.
 [[noreturn]] void errormsg(RunContext& rc, const char* format, const char* argument = nullptr);

@@ -612,8 +612,7 @@ void setup(Compare& r) {
   }
   if (r.flags & CMD_ZIP) {
     bool any = r.remote.has("archive");
-    std::printf("Look for ZIP archive files: %ssuccessful\n", any ? "" : "un");
-    std::fflush(stdout);
+    echomsg(rc, "Look for ZIP archive files: %ssuccessful\n", any ? "" : "un");
     if (!any && (r.flags & CMD_INIT)) r.flags &= ~CMD_ZIP;
   }
   r.zip = (r.flags & CMD_ZIP) != 0;

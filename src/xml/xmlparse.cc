@@ -87,7 +87,7 @@ int64_t skipmarkup(const char* s, int64_t p, int64_t n, std::string_view close,
 }
 
 void tracedepth(const XmlParse& state) {
-  for (int i = 0; i < state.depth; ++i) std::fputs("  ", stdout);
+  for (int i = 0; i < state.depth; ++i) echomsg(state.rc, "  ");
 }
 
 // The element's own start tag at p: its name, its attributes, and whether
@@ -162,7 +162,7 @@ int64_t cdatacontent(XmlParse& state, XmlNode* node, char* s, int64_t p, int64_t
 int64_t endtag(XmlParse& state, XmlNode* node, const char* s, int64_t p, int64_t n) {
   if (state.rc.verboseLevel > 3) {
     const XmlNode* up = node->parent;
-    std::printf("XEnd [%4.4s] [%4.4s] %d P:[%4.4s] %d V:%d [%6.6s]\n", s + p, show(node->name),
+    echomsg(state.rc, "XEnd [%4.4s] [%4.4s] %d P:[%4.4s] %d V:%d [%6.6s]\n", s + p, show(node->name),
                 node->namelen, up ? show(up->name) : "", up ? up->namelen : 0, node->vallen,
                 show(node->value));
   }

@@ -10,14 +10,17 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <latch>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/driver.h"
 #include "console/console.h"
 #include "core/output.h"
 #include "core/runerror.h"
+#include "core/workdir-posix.h"
 #include "net/nginx.h"
 #include "sync/run.h"
 #include "testing/testing.h"
@@ -108,6 +111,42 @@ Outcome runhere(const fs::path& dir, const Command& run) {
   return o;
 }
 
+// Runs the command line on a thread of its own that works in `dir`, with
+// the run's own input, output and error files: what the program would read
+// and print, with no descriptor of the process redirected.
+Outcome runonthread(const fs::path& dir, const Command& run, std::latch& start) {
+  Outcome o;
+  std::thread worker([&] {
+    if (enterworkdir(dir.c_str()) != 0) {
+      o.code = -1;
+      start.count_down();
+      return;
+    }
+    writefile(dir / ".in", run.input);
+    std::vector<std::string> words{"trosk"};
+    words.insert(words.end(), run.args.begin(), run.args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    FILE* in = std::fopen(".in", "r");
+    FILE* out = std::fopen(".out", "w");
+    FILE* err = std::fopen(".err", "w");
+    {
+      ConsoleFrontend console(in, err);
+      Run command(console);
+      command.context.output.echo = out;
+      start.arrive_and_wait();
+      try {
+        o.code = runcommandline(command, static_cast<int>(argv.size()), argv.data()) & 0xFF;
+      } catch (const RunError& e) {
+        o.code = e.code() & 0xFF;
+      }
+    }
+    for (FILE* f : {in, out, err}) std::fclose(f);
+  });
+  worker.join();
+  return o;
+}
+
 // Dates and times of day differ between two runs made seconds apart.
 std::string timeless(std::string text) {
   static const std::regex stamp(R"(\d{1,2}/\d\d/\d\d +\d{1,2}:\d\d:\d\d)");
@@ -164,6 +203,62 @@ TEST(TwoRuns, OneProcessLeavesWhatTwoProcessesLeave) {
   }
   EXPECT_EQ(tree(together), tree(apart));
   EXPECT_TRUE(fs::exists(together / "trosk_project.xml"));
+}
+
+TEST(TwoRuns, AtTheSameTimeOnTwoThreadsLeaveWhatTwoProcessesLeave) {
+  testing::ScratchDir scratch;
+  fs::path host = scratch.path / "host";
+  fs::create_directories(host / "trosk");
+  fs::path src = scratch.path / "src";
+  std::string web, dir;
+  for (int i = 0; i < 150; ++i) {
+    std::string n = std::to_string(i);
+    writefile(src / ("w" + n + ".txt"), "web file " + n + "\n");
+    writefile(src / ("d" + n + ".txt"), std::string(100 + i, 'd') + "\n");
+    web += " w" + n + ".txt";
+    dir += " d" + n + ".txt";
+  }
+  for (auto [project, files] : {std::pair{"web", web}, std::pair{"dir", dir}}) {
+    std::string command = "cd " + quoted(src) + " && " + quoted(TROSK_BINARY) + " " + project +
+                          " -source -host " + quoted(host) + " -comment start -add" + files +
+                          " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+  }
+  fs::remove(host / "trosk/web/web_1/w149.txt_v1");  // the web download ends in an error
+  testing::Nginx nginx(scratch.path, host);
+  ASSERT_EQ(nginx.error, "");
+
+  std::vector<Command> runs{{{"web", "-host", nginx.host(), "-access", "0", "-download"}, "y\nA\n"},
+                        {{"dir", "-host", host.string(), "-download"}, "y\nA\ny\n"}};
+  std::vector<Outcome> expected;
+  for (const Command& r : runs) {
+    fs::path apart = scratch.path / "apart" / r.args[0];
+    fs::create_directories(apart);
+    expected.push_back(runbinary(apart, r));
+  }
+  ASSERT_EQ(expected[0].code, 255) << expected[0].err;
+  ASSERT_EQ(expected[1].code, 0) << expected[1].err;
+
+  std::latch start(2);
+  std::vector<Outcome> got(2);
+  std::vector<std::thread> threads;
+  fs::path previous = fs::current_path();
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    fs::path together = scratch.path / "together" / runs[i].args[0];
+    fs::create_directories(together);
+    threads.emplace_back([&, i, together] { got[i] = runonthread(together, runs[i], start); });
+  }
+  for (std::thread& t : threads) t.join();
+  EXPECT_EQ(fs::current_path(), previous);  // the threads' directories were their own
+
+  for (std::size_t i = 0; i < runs.size(); ++i) {
+    fs::path together = scratch.path / "together" / runs[i].args[0];
+    EXPECT_EQ(got[i].code, expected[i].code) << i;
+    EXPECT_EQ(timeless(readfile(together / ".out")), timeless(expected[i].out)) << i;
+    EXPECT_EQ(timeless(readfile(together / ".err")), timeless(expected[i].err)) << i;
+    for (const char* f : {".in", ".out", ".err"}) fs::remove(together / f);
+    EXPECT_EQ(tree(together), tree(scratch.path / "apart" / runs[i].args[0])) << i;
+  }
 }
 
 TEST(TwoRuns, EachRunWarnsOnceOfAnUnencryptedCredential) {

@@ -66,7 +66,6 @@ class CommandsTest : public QObject {
   }
 
   void init() {
-    fs::current_path(scratch_->path);  // the working directory is replaced
     QVERIFY(copytree(pristine_ / "work", work_));
     QVERIFY(copytree(pristine_ / "host", host_));
   }
@@ -114,7 +113,6 @@ class CommandsTest : public QObject {
     QVERIFY(copytree(host_, saved / "host"));
     runtrosk(work_, stdwords(args), lines(stdwords(answers)));
     auto expectedwork = tree(work_), expectedhost = tree(host_);
-    fs::current_path(scratch_->path);
     QVERIFY(copytree(saved / "work", work_));
     QVERIFY(copytree(saved / "host", host_));
 
@@ -124,7 +122,9 @@ class CommandsTest : public QObject {
         qEnvironmentVariableIsSet("TROSK_SCREENSHOTS")) {
       bench.questionshot = qEnvironmentVariable("TROSK_SCREENSHOTS") + "/trosk-gui-question.png";
     }
+    fs::path cwd = fs::current_path();
     QVERIFY(bench.run(button.toLatin1().constData()));
+    QCOMPARE(fs::current_path(), cwd);  // the command worked in its own directory only
     QVERIFY2(bench.unanswered == 0 && bench.answers.empty(), qPrintable(bench.questions.join('|')));
     QVERIFY(bench.alerts.isEmpty());
     QCOMPARE(bench.find<QLabel>("command")->text(), "Command: trosk " + args.join(' '));

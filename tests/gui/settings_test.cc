@@ -45,7 +45,9 @@ class SettingsTest : public QObject {
  private slots:
   void savedandreadback() {
     ScratchDir scratch;
-    Workbench bench(scratch.path);
+    std::filesystem::path work = scratch.path / "work";  // not the process's directory
+    std::filesystem::create_directories(work);
+    Workbench bench(work);
     QWidget* dialog = opendemo(bench);
     QVERIFY(dialog);
     type(dialog, "host", QStringLiteral("/srv/hosts"));
@@ -64,7 +66,8 @@ class SettingsTest : public QObject {
     ok(dialog);
 
     QCOMPARE(bench.questions, QStringList{"Save local settings in: trosk_project.xml (y/n)?"});
-    std::string list = readfile(scratch.path / "trosk_project.xml");
+    QVERIFY(!std::filesystem::exists(scratch.path / "trosk_project.xml"));
+    std::string list = readfile(work / "trosk_project.xml");
     for (const char* stored : {"<name>demo</name>", "<host>/srv/hosts</host>", "<user>tom</user>",
                                "<troskdir>projects</troskdir>", "<suffix>.x</suffix>",
                                "<status>source</status>", "<release>beta</release>",
