@@ -625,8 +625,12 @@ void reportcancel(Compare& r) {
   if (r.statuscall || r.verifycall) {
     printmsg(rc, "Status cancelled after %d files\n", r.summary.compared);
   } else {
-    printmsg(rc, "Transfer cancelled: %d files transferred, the others left as they were\n",
-             r.upload ? r.uploaded - 1 : r.activity.names);
+    // A cancelled upload publishes nothing: every file stays as it was.
+    const int* n = r.summary.counts;
+    int moved = r.upload ? 0
+                         : n[static_cast<int>(FileOutcome::kDownloaded)] +
+                               n[static_cast<int>(FileOutcome::kBackedUp)];
+    printmsg(rc, "Transfer cancelled: %d files transferred, the others left as they were\n", moved);
   }
 }
 

@@ -25,8 +25,7 @@ QString questionof(QWidget* dialog) {
 
 }  // namespace
 
-Workbench::Workbench(const std::filesystem::path& workdir)
-    : window(frontend) {
+Workbench::Workbench(const std::filesystem::path& workdir) : window(frontend) {
   window.setworkdir(QString::fromStdString(workdir.string()));
   window.show();
   connect(&timer_, &QTimer::timeout, this, &Workbench::poll);
