@@ -1,0 +1,188 @@
+// The events a run reports beside its text: the files a status lists, as
+// the listing prints them, and the outcome of each file a download or an
+// upload moves, in the order of the listing.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/driver.h"
+#include "core/runerror.h"
+#include "sync/run.h"
+#include "testing/testing.h"
+
+namespace trosk {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::readfile;
+using testing::writefile;
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+// Records the listing the file states amount to, and the outcomes.
+struct Recorder final : Frontend {
+  std::deque<std::string> answers;
+  std::vector<std::string> listing;
+  std::vector<std::string> outcomes;  // "name outcome"
+  std::vector<RunSummary> summaries;
+
+  void ask(std::string_view, char* answer, std::size_t size, const char*) override {
+    std::string next = answers.empty() ? "" : answers.front();
+    if (!answers.empty()) answers.pop_front();
+    std::snprintf(answer, size, "%s", next.c_str());
+  }
+  void alert(const Alert&) override {}
+  void progress(const Progress&) override {}
+  void caption(std::string_view) override {}
+  void filestate(const FileState& s) override {
+    if (!s.differs) return;
+    std::string name(s.name), state(s.state), host(s.hostDate), local(s.localDate);
+    char line[512];
+    if (s.localExists) {
+      std::snprintf(line, sizeof line, "%10s: %-20s %7lld %s > %7lld %s", state.c_str(),
+                    name.c_str(), s.hostSize, host.c_str(), s.localSize, local.c_str());
+    } else {
+      std::snprintf(line, sizeof line, "%10s: %-20s %7lld %s", state.c_str(), name.c_str(),
+                    s.hostSize, host.c_str());
+    }
+    listing.emplace_back(line);
+  }
+  void fileresult(const FileResult& r) override {
+    outcomes.push_back(std::string(r.name) + " " + std::to_string(static_cast<int>(r.outcome)));
+  }
+  void summary(const RunSummary& s) override { summaries.push_back(s); }
+};
+
+// Runs the command line in `dir` in this process. Returns its output file.
+std::string runhere(const fs::path& dir, Recorder& ui, std::vector<std::string> words) {
+  fs::path previous = fs::current_path();
+  fs::current_path(dir);
+  words.insert(words.begin(), "trosk");
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(w.data());
+  {
+    Run run(ui);
+    try {
+      runcommandline(run, static_cast<int>(argv.size()), argv.data());
+    } catch (const RunError&) {
+    }
+  }
+  std::string output = readfile("trosk_tmp.txt");
+  fs::current_path(previous);
+  return output;
+}
+
+// The lines of a status listing in the output: those after its heading.
+std::vector<std::string> listed(const std::string& output) {
+  std::vector<std::string> lines;
+  std::istringstream in(output);
+  bool inside = false;
+  for (std::string line; std::getline(in, line);) {
+    if (line.find("Remote: Size&Date") != std::string::npos) {
+      inside = true;
+    } else if (inside && line.size() > 11 && line[10] == ':') {
+      lines.push_back(line);
+    } else {
+      inside = false;
+    }
+  }
+  return lines;
+}
+
+std::string nameof(const std::string& line) {
+  std::istringstream in(line.substr(11));
+  std::string name;
+  in >> name;
+  return name;
+}
+
+int counted(const RunSummary& s, FileOutcome o) { return s.counts[static_cast<int>(o)]; }
+
+class EventsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(host / "trosk");
+    for (int i = 1; i <= 5; ++i) writefile(src / ("f" + std::to_string(i) + ".txt"), "file\n");
+    shell(src, "P -source -host " + quoted(host.string()) +
+                   " -comment s -add f1.txt f2.txt f3.txt f4.txt f5.txt");
+    fs::create_directories(dst);
+    shell(dst, "P -host " + quoted(host.string()) + " -download -prompt 0");
+  }
+
+  void shell(const fs::path& dir, const std::string& args) {
+    std::string command = "cd " + quoted(dir.string()) + " && yes | " + quoted(TROSK_BINARY) +
+                          " " + args + " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << args;
+  }
+
+  // What a status in `dir` lists, checked against its own events.
+  std::vector<std::string> status(const fs::path& dir) {
+    Recorder ui;
+    std::string output = runhere(dir, ui, {"P", "-status"});
+    std::vector<std::string> lines = listed(output);
+    EXPECT_EQ(ui.listing, lines) << output;
+    EXPECT_EQ(ui.summaries.size(), 1u);
+    if (!ui.summaries.empty()) EXPECT_EQ(ui.summaries[0].compared, 5);
+    EXPECT_TRUE(ui.outcomes.empty());
+    return lines;
+  }
+
+  testing::ScratchDir scratch;
+  fs::path host = scratch.path / "host";
+  fs::path src = scratch.path / "src";
+  fs::path dst = scratch.path / "dst";
+};
+
+TEST_F(EventsTest, StatusListsWhatItsEventsSay) {
+  writefile(dst / "f2.txt", "changed here\n");
+  fs::remove(dst / "f4.txt");
+  EXPECT_EQ(status(dst).size(), 2u);
+}
+
+TEST_F(EventsTest, DownloadReportsEachListedFileInTurn) {
+  writefile(src / "f1.txt", "new on the host\n");
+  writefile(src / "f3.txt", "new on the host too\n");
+  shell(src, "P -upload -prompt 0 -comment u");
+  writefile(dst / "f5.txt", "changed here\n");
+  std::vector<std::string> lines = status(dst);
+  ASSERT_EQ(lines.size(), 3u);
+
+  Recorder ui;
+  ui.answers = {"y", "n", "y"};
+  runhere(dst, ui, {"P", "-download"});
+  ASSERT_EQ(ui.outcomes.size(), 3u);
+  // The local copies are backed up first (the list's default).
+  EXPECT_EQ(ui.outcomes[0], nameof(lines[0]) + " 3");  // backed up, then downloaded
+  EXPECT_EQ(ui.outcomes[1], nameof(lines[1]) + " 2");  // kept: answered no
+  EXPECT_EQ(ui.outcomes[2], nameof(lines[2]) + " 3");
+  ASSERT_EQ(ui.summaries.size(), 1u);
+  const RunSummary& last = ui.summaries.back();
+  EXPECT_EQ(counted(last, FileOutcome::kBackedUp), 2);
+  EXPECT_EQ(counted(last, FileOutcome::kKept), 1);
+  EXPECT_EQ(last.bytes, static_cast<long long>(fs::file_size(dst / nameof(lines[0])) +
+                                               fs::file_size(dst / nameof(lines[2]))));
+  EXPECT_FALSE(last.cancelled);
+}
+
+TEST_F(EventsTest, UploadReportsEachFileItStores) {
+  writefile(src / "f2.txt", "changed for the upload\n");
+  writefile(src / "f4.txt", "changed as well\n");
+  std::vector<std::string> lines = status(src);
+  ASSERT_EQ(lines.size(), 2u);
+
+  Recorder ui;
+  runhere(src, ui, {"P", "-upload", "-prompt", "0", "-comment", "u"});
+  std::vector<std::string> expected;
+  for (const std::string& line : lines) expected.push_back(nameof(line) + " 1");  // uploaded
+  EXPECT_EQ(ui.outcomes, expected);
+  ASSERT_EQ(ui.summaries.size(), 1u);
+  EXPECT_EQ(counted(ui.summaries[0], FileOutcome::kUploaded), 2);
+}
+
+}  // namespace
+}  // namespace trosk
