@@ -132,7 +132,7 @@ long long readweb(RunContext& rc, const Remote& remote, const char* path, int fl
   if (flags & kFetchDecode) webflags |= kWebDecode;
   if (flags & kFetchInPlace) webflags |= kWebInPlace;
   if (remote.connection) webflags |= kWebKeepAlive;
-  if (flags & kFetchToFile) webflags |= kWebProgress;
+  if (rc.meter.enabled) webflags |= kWebProgress;
   if (host.secure) webflags |= kWebTls;
   checkplaintext(rc, *remote.net, host);
   full = urlpath(full);

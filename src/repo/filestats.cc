@@ -106,8 +106,7 @@ int filecheck(RunContext& rc, const char* path, FileStats* stats, int flags) {
   return kind;
 }
 
-int cmpchecks(RunContext& rc, const FileStats& l, const FileStats& r, int mode) {
-  int32_t start = timerread(rc);
+int comparestats(const FileStats& l, const FileStats& r, int mode) {
   int bits = 0;
   if (l.size == r.size) {
     bits |= kSameSize;
@@ -149,6 +148,12 @@ int cmpchecks(RunContext& rc, const FileStats& l, const FileStats& r, int mode) 
   if (d != 0 && l.date != 0 && r.date != 0 && l.time != 0 && r.time != 0) {
     bits |= d < 1 ? kOlder : kNewer;
   }
+  return bits;
+}
+
+int cmpchecks(RunContext& rc, const FileStats& l, const FileStats& r, int mode) {
+  int32_t start = timerread(rc);
+  int bits = comparestats(l, r, mode);
   timerlog(rc, kTimeCmpchecks, start, "cmpchecks");
   return bits;
 }

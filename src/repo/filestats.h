@@ -62,6 +62,9 @@ void setstamp(std::time_t when, FileStats* stats);
 // Compares recorded stats with actual ones; mode kCompareStampOnly compares
 // sizes, versions, dates and times only. Returns the comparison bits.
 int cmpchecks(RunContext& rc, const FileStats& recorded, const FileStats& actual, int mode);
+// The same comparison, not counted in the run's performance log: for the
+// look-ahead of a progress bar.
+int comparestats(const FileStats& recorded, const FileStats& actual, int mode);
 
 // A date as the run prints it.
 struct DateText {

@@ -483,7 +483,7 @@ bool compareentry(Compare& r, const LogItem& host) {
   }
   // A download expects what the logs say differs (see expecttransfers).
   e.counted = r.transferring && !r.upload &&
-              (!e.found || e.flagged || (cmpchecks(rc, e.G, e.R, 0) & kContentDiffers));
+              (!e.found || e.flagged || (comparestats(e.G, e.R, 0) & kContentDiffers));
   if (!acceptable(r, e)) {
     if (r.transferring) ++r.notUpdated;
     if (e.counted) progressexpect(rc, -1, -e.R.size);
@@ -563,18 +563,22 @@ void removeleftovers(Compare& r) {
 // entries the local log lacks, flags, or records unlike the host. Files
 // changed here since are found on the way.
 void expecttransfers(Compare& r, const char* word) {
+  // A look ahead for the progress bar only: the lookups it makes stay out
+  // of the performance log, which counts the comparison's own.
+  Timers kept = r.rc.timers;
   long long files = 0, bytes = 0;
   r.remote.each(word, [&](const LogItem& host, long long) {
     std::string name(host.name);
     LogItem logged;
     bool found = r.local.find(name.c_str(), r.zip, &logged);
     if (!found || logged.flagged ||
-        (cmpchecks(r.rc, logged.stats, host.stats, 0) & kContentDiffers)) {
+        (comparestats(logged.stats, host.stats, 0) & kContentDiffers)) {
       ++files;
       bytes += host.stats.size;
     }
     return true;
   });
+  r.rc.timers = kept;
   progressbegin(r.rc, files, bytes);
 }
 
