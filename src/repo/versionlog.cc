@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "config/project.h"
+#include "core/atomicfile.h"
 #include "core/output.h"
 #include "core/runcontext.h"
 #include "repo/filestats.h"
@@ -25,8 +27,18 @@ struct FileCloser {
 
 // Appends the whole line with one write and syncs it, so a reader never
 // sees half a line and a failure is never taken for success.
-int appendline(const std::string& path, const std::string& line) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0666);
+// Appends the line, synced. A log that does not exist yet appears with its
+// first line whole: a writer killed on the way leaves no empty log.
+int appendline(RunContext& rc, const std::string& path, const std::string& line) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
+  if (fd < 0 && errno == ENOENT) {
+    AtomicFile first(rc, path.c_str());
+    if (!first.stream() || std::fwrite(line.data(), 1, line.size(), first.stream()) != line.size())
+      return -2;
+    int taken = first.commitnew(path, true);
+    if (taken <= 0) return taken;
+    fd = ::open(path.c_str(), O_WRONLY | O_APPEND);  // another writer made it meanwhile
+  }
   if (fd < 0) return -2;
   bool ok = ::write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
   ok = ::fsync(fd) == 0 && ok;
@@ -77,7 +89,7 @@ int writeversionline(RunContext& rc, const std::string& projectdir, const char* 
   std::string last = lastline(path);
   if (last.size() > kDateText && last.compare(kDateText, std::string::npos, line, kDateText) == 0)
     return 0;
-  return appendline(path, line);
+  return appendline(rc, path, line);
 }
 
 int versionlog(RunContext& rc, const std::string& projectdir, const char* activity, int version,
