@@ -163,6 +163,16 @@ std::map<std::string, std::string> tree(const fs::path& dir) {
   return files;
 }
 
+// Adds the files of `src` (each name after a blank) to the host as a new
+// source project, with the real program.
+void addproject(const fs::path& src, const fs::path& host, const char* project,
+                const std::string& files) {
+  std::string command = "cd " + quoted(src) + " && " + quoted(TROSK_BINARY) + " " + project +
+                        " -source -host " + quoted(host) + " -comment start -add" + files +
+                        " >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << project;
+}
+
 TEST(TwoRuns, OneProcessLeavesWhatTwoProcessesLeave) {
   testing::ScratchDir scratch;
   fs::path host = scratch.path / "host";
@@ -172,12 +182,8 @@ TEST(TwoRuns, OneProcessLeavesWhatTwoProcessesLeave) {
   writefile(src / "b.txt", "beta\n");
   writefile(src / "x.txt", "xray\n");
   writefile(src / "y.bin", std::string("\x01\x02 binary", 9));
-  for (auto [project, files] : {std::pair{"web", "a.txt b.txt"}, std::pair{"dir", "x.txt y.bin"}}) {
-    std::string command = "cd " + quoted(src) + " && " + quoted(TROSK_BINARY) + " " + project +
-                          " -source -host " + quoted(host) + " -comment start -add " + files +
-                          " >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-  }
+  addproject(src, host, "web", " a.txt b.txt");
+  addproject(src, host, "dir", " x.txt y.bin");
   fs::remove(host / "trosk/web/web_1/b.txt_v1");  // the web download ends in an error
   testing::Nginx web(scratch.path, host);
   ASSERT_EQ(web.error, "");
@@ -218,12 +224,8 @@ TEST(TwoRuns, AtTheSameTimeOnTwoThreadsLeaveWhatTwoProcessesLeave) {
     web += " w" + n + ".txt";
     dir += " d" + n + ".txt";
   }
-  for (auto [project, files] : {std::pair{"web", web}, std::pair{"dir", dir}}) {
-    std::string command = "cd " + quoted(src) + " && " + quoted(TROSK_BINARY) + " " + project +
-                          " -source -host " + quoted(host) + " -comment start -add" + files +
-                          " >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-  }
+  addproject(src, host, "web", web);
+  addproject(src, host, "dir", dir);
   fs::remove(host / "trosk/web/web_1/w149.txt_v1");  // the web download ends in an error
   testing::Nginx nginx(scratch.path, host);
   ASSERT_EQ(nginx.error, "");
