@@ -36,7 +36,9 @@ struct Progress {
 };
 
 // One file as the comparison found it: the word of the status listing
-// ("Modified", "Missing", "Unchanged", "Old", "Newer"), the host's record
+// ("Modified", "Missing", "Unchanged", "Old", "Newer"; "New" for a file of
+// the working directory the host's log does not name, reported when the
+// run asks for it), the host's record
 // and, when the file exists, the local one; dates as the listing prints them.
 struct FileState {
   std::string_view name;
@@ -47,6 +49,10 @@ struct FileState {
   std::string_view localDate;
   std::string_view hostDate;
   bool differs = false;  // the contents differ, or the file is missing
+  // Against the record the local log kept of the file (the state both sides
+  // last shared), when it has one: changed here, on the host, or on both.
+  bool changedHere = false;
+  bool changedOnHost = false;
 };
 
 // What became of a file the run meant to move.
@@ -77,6 +83,36 @@ struct RunSummary {
   bool cancelled = false;
 };
 
+// The differences a 'd' answer (or a front end's request) printed, with the
+// two copies they came from while they exist, so that a window can lay the
+// two sides next to each other.
+struct Difference {
+  std::string_view text;       // as printed: a unified diff, or the note given in its place
+  std::string_view name;       // the file of the project
+  std::string_view localpath;  // empty when the sides cannot be compared line by line
+  std::string_view hostpath;
+  bool upload = false;  // the local copy would replace the host's
+};
+
+// One line of the host's version log.
+struct VersionEntry {
+  std::string_view date;  // as the log has it
+  int version = 0;
+  int subversion = 0;
+  std::string_view activity;  // "Upload new subversion", "Added files", ...
+  std::string_view comment;   // empty when none was given
+};
+
+// The versions the host's catalogue names, and the one the working
+// directory has (0 for none).
+struct ReleaseVersions {
+  int stable = 0;
+  int beta = 0;
+  int alpha = 0;
+  int haveVersion = 0;
+  int haveSubversion = 0;
+};
+
 struct Frontend {
   virtual ~Frontend() = default;
   // Shows the question and fills `answer` (capacity `size`, always
@@ -98,8 +134,18 @@ struct Frontend {
   // download brought. Both are already in the output: a front end that shows
   // the output as it is printed (the console) needs nothing more, a window
   // shows the differences apart and offers to unpack the archives.
-  virtual void difference(std::string_view) {}
+  virtual void difference(const Difference&) {}
   virtual void archives(const std::vector<std::string>&) {}
+  // True when the front end unpacks arrived archives itself: the output
+  // then names them without advising outside commands.
+  virtual bool unpacksarchives() const { return false; }
+  // A project's turn in the run begins (a run over the whole list has one
+  // per project).
+  virtual void projectstart(std::string_view) {}
+  // What a versions display found: the catalogue's versions, then each line
+  // of the version log in its order.
+  virtual void releases(const ReleaseVersions&) {}
+  virtual void versionentry(const VersionEntry&) {}
   // Each file the comparison looks at, then its outcome when it was to
   // move, then the project's summary.
   virtual void filestate(const FileState&) {}

@@ -5,6 +5,8 @@
 // a run lives anywhere else.
 #pragma once
 
+#include <string>
+
 #include "config/options.h"
 #include "config/project.h"
 #include "core/frontend.h"
@@ -23,6 +25,10 @@ struct Run {
   int flags = 0;  // the command flags word
   NetRun net;
   ProjectTable projects;
+  // What a window asks of a run beyond its command line; the option parser
+  // leaves them as the caller set them.
+  bool reportnew = false;  // a status also reports the files the host's log does not name
+  std::string diffonly;    // a status compares only this file and shows its differences
 };
 
 }  // namespace trosk
