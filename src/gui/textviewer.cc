@@ -74,10 +74,4 @@ TextViewer* showoutput(QWidget* parent, const QString& workdir) {
   return viewer;
 }
 
-void showdifferences(QWidget* parent, const QString& text) {
-  TextViewer viewer(QStringLiteral("Trosk differences"), text, parent);
-  viewer.setObjectName(QStringLiteral("diff"));
-  viewer.exec();
-}
-
 }  // namespace trosk

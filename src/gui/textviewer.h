@@ -1,7 +1,6 @@
 // A read-only text window with a search line: the output of a command after
-// it ended, or the line differences of a file before its question comes
-// again. The whole text is loaded in one go, so that a long output opens at
-// once.
+// it ended. The whole text is loaded in one go, so that a long output opens
+// at once.
 #pragma once
 
 #include <QDialog>
@@ -32,7 +31,5 @@ class TextViewer : public QDialog {
 // in a viewer that deletes itself when closed; modal to the window, without
 // blocking.
 TextViewer* showoutput(QWidget* parent, const QString& workdir);
-// The differences, in a viewer that the caller waits for.
-void showdifferences(QWidget* parent, const QString& text);
 
 }  // namespace trosk

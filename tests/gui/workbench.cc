@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QTest>
 
+#include "gui/diffview.h"
 #include "gui/textviewer.h"
 
 namespace trosk::testing {
@@ -76,8 +77,11 @@ void Workbench::answer(QWidget* dialog) {
     auto* box = static_cast<QMessageBox*>(dialog);
     alerts << box->text();
     QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
-  } else if (kind == QLatin1String("diff") || kind == QLatin1String("output")) {
-    (kind == QLatin1String("diff") ? diffs : outputs) << static_cast<TextViewer*>(dialog)->text();
+  } else if (auto* diff = qobject_cast<DiffView*>(dialog)) {
+    diffs << diff->text();
+    click(dialog, QStringLiteral("close"));
+  } else if (kind == QLatin1String("output")) {
+    outputs << static_cast<TextViewer*>(dialog)->text();
     click(dialog, QStringLiteral("close"));
   }
 }
