@@ -97,6 +97,9 @@ void offertosave(Run& run) {
 // operation's result replaces the total: see DoTrosk).
 int turn(Run& run, ProjectEntry& entry, int* total, int* notUpdated) {
   RunContext& rc = run.context;
+  // Before anything of the turn is printed or asked: a window names the
+  // project its questions and rows belong to.
+  rc.frontend.projectstart(entry.name);
   const RunSettings& settings = run.settings;
   ProjectRun project(entry);
   ConnectionScope connection{run, project};

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -60,6 +61,35 @@ std::string lastline(const std::string& path) {
   return start == std::string::npos ? (from == 0 ? tail : std::string()) : tail.substr(start + 1);
 }
 
+// "%2d/%02d/%02d %02d:%02d:%02d" as nowtext writes it: '9' stands for a
+// digit, 'b' for a digit or the blank of a one-digit first number.
+bool isdatetext(std::string_view date) {
+  static constexpr std::string_view kShape = "b9/99/99 99:99:99";
+  if (date.size() != kShape.size()) return false;
+  for (std::size_t i = 0; i < kShape.size(); ++i) {
+    char c = date[i];
+    bool digit = c >= '0' && c <= '9';
+    bool fits = kShape[i] == '9' ? digit : kShape[i] == 'b' ? digit || c == ' ' : c == kShape[i];
+    if (!fits) return false;
+  }
+  return true;
+}
+
+// Takes the unsigned decimal at the front of `text` into `value`; false when
+// there is none or it is beyond an int.
+bool takenumber(std::string_view& text, int* value) {
+  if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
+  if (ec != std::errc()) return false;
+  text.remove_prefix(static_cast<std::size_t>(end - text.data()));
+  return true;
+}
+
+std::size_t blanks(std::string_view text) {
+  std::size_t n = text.find_first_not_of(' ');
+  return n == std::string_view::npos ? text.size() : n;
+}
+
 }  // namespace
 
 std::string askcomment(RunContext& rc, const char* given) {
@@ -95,6 +125,30 @@ int writeversionline(RunContext& rc, const std::string& projectdir, const char* 
 int versionlog(RunContext& rc, const std::string& projectdir, const char* activity, int version,
                int subversion, const char* comment) {
   return writeversionline(rc, projectdir, activity, version, subversion, askcomment(rc, comment));
+}
+
+bool parseversionline(std::string_view line, VersionEntry* out) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  if (line.size() <= kDateText || !isdatetext(line.substr(0, kDateText)) || line[kDateText] != ' ')
+    return false;
+  std::string_view rest = line.substr(kDateText + 1);
+  rest.remove_prefix(blanks(rest));
+  int version = 0, subversion = 0;
+  if (!takenumber(rest, &version) || rest.empty() || rest[0] != '/') return false;
+  rest.remove_prefix(1);
+  if (!takenumber(rest, &subversion)) return false;
+  std::size_t gap = blanks(rest);
+  if (gap < 2 || gap == rest.size()) return false;
+  rest.remove_prefix(gap);
+  std::size_t dashes = rest.find(" -- ");
+  VersionEntry entry;
+  entry.date = line.substr(0, kDateText);
+  entry.version = version;
+  entry.subversion = subversion;
+  entry.activity = rest.substr(0, dashes);
+  if (dashes != std::string_view::npos) entry.comment = rest.substr(dashes + 4);
+  *out = entry;
+  return true;
 }
 
 int hasversionline(const std::string& projectdir, int version, int subversion) {

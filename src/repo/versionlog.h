@@ -3,6 +3,9 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+
+#include "core/frontend.h"
 
 namespace trosk {
 
@@ -20,6 +23,12 @@ int versionlog(RunContext& rc, const std::string& projectdir, const char* activi
 // The same line with the given comment, asking nothing.
 int writeversionline(RunContext& rc, const std::string& projectdir, const char* activity,
                      int version, int subversion, std::string comment);
+// Reads one line as writeversionline writes it (its line end may be left
+// on): the date text, a blank, "%5d/%-4d", two blanks, the activity, and
+// " -- <comment>" when one was given. Returns false, leaving `out` as it
+// was, for a line of any other shape or with a number beyond an int; the
+// views of `out` point into `line`.
+bool parseversionline(std::string_view line, VersionEntry* out);
 // 1 when the version log has a line for V/S, else 0.
 int hasversionline(const std::string& projectdir, int version, int subversion);
 

@@ -64,10 +64,12 @@ std::string shellquote(const std::string& name) {
 }
 
 // Prints the differences, or the note given in their place, and hands them
-// to the front end as well.
-void shown(RunContext& rc, const std::string& text) {
+// to the front end as well; with the two copies only when both were read as
+// text, so that a window never lays out what could not be compared.
+void shown(RunContext& rc, const std::string& text, const char* name, bool upload,
+           const char* localpath = "", const char* hostpath = "") {
   printlong(rc, nullptr, text.c_str());
-  rc.frontend.difference(text);
+  rc.frontend.difference(Difference{text, name, localpath, hostpath, upload});
 }
 
 }  // namespace
@@ -77,15 +79,16 @@ int printdiff(RunContext& rc, const char* localpath, const char* hostpath, const
   int l = readcapped(localpath, &local);
   int h = readcapped(hostpath, &host);
   if (l == -2 || h == -2) {
-    shown(rc, std::string("Files too large to compare: ") + name + "\n");
+    shown(rc, std::string("Files too large to compare: ") + name + "\n", name, upload);
     return -1;
   }
   if (l < 0 || h < 0) {
-    shown(rc, std::string("Cannot compare ") + name + ": a copy is unreadable\n");
+    shown(rc, std::string("Cannot compare ") + name + ": a copy is unreadable\n", name, upload);
     return -1;
   }
   if (isbinary(local) || isbinary(host)) {
-    shown(rc, std::string("Binary files ") + name + " (local) and " + name + " (host) differ\n");
+    shown(rc, std::string("Binary files ") + name + " (local) and " + name + " (host) differ\n", name,
+          upload);
     return -1;
   }
   std::string localname = std::string(name) + " (local)";
@@ -93,7 +96,8 @@ int printdiff(RunContext& rc, const char* localpath, const char* hostpath, const
   std::string diff;
   int hunks = upload ? unifieddiff(host, local, hostname, localname, &diff)
                      : unifieddiff(local, host, localname, hostname, &diff);
-  shown(rc, hunks == 0 ? std::string("No line differences in ") + name + "\n" : diff);
+  shown(rc, hunks == 0 ? std::string("No line differences in ") + name + "\n" : diff, name, upload,
+        localpath, hostpath);
   return hunks;
 }
 
@@ -127,13 +131,18 @@ std::string unpackcommand(const std::string& name) {
 int extracthint(RunContext& rc, const std::vector<std::string>& archives) {
   if (archives.empty()) return 0;
   rc.frontend.archives(archives);
-  printmsg(rc, "\nArchives downloaded -- unpack them with:\n");
-  for (const std::string& name : archives) {
-    std::string command = unpackcommand(name);
-    if (command.empty()) {
-      printmsg(rc, "   %s  (unpack with its archiver)\n", name.c_str());
-    } else {
-      printmsg(rc, "   %s\n", command.c_str());
+  if (rc.frontend.unpacksarchives()) {
+    printmsg(rc, "\nArchives that arrived (unpack them from the file list):\n");
+    for (const std::string& name : archives) printmsg(rc, "   %s\n", name.c_str());
+  } else {
+    printmsg(rc, "\nArchives downloaded -- unpack them with:\n");
+    for (const std::string& name : archives) {
+      std::string command = unpackcommand(name);
+      if (command.empty()) {
+        printmsg(rc, "   %s  (unpack with its archiver)\n", name.c_str());
+      } else {
+        printmsg(rc, "   %s\n", command.c_str());
+      }
     }
   }
   return static_cast<int>(archives.size());

@@ -16,7 +16,9 @@ inline constexpr std::size_t kMaxDiffFile = std::size_t{16} << 20;  // each side
 // Prints the unified diff of the two files on the output ("Binary files ...
 // differ" for binary content, a note when a side is too large or unreadable),
 // the host side as the new text for a download and the old one for an
-// upload. Returns the number of changed hunks, or -1 when nothing was diffed.
+// upload. The front end is handed the same text as a Difference, with the
+// two paths only when both copies were read as text. Returns the number of
+// changed hunks, or -1 when nothing was diffed.
 int printdiff(RunContext& rc, const char* localpath, const char* hostpath, const char* name, bool upload);
 
 // Shows the differences, then asks `question` again with "ynYNAXd" ('d'
@@ -25,8 +27,9 @@ int printdiff(RunContext& rc, const char* localpath, const char* hostpath, const
 int showdiff(RunContext& rc, const char* localpath, const char* hostpath, const char* name, bool upload,
              const char* question);
 
-// Tells the user which archives arrived and the command that unpacks each
-// (by its extension). Returns the number of archives named.
+// Tells the user which archives arrived and hands them to the front end;
+// the command that unpacks each (by its extension) is given unless the front
+// end unpacks them itself. Returns the number of archives named.
 int extracthint(RunContext& rc, const std::vector<std::string>& archives);
 
 // The archive command for a name ("unzip -o 'a.zip'", "tar xzf 'b.tgz'",

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "config/banner.h"
 #include "core/cause.h"
@@ -17,6 +18,7 @@
 #include "repo/hostlock.h"
 #include "repo/hostlog.h"
 #include "repo/hostpaths.h"
+#include "repo/versionlog.h"
 #include "sync/logdoc.h"
 #include "sync/pathsafety.h"
 #include "sync/statahead.h"
@@ -204,6 +206,18 @@ void printheader(Sync& s, int flags) {
   }
 }
 
+// Hands the front end each line of the version log that has the writer's
+// shape, in the log's order; a line of any other shape is passed over.
+void reportversionlines(Frontend& frontend, std::string_view log) {
+  while (!log.empty()) {
+    std::size_t end = log.find('\n');
+    std::string_view line = log.substr(0, end);
+    log.remove_prefix(end == std::string_view::npos ? log.size() : end + 1);
+    VersionEntry entry;
+    if (parseversionline(line, &entry)) frontend.versionentry(entry);
+  }
+}
+
 int showversions(Sync& s) {
   std::string path = "/" + s.paths.hostTroskDir + "/" + s.name() + "/versionlog.txt";
   std::string text;
@@ -212,6 +226,9 @@ int showversions(Sync& s) {
   }
   printmsg(s.rc, "\nRemote Log:\n");
   printlong(s.rc, nullptr, text.c_str());
+  s.rc.frontend.releases(ReleaseVersions{s.stable, s.beta, s.alpha, s.haveV, s.haveS});
+  // What was printed: the text ends at a stray NUL byte.
+  reportversionlines(s.rc.frontend, text.c_str());
   return 0;
 }
 

@@ -1,6 +1,6 @@
 // The events a run reports beside its text: the files a status lists, as
-// the listing prints them, and the outcome of each file a download or an
-// upload moves, in the order of the listing.
+// the listing prints them, the outcome of each file a download or an upload
+// moves, in the order of the listing, and what a versions display shows.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -30,6 +30,9 @@ struct Recorder final : Frontend {
   std::vector<std::string> listing;
   std::vector<std::string> outcomes;  // "name outcome"
   std::vector<RunSummary> summaries;
+  std::vector<std::string> projects;
+  std::vector<ReleaseVersions> releasesSeen;
+  std::vector<std::string> versionlines;  // as the version log writes them
 
   void ask(std::string_view, char* answer, std::size_t size, const char*) override {
     std::string next = answers.empty() ? "" : answers.front();
@@ -56,6 +59,15 @@ struct Recorder final : Frontend {
     outcomes.push_back(std::string(r.name) + " " + std::to_string(static_cast<int>(r.outcome)));
   }
   void summary(const RunSummary& s) override { summaries.push_back(s); }
+  void projectstart(std::string_view name) override { projects.emplace_back(name); }
+  void releases(const ReleaseVersions& r) override { releasesSeen.push_back(r); }
+  void versionentry(const VersionEntry& e) override {
+    char numbers[32];
+    std::snprintf(numbers, sizeof numbers, " %5d/%-4d  ", e.version, e.subversion);
+    std::string line = std::string(e.date) + numbers + std::string(e.activity);
+    if (!e.comment.empty()) line += " -- " + std::string(e.comment);
+    versionlines.push_back(line);
+  }
 };
 
 // Runs the command line in `dir` in this process. Returns its output file.
@@ -182,6 +194,23 @@ TEST_F(EventsTest, UploadReportsEachFileItStores) {
   EXPECT_EQ(ui.outcomes, expected);
   ASSERT_EQ(ui.summaries.size(), 1u);
   EXPECT_EQ(counted(ui.summaries[0], FileOutcome::kUploaded), 2);
+}
+
+TEST_F(EventsTest, ShowReportsTheVersionsAndTheLinesOfTheVersionLog) {
+  fs::path logpath = host / "trosk" / "P" / "versionlog.txt";
+  std::string log = readfile(logpath);
+  writefile(logpath, log + "a line of another shape\n");
+  Recorder ui;
+  std::string output = runhere(dst, ui, {"P", "-show"});
+  EXPECT_EQ(ui.projects, std::vector<std::string>{"P"});
+  ASSERT_EQ(ui.releasesSeen.size(), 1u);
+  const ReleaseVersions& r = ui.releasesSeen[0];
+  char header[128];
+  std::snprintf(header, sizeof header, "Stable= %d  Beta= %d  Alpha= %d, Have= %d/%d ", r.stable,
+                r.beta, r.alpha, r.haveVersion, r.haveSubversion);
+  EXPECT_NE(output.find(header), std::string::npos) << header << "\n" << output;
+  EXPECT_EQ(r.haveVersion, 1);
+  EXPECT_EQ(ui.versionlines, std::vector<std::string>{log.substr(0, log.find('\n'))});
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "config/project.h"
 #include "core/output.h"
@@ -130,6 +132,63 @@ TEST_F(Differences, AnswersAfterTheDifferences) {
   rc.promptLevel = 1;
   front.answers = {""};
   EXPECT_EQ(showdiff(rc, "l", "h", "f", false, "Update?"), 0);
+}
+
+// Records the differences and the archives handed to the front end.
+struct Watcher final : Frontend {
+  bool unpacks = false;
+  std::vector<std::string> differences;  // "name upload localpath hostpath: text"
+  std::vector<std::string> arrived;
+  void ask(std::string_view, char* answer, std::size_t, const char*) override { answer[0] = '\0'; }
+  void alert(const Alert&) override {}
+  void progress(const Progress&) override {}
+  void caption(std::string_view) override {}
+  void difference(const Difference& d) override {
+    differences.push_back(std::string(d.name) + " " + (d.upload ? "1 " : "0 ") +
+                          std::string(d.localpath) + " " + std::string(d.hostpath) + ": " +
+                          std::string(d.text));
+  }
+  void archives(const std::vector<std::string>& names) override { arrived = names; }
+  bool unpacksarchives() const override { return unpacks; }
+};
+
+struct Watched : ::testing::Test {
+  ScratchDir scratch;
+  Watcher front;
+  RunContext rc{front};
+};
+
+TEST_F(Watched, DifferencesNameTheCopiesOnlyWhenBothAreText) {
+  writefile("l", "old\n");
+  writefile("h", "new\n");
+  writefile("b", std::string("\x00\x01", 2));
+  printdiff(rc, "l", "h", "f", true);
+  printdiff(rc, "l", "b", "g", false);
+  printdiff(rc, "l", "none", "k", false);
+  ASSERT_EQ(front.differences.size(), 3u);
+  std::string out = readfile(kOutputFileName);
+  // The upload's diff, as printed, from the host copy to the local one.
+  EXPECT_EQ(front.differences[0].substr(0, 9), "f 1 l h: ");
+  std::string diff = front.differences[0].substr(9);
+  EXPECT_EQ(diff.rfind("--- f (host)\n+++ f (local)\n", 0), 0u);
+  EXPECT_EQ(out.substr(0, diff.size()), diff);
+  EXPECT_EQ(front.differences[1], "g 0  : Binary files g (local) and g (host) differ\n");
+  EXPECT_EQ(front.differences[2], "k 0  : Cannot compare k: a copy is unreadable\n");
+}
+
+TEST_F(Watched, ArchiveHintAdvisesCommandsUnlessTheFrontEndUnpacks) {
+  std::vector<std::string> names = {"a.zip", "notes.bin"};
+  EXPECT_EQ(extracthint(rc, names), 2);
+  front.unpacks = true;
+  EXPECT_EQ(extracthint(rc, names), 2);
+  EXPECT_EQ(front.arrived, names);
+  EXPECT_EQ(readfile(kOutputFileName),
+            "\nArchives downloaded -- unpack them with:\n"
+            "   unzip -o 'a.zip'\n"
+            "   notes.bin  (unpack with its archiver)\n"
+            "\nArchives that arrived (unpack them from the file list):\n"
+            "   a.zip\n"
+            "   notes.bin\n");
 }
 
 TEST(ExtractHint, CommandsByExtension) {
