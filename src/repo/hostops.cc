@@ -16,6 +16,7 @@
 #include "core/output.h"
 #include "core/runcontext.h"
 #include "core/relpath.h"
+#include "core/runerror.h"
 #include "core/strutil.h"
 #include "core/tempfile.h"
 #include "core/vtp.h"
@@ -69,6 +70,7 @@ struct HostRun {
   int version = 0;
   int subversion = 0;
   int flags = 0;
+  std::string comment;  // the version log's, asked before anything is stored
   StoredNames names;  // what storing copies has learnt about the version directory
   SourceFile source;  // the file being added (its buffer serves every file)
 };
@@ -234,22 +236,25 @@ void noteversion(HostRun& run) {
   RunContext& rc = run.rc;
   bool made = run.flags & CMD_INIT;
   const char* activity = made ? "Created new version" : "Added files";
-  std::string comment = askcomment(rc, run.settings.commentText);
   if (made && hasversionline(run.projectdir, run.version, run.subversion)) return;
-  if (writeversionline(rc, run.projectdir, activity, run.version, run.subversion, comment) < 0) {
+  if (writeversionline(rc, run.projectdir, activity, run.version, run.subversion,
+                       run.comment) < 0) {
     writefailed(rc, run.projectdir + "/versionlog.txt");
   }
 }
 
-// Steps of addfiles after the catalogue was read: the version directory,
-// its log, the files, then in this order the host logs, the catalogue (when
-// it is to be written), the version log and the local log, so that a kill at
-// any point leaves the host readable. A new project's logs come after its
-// catalogue and version log: until they are there, a download finds no
-// such project rather than half of one.
+// Steps of addfiles after the catalogue was read: the comment (a run
+// cancelled at its question leaves the host as it was), the version
+// directory, its log, the files, then in this order the host logs, the
+// catalogue (when it is to be written), the version log and the local log,
+// so that a kill at any point leaves the host readable. A new project's logs
+// come after its catalogue and version log: until they are there, a download
+// finds no such project rather than half of one.
 int addtoversion(HostRun& run, Catalogue* cat, const std::string& catpath) {
   RunContext& rc = run.rc;
   const ProjectEntry& entry = run.entry;
+  run.comment = askcomment(rc, run.settings.commentText);
+  if (rc.cancelled()) throw RunError::cancelled();
   run.versiondir = run.projectdir + "/" + entry.name + "_" + std::to_string(run.version);
   setversionpath(run.paths, run.project, run.version);
   if (exists(rc, run.versiondir.c_str()) != -1) makedir(rc, run.versiondir);

@@ -87,6 +87,8 @@ struct Compare {
   StoredNames stored;  // what storing an upload's copies has learnt
   std::vector<std::string> storedpaths;  // the copies an upload stored, until it publishes
   SourceFile scratch;  // the buffer files are measured and uploaded through
+  std::string comment;  // an upload's version-log comment, once asked
+  bool commented = false;
   std::unordered_set<std::string> made;  // working-directory folders made or met
   std::vector<std::string> arrived;      // archives downloaded
   RunSummary summary;
@@ -225,6 +227,17 @@ Moved download(Compare& r, Entry& e, bool diff, std::string* backedup) {
   return moved;
 }
 
+// The version-log comment is asked before the first copy is stored, so that
+// a user who cancels at the question leaves nothing on the host. False when
+// the run was asked to stop.
+bool commentasked(Compare& r) {
+  if (!r.commented) {
+    r.comment = askcomment(r.rc, r.request.comment);
+    r.commented = true;
+  }
+  return !r.rc.cancelled();
+}
+
 Moved upload(Compare& r, Entry& e, bool diff) {
   RunContext& rc = r.rc;
   SourceFile& file = r.scratch;
@@ -243,6 +256,7 @@ Moved upload(Compare& r, Entry& e, bool diff) {
       return Moved::kDeclined;
     }
   }
+  if (!commentasked(r)) return Moved::kCancelled;
   std::string destdir = r.hostroot + "/" + r.paths.versionPath;
   std::string stored;
   // After the differences were shown the file may have been changed: it is
@@ -497,15 +511,17 @@ bool compareentry(Compare& r, const LogItem& host) {
   return !r.stopped;
 }
 
-// The host log of the new subversion, then its line in the version log.
-void publishupload(Compare& r, const char* comment) {
+// The host log of the new subversion, then its line in the version log with
+// the comment asked before the first copy was stored.
+void publishupload(Compare& r) {
   RunContext& rc = r.rc;
   setchildint(r.remote.tree(), "subversion", r.subversion);
   std::string versiondir = r.hostroot + "/" + r.paths.versionPath;
   publishlog(rc, r.remote.tree(), versiondir, r.entry.name, r.subversion, true);
   r.storedpaths.clear();  // named by a published log now
   std::string projectdir = trosk::projectdir(r.hostroot, r.paths, r.project);
-  if (versionlog(rc, projectdir, "Upload new subversion", r.version, r.subversion, comment) < 0) {
+  if (writeversionline(rc, projectdir, "Upload new subversion", r.version, r.subversion,
+                       r.comment) < 0) {
     warnmsg(rc, "Version log not written for project %s", r.entry.name);
   }
 }
@@ -691,7 +707,7 @@ int compare(Compare& r, Outcome* outcome) {
   bool behind = logbehind(r);
   // A stopped download records what it brought, so that the next run goes on from there.
   if (r.toUpdate || r.logChanged || behind || r.stopped) printmsg(rc, "Updating project file:\n");
-  if (r.upload && r.uploaded > 1) publishupload(r, r.request.comment);
+  if (r.upload && r.uploaded > 1) publishupload(r);
   if (r.toUpdate || r.logChanged || behind || r.stopped) writelocallog(r);
   r.activity.close(rc);
   if (r.stopped) {

@@ -52,7 +52,9 @@ struct Outcome {
 };
 
 // Compares every "file" (or, with CMD_ZIP, "archive") entry of the host log
-// with the working directory. Returns the number of files to update or
+// with the working directory. An upload asks for its version-log comment
+// just before it stores its first file; a run cancelled at that question
+// stores nothing. Returns the number of files to update or
 // transferred for a transfer, the number of entries rewritten for a verify
 // call, 0 for a status call. A run asked to stop ends with RunError (marked
 // cancelled) after it has recorded what was transferred.

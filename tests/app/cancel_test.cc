@@ -2,10 +2,12 @@
 // host, between files and inside one large file: the run stops at once and
 // ends as cancelled, every file is old or new, no temporary file is left,
 // the local log holds what arrived, and the next download brings the rest.
+// Cancel at the comment question of an add or an upload: nothing is stored.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -47,6 +49,34 @@ struct Canceller final : Frontend {
     rc->cancel();
   }
 };
+
+// A front end that answers yes, and cancels its run at the comment question
+// as a window's Cancel button in that dialog does.
+struct CommentCanceller final : Frontend {
+  RunContext* rc = nullptr;
+  int asked = 0;
+
+  void ask(std::string_view question, char* answer, std::size_t size, const char*) override {
+    bool comment = question == "Add comment: ";
+    if (comment) {
+      ++asked;
+      rc->cancel();
+    }
+    std::snprintf(answer, size, "%s", comment ? "" : "y");
+  }
+  void alert(const Alert&) override {}
+  void caption(std::string_view) override {}
+  void progress(const Progress&) override {}
+};
+
+// Every file below `dir` with its content.
+std::map<std::string, std::string> snapshot(const fs::path& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(dir)) {
+    files[fs::relative(e.path(), dir).string()] = e.is_regular_file() ? readfile(e.path()) : "/";
+  }
+  return files;
+}
 
 struct Stopped {
   int code = 0;
@@ -161,6 +191,38 @@ class CancelTest : public ::testing::Test {
   fs::path src = scratch.path / "src";
   std::vector<std::string> names;  // the project's files
 };
+
+TEST_F(CancelTest, AtTheCommentAnAddOrAnUploadStoresNothing) {
+  writefile(src / "a.txt", "first\n");
+  addall("a.txt");
+  writefile(src / "a.txt", "changed\n");
+  writefile(src / "b.txt", "new\n");
+  auto host_before = snapshot(host);
+  std::string locallog = readfile(src / "trosk_P.xml");
+  fs::path previous = fs::current_path();
+  fs::current_path(src);
+  for (std::vector<std::string> words : {
+           std::vector<std::string>{"-add", "a.txt", "b.txt", "-version", "2"},  // a new version
+           std::vector<std::string>{"-upload"}}) {
+    words.insert(words.begin(), {"trosk", "P", "-source", "-host", host.string()});
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    CommentCanceller ui;
+    trosk::Run run(ui);
+    ui.rc = &run.context;
+    int code = 0;
+    try {
+      runcommandline(run, static_cast<int>(argv.size()), argv.data());
+    } catch (const RunError& e) {
+      code = e.code();
+    }
+    EXPECT_EQ(code, kCancelledCode) << words[5];
+    EXPECT_EQ(ui.asked, 1) << words[5];
+    EXPECT_EQ(snapshot(host), host_before) << words[5];
+    EXPECT_EQ(readfile(src / "trosk_P.xml"), locallog) << words[5];
+  }
+  fs::current_path(previous);
+}
 
 TEST_F(CancelTest, HalfWayThroughManyFilesFromADirectoryAndAWebHost) {
   manyfiles();

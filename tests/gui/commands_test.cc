@@ -88,7 +88,7 @@ class CommandsTest : public QObject {
         << "download" << QStringList{"demo", "-download"} << QStringList{"n", "A", "y"} << all;
     QTest::newRow("upload: a new subversion")
         << "upload" << QStringList{"demo", "-upload"}
-        << QStringList{"y", "d", "y", "n", "fixed two files"} << QStringList{"a.txt", "c.txt", "e.txt"};
+        << QStringList{"y", "fixed two files", "d", "y", "n"} << QStringList{"a.txt", "c.txt", "e.txt"};
     QTest::newRow("show versions") << "show" << QStringList{"demo", "-show"} << QStringList{}
                                    << QStringList{};
     QTest::newRow("show log") << "log" << QStringList{"demo", "-log"} << QStringList{}
