@@ -250,6 +250,8 @@ CompareRequest request(Sync& s, int version, int subversion, int flags) {
   q.maxfiles = s.settings.maxFiles;
   q.user = s.settings.userEnv.c_str();
   q.comment = s.settings.commentText;
+  q.reportnew = s.run.reportnew;
+  q.diffonly = s.run.diffonly.c_str();
   return q;
 }
 
@@ -332,6 +334,7 @@ int comparewanted(Sync& s, LogDoc& local, StatAhead* ahead, int flags, const std
   }
   if (s.project.backup != 0) flags |= CMD_BACKUP;
   CompareRequest q = request(s, s.wantV, s.wantS, flags);
+  q.host = &remote;  // a status fetches a file only to show its differences
   if (hostlog.tabled) {
     q.remotetable = &hostlog.table;
     q.localtable = &local.table;
@@ -341,7 +344,6 @@ int comparewanted(Sync& s, LogDoc& local, StatAhead* ahead, int flags, const std
   }
   q.remote = hostlog.top();
   q.local = local.top();
-  q.host = &remote;
   Outcome outcome;
   verify(rc, q, &outcome);
   s.project.notUpdated += outcome.notUpdated;

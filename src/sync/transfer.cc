@@ -73,6 +73,13 @@ int copyintoplace(RunContext& rc, const std::string& from, const char* target) {
   return copyfile(rc, from.c_str(), target, 0, nullptr, nullptr) < 0 ? -2 : 0;
 }
 
+// How a download fetches a host copy: written in place into a temporary
+// name whose directories are made, decoded when the host keeps it in armour.
+int downloadflags(bool armoured) {
+  int flags = armoured ? kFetchDownload : kFetchDownload & ~kFetchDecode;
+  return (flags & ~kFetchMakeDirs) | kFetchInPlace;
+}
+
 // Measures what arrived (into `got`) and compares it with what the host log
 // records for it.
 bool arrivedasrecorded(RunContext& rc, const char* path, const FileStats& expected, FileStats* got,
@@ -120,9 +127,8 @@ Moved downloadfile(RunContext& rc, const Download& job) {
   }
   // The directories were made for the temporary name, which is fresh: the
   // fetch writes it directly (the fixed name of a difference file too).
-  int flags = (job.armoured ? kFetchDownload : kFetchDownload & ~kFetchDecode) & ~kFetchMakeDirs;
-  flags |= kFetchInPlace;
-  long long fetched = getfile(rc, *job.remote, job.hostpath, flags, nullptr, temp.path.c_str());
+  long long fetched = getfile(rc, *job.remote, job.hostpath, downloadflags(job.armoured), nullptr,
+                              temp.path.c_str());
   if (fetched == kFetchCancelled) return Moved::kCancelled;
   if (fetched < 0) causederror(rc, "download unsuccessful", nullptr);
   FileStats got;
@@ -180,6 +186,16 @@ int diffbeforeupload(RunContext& rc, const Remote& remote, const char* hostpath,
     printmsg(rc, "No host copy to compare: %s\n", name);
   }
   return showdiff(rc, name, temp.path.c_str(), name, true, question);
+}
+
+int diffwithhost(RunContext& rc, const Remote& remote, const char* hostpath, const char* name,
+                 bool armoured) {
+  TempFile temp{kDiffTemp};
+  long long fetched =
+      getfile(rc, remote, hostpath, downloadflags(armoured), nullptr, temp.path.c_str());
+  if (fetched == kFetchCancelled) return -2;
+  if (fetched < 0) causederror(rc, "download unsuccessful", nullptr);
+  return printdiff(rc, name, temp.path.c_str(), name, false);
 }
 
 }  // namespace trosk

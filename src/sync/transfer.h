@@ -99,4 +99,13 @@ int uploadfile(RunContext& rc, const char* name, const SourceFile* kept, const s
 int diffbeforeupload(RunContext& rc, const Remote& remote, const char* hostpath,
                      const char* name, const char* question);
 
+// Fetches the host copy to "troskdiff.tmp" as a download's 'd' answer does
+// and prints the line differences of the local file `name` against it, the
+// host side as the new text (printdiff, which hands them to the front end);
+// the temporary file is removed. Returns what printdiff returns, or -2 when
+// the run was asked to stop. A fetch that fails otherwise ends the run
+// ("download unsuccessful").
+int diffwithhost(RunContext& rc, const Remote& remote, const char* hostpath, const char* name,
+                 bool armoured);
+
 }  // namespace trosk

@@ -29,6 +29,7 @@
 #include "sync/localstat.h"
 #include "sync/logdoc.h"
 #include "sync/logview.h"
+#include "sync/newfiles.h"
 #include "sync/pathsafety.h"
 #include "sync/showdiff.h"
 #include "sync/statahead.h"
@@ -73,6 +74,10 @@ struct Compare {
   bool listing = false;
   bool transferring = false;  // files may move, not only be compared
   bool stopped = false;       // the run was asked to stop
+  bool reportnew = false;     // a status that reports the files the host's log does not name
+  bool single = false;        // a status of the one file `only`, its differences shown
+  std::string_view only;
+  bool onlyfound = false;     // the host's log names it
   StatusList statuslist;
   bool halted = false;
   int toUpdate = 0;
@@ -434,6 +439,12 @@ void tellstate(Compare& r, const Entry& e) {
   s.hostDate = hostdate.c_str();
   if (e.exists) s.localDate = localdate.c_str();
   s.differs = !e.exists || (e.hostbits & kContentDiffers);
+  if (e.found) {
+    // From the measurements in hand, outside the performance log: the event
+    // costs the comparison nothing.
+    s.changedHere = !e.exists || (comparestats(e.G, e.L, 0) & kContentDiffers);
+    s.changedOnHost = (comparestats(e.G, e.R, 0) & kContentDiffers) != 0;
+  }
   ++r.summary.compared;
   r.rc.frontend.filestate(s);
 }
@@ -474,12 +485,35 @@ void settle(Compare& r, Entry& e) {
   apply(r, e, decide(r, e));
 }
 
+// A note printed in place of the differences a front end asked for, and
+// handed to it as they would be.
+void diffnote(Compare& r, const char* text, std::string_view name) {
+  std::string line = text + std::string(name) + "\n";
+  printlong(r.rc, nullptr, line.c_str());
+  r.rc.frontend.difference(Difference{line, name});
+}
+
+// The line differences of the file a status was asked to show: the host copy
+// is fetched as a download's 'd' answer fetches it.
+void showonly(Compare& r, const Entry& e) {
+  if (!e.exists) return diffnote(r, "No local copy of ", e.name);
+  if (!(e.hostbits & kContentDiffers)) return diffnote(r, "No line differences in ", e.name);
+  std::string path = hostfile(r, e);
+  bool armoured = !e.source[0] || armouredname(e.source);
+  if (diffwithhost(r.rc, r.source, path.c_str(), e.name, armoured) == -2) r.stopped = true;
+}
+
 // Steps of one host entry. Returns false when the run is to stop.
 bool compareentry(Compare& r, const LogItem& host) {
   RunContext& rc = r.rc;
   if (rc.cancelled()) {
     r.stopped = true;
     return false;
+  }
+  if (r.single) {
+    if (host.name != r.only) return true;
+    if (r.onlyfound) return false;  // the first entry of the name is the file's, as a lookup finds
+    r.onlyfound = true;
   }
   int32_t started = timerread(rc);
   Entry e;
@@ -505,6 +539,7 @@ bool compareentry(Compare& r, const LogItem& host) {
   }
   measure(r, e);
   settle(r, e);
+  if (r.single) showonly(r, e);
   if (r.statuscall) progressfiledone(rc, 0);
   if (e.counted && !e.finished) progressexpect(rc, -1, -(r.upload ? e.L.size : e.R.size));
   timerlog(rc, kTimeVerify1, started, "verify1");
@@ -622,6 +657,9 @@ void setup(Compare& r) {
   r.statuscall = (r.flags & CMD_STATUS) && !(r.flags & (CMD_DOWNLOAD | CMD_VERIFY));
   r.listing = (r.flags & (CMD_STATUS | CMD_REPORT_ONLY | CMD_VERIFY)) == CMD_STATUS;
   r.uploaded = r.upload ? 1 : 0;
+  r.single = r.statuscall && r.request.diffonly && r.request.diffonly[0];
+  if (r.single) r.only = r.request.diffonly;
+  r.reportnew = r.statuscall && r.request.reportnew && !r.single;
   r.transferring = (r.flags & CMD_DOWNLOAD) && !r.verifycall && !r.statuscall;
   r.activity.begin(r.entry.name, r.request.user, r.version, r.subversion, r.upload);
   r.summary.project = r.entry.name;
@@ -636,6 +674,44 @@ void setup(Compare& r) {
     if (!any && (r.flags & CMD_INIT)) r.flags &= ~CMD_ZIP;
   }
   r.zip = (r.flags & CMD_ZIP) != 0;
+}
+
+// Every name the host's log holds, files and archives alike, as the walk
+// of the working directory spells it; looked up outside the performance log.
+std::unordered_set<std::string> hostnames(Compare& r) {
+  Timers kept = r.rc.timers;
+  std::unordered_set<std::string> names;
+  names.reserve(static_cast<std::size_t>(r.remote.children()));
+  for (const char* word : {"file", "archive"}) {
+    r.remote.each(word, [&names](const LogItem& item, long long) {
+      names.insert(walkname(item.name));
+      return true;
+    });
+  }
+  r.rc.timers = kept;
+  return names;
+}
+
+// Each regular file of the working directory the host's log does not name,
+// as a "New" state; the listing says nothing of them.
+void reportnewfiles(Compare& r) {
+  RunContext& rc = r.rc;
+  std::vector<NewFile> found = newfiles(rc, hostnames(r), r.entry.name, r.localname);
+  if (rc.cancelled()) {
+    r.stopped = true;
+    return;
+  }
+  for (const NewFile& f : found) {
+    DateText date = datetext(rc, f.stats.date, f.stats.time);
+    FileState s;
+    s.name = f.name;
+    s.state = "New";
+    s.localExists = true;
+    s.localSize = f.stats.size;
+    s.localDate = date.c_str();
+    s.differs = true;
+    rc.frontend.filestate(s);
+  }
 }
 
 // The run was asked to stop: what moved is kept and recorded; an upload
@@ -676,7 +752,7 @@ int compare(Compare& r, Outcome* outcome) {
   } else if (r.transferring) {
     progressbegin(rc, 0, 0);  // what an upload moves shows only as it measures
   } else {
-    progressbegin(rc, r.remote.children(), 0);
+    progressbegin(rc, r.single ? 1 : r.remote.children(), 0);
   }
   r.remote.each(word, [&r](const LogItem& host, long long) { return compareentry(r, host); });
   progressend(rc);
@@ -686,6 +762,8 @@ int compare(Compare& r, Outcome* outcome) {
     setchildint(r.local.tree(), "pversion", r.version);
   }
   if (r.statuscall) {
+    if (r.single && !r.onlyfound && !r.stopped) diffnote(r, "Not on the host: ", r.only);
+    if (r.reportnew && !r.stopped) reportnewfiles(r);
     if (r.stopped) {
       reportcancel(r);
     } else {

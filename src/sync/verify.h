@@ -44,6 +44,12 @@ struct CompareRequest {
   int maxfiles = kMaxFiles;    // transfers at most (0: no limit)
   const char* user = "";       // who the activity log names
   const char* comment = nullptr;  // an upload's version-log comment; null: asked
+  // What a front end asks of a status beyond the listing: the files of the
+  // working directory the host's log does not name, reported as "New"; or
+  // only the file `diffonly` compared, with its line differences shown
+  // (null or empty: every file).
+  bool reportnew = false;
+  const char* diffonly = nullptr;
 };
 
 // What a comparison could not do.
