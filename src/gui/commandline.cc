@@ -1,5 +1,9 @@
 #include "gui/commandline.h"
 
+#include <QByteArray>
+
+#include "config/options.h"
+
 namespace trosk {
 namespace {
 
@@ -34,13 +38,19 @@ std::vector<std::string> commandwords(Command command, const std::string& projec
   if (!project.empty()) words.push_back(project);
   words.emplace_back(optionof(command));
   addvalue(words, "-port", options.port);
-  addvalue(words, "-prompt", options.prompt);
+  if (options.prompt != 1) addvalue(words, "-prompt", std::to_string(options.prompt));
   addvalue(words, "-version", options.version);
-  addvalue(words, "-access", options.access);
+  if (!options.login.empty()) {
+    addvalue(words, "-access", basiccredential(options.login, options.password));
+  }
   addvalue(words, "-platform", options.platform);
   if (options.verbose) addvalue(words, "-verbose", "1");
   for (std::string& word : splitwords(options.more)) words.push_back(std::move(word));
   return words;
+}
+
+std::string basiccredential(const std::string& login, const std::string& password) {
+  return QByteArray::fromStdString(login + ':' + password).toBase64().toStdString();
 }
 
 std::vector<std::string> splitwords(const std::string& text) {
@@ -79,6 +89,17 @@ std::string joinwords(const std::vector<std::string>& words) {
     line += blank ? "\"" + word + "\"" : word;
   }
   return line;
+}
+
+std::string shownwords(const std::vector<std::string>& words) {
+  const int access = getoption("-access");
+  std::vector<std::string> shown = words;
+  for (std::size_t i = 1; i + 1 < shown.size(); ++i) {
+    // Like the console, a following option is no value.
+    bool isaccess = shown[i][0] == '-' && getoption(shown[i].c_str()) == access;
+    if (isaccess && shown[i + 1][0] != '-') shown[++i] = "********";
+  }
+  return joinwords(shown);
 }
 
 }  // namespace trosk

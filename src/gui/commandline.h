@@ -15,18 +15,25 @@ enum class Command { kStatus, kDownload, kUpload, kShowVersions, kShowLog, kVeri
 // and the further options typed in the window.
 struct SessionOptions {
   std::string port;
-  std::string prompt;
+  int prompt = 1;       // the run's prompt level: 1 asks before each overwrite
   std::string version;  // "V" or "V/S"; empty: the version of the release
-  std::string access;   // the credential; empty: the built-in one
+  // Basic authorisation with a web host; an empty login gives no credential
+  // of the window's own, so the run keeps the built-in one. Never saved.
+  std::string login, password;
   std::string platform;
   bool verbose = false;
   std::string more;  // further options, as typed
 };
 
 // "trosk", the project (none: every project of the list), the command's
-// option, then the session's options.
+// option, then the session's options; the login and password become the
+// -access credential, Base64 of "login:password".
 std::vector<std::string> commandwords(Command command, const std::string& project,
                                       const SessionOptions& options);
+
+// The -access credential of a login for Basic authorisation: Base64 of
+// "login:password".
+std::string basiccredential(const std::string& login, const std::string& password);
 
 // Splits typed options into words: blanks separate them, single or double
 // quotes keep blanks inside one word.
@@ -34,5 +41,9 @@ std::vector<std::string> splitwords(const std::string& text);
 
 // The words joined for display, quoted where a word holds a blank.
 std::string joinwords(const std::vector<std::string>& words);
+
+// The words joined for display with the value of each -access option, in
+// any spelling the console takes, masked: the line the window shows.
+std::string shownwords(const std::vector<std::string>& words);
 
 }  // namespace trosk

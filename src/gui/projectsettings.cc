@@ -1,5 +1,9 @@
 #include "gui/projectsettings.h"
 
+#include <charconv>
+#include <cstdint>
+#include <string_view>
+
 #include "app/projects.h"
 #include "config/options.h"
 #include "config/project.h"
@@ -15,6 +19,7 @@ ProjectSettings settingsof(const ProjectEntry& e) {
   ProjectSettings s;
   s.name = e.name;
   s.host = e.host;
+  s.host2 = e.host2;
   s.user = e.user;
   s.remotedir = e.troskdir;
   s.suffix = e.suffix;
@@ -22,7 +27,6 @@ ProjectSettings settingsof(const ProjectEntry& e) {
   s.backup = e.backup != 0;
   s.release = e.release == 3 ? 0 : e.release;  // 3 is the list's placeholder word "x"
   s.session.platform = e.platform;
-  if (e.access[0] == '0') s.session.access = e.access;
   return s;
 }
 
@@ -54,7 +58,6 @@ void apply(const ProjectSettings& s, ProjectEntry& e) {
   copystr(s.remotedir.c_str(), e.troskdir, kPathSize - 1);
   copystr(s.suffix.c_str(), e.suffix, kSuffixSize - 1);
   copystr(s.session.platform.c_str(), e.platform, kNameSize - 1);
-  copystr(s.session.access.c_str(), e.access, kPathSize - 1);
   int status = e.status & 0x1F;
   if (s.source) {
     e.status = kStatusSource;
@@ -64,6 +67,28 @@ void apply(const ProjectSettings& s, ProjectEntry& e) {
   e.backup = s.backup ? 1 : 0;
   e.release = static_cast<uint8_t>(s.release);
 }
+
+// The number that the text is, digits only; 0 for anything else.
+long positive(std::string_view text) {
+  const char* last = text.data() + text.size();
+  long n = 0;
+  auto [end, error] = std::from_chars(text.data(), last, n);
+  return !text.empty() && text[0] != '-' && error == std::errc() && end == last ? n : 0;
+}
+
+// "V" or "V/S", both numbers above 0, which the version fields can hold.
+bool goodversion(std::string_view text) {
+  auto fits = [](std::string_view part) {
+    long n = positive(part);
+    return n > 0 && n <= INT32_MAX;
+  };
+  std::size_t slash = text.find('/');
+  if (slash == std::string_view::npos) return fits(text);
+  return fits(text.substr(0, slash)) && fits(text.substr(slash + 1));
+}
+
+// The console takes a value beginning with '-' for the next option.
+bool optionlike(const std::string& value) { return !value.empty() && value[0] == '-'; }
 
 // The list file in use in `dir`: the visible one unless only the hidden one exists.
 const char* listfile(RunContext& rc, const std::string& dir) {
@@ -86,27 +111,38 @@ std::vector<ProjectSettings> listedprojects(const std::string& dir) {
   return found;
 }
 
-void checksettings(Frontend& frontend, const ProjectSettings& s) {
-  std::vector<std::string> words{"trosk"};
-  auto add = [&words](const char* option, const std::string& value) {
-    if (value.empty()) return;
-    words.emplace_back(option);
-    words.push_back(value);
-  };
-  add("-host", s.host);
-  add("-user", s.user);
-  add("-remotedir", s.remotedir);
-  add("-suffix", s.suffix);
-  add("-port", s.session.port);
-  add("-prompt", s.session.prompt);
-  add("-version", s.session.version);
-  add("-access", s.session.access);
-  add("-platform", s.session.platform);
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  WindowContext rc(frontend);
-  RunSettings scratch;
-  parseoptions(rc, scratch, argv.data(), static_cast<int>(argv.size()));
+std::optional<SettingsProblem> findproblem(const ProjectSettings& s) {
+  const SessionOptions& o = s.session;
+  if (optionlike(s.host)) {
+    return SettingsProblem{"host", "A host cannot begin with \"-\": give a directory path or "
+                                   "a web address."};
+  }
+  if (long port = positive(o.port); !o.port.empty() && (port < 1 || port > kMaxPort)) {
+    return SettingsProblem{"port",
+                           "The port is a number from 1 to 65535; leave it empty for the default."};
+  }
+  if (optionlike(s.user)) {
+    return SettingsProblem{"user", "A user name cannot begin with \"-\"."};
+  }
+  if (o.login.find(':') != std::string::npos) {
+    return SettingsProblem{"login", "A login name cannot hold \":\"."};
+  }
+  if (o.login.empty() && !o.password.empty()) {
+    return SettingsProblem{"login", "Give the login name that goes with the password."};
+  }
+  if (optionlike(o.platform)) {
+    return SettingsProblem{"platform", "A platform name cannot begin with \"-\"."};
+  }
+  if (!o.version.empty() && !goodversion(o.version)) {
+    return SettingsProblem{"version",
+                           "The version is a number above 0, or version/subversion such as 2/3; "
+                           "leave it empty for the release's version."};
+  }
+  return std::nullopt;
+}
+
+bool canupload(const ProjectSettings& s) {
+  return s.source && (islocalpath(s.host.c_str()) || !s.host2.empty());
 }
 
 bool savesettings(Frontend& frontend, const std::string& dir, const ProjectSettings& s) {

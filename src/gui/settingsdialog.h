@@ -1,7 +1,7 @@
 // The settings dialog: one project's entry of the project list (host, user,
 // remote directory, suffix, source, backup, release) and what the window
-// keeps for the session (port, prompt level, version, credential, platform).
-// OK checks them with the command line's rules and offers to save the list.
+// keeps for the session (port, login and password, platform, prompt level,
+// version). OK checks them, names a bad one in the dialog, and offers to save the list.
 #pragma once
 
 #include <QDialog>
@@ -11,6 +11,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLayout;
 class QLineEdit;
 
@@ -25,21 +26,25 @@ class SettingsDialog : public QDialog {
                  QWidget* parent);
   ProjectSettings settings() const;
 
-  // Stays open when a setting is refused; the alert has said why.
+  // Stays open on a bad setting, with the field marked and the reason shown.
   void accept() override;
 
  private:
   QLayout* form(const ProjectSettings& settings);
-  QLineEdit* field(const char* name, const std::string& value);
+  QLineEdit* field(const char* name, const std::string& value, const char* placeholder = "");
   QCheckBox* checkbox(const char* name, const QString& text, bool checked);
+  QComboBox* combo(const char* name);
+  void showproblem(const SettingsProblem* problem);
 
-  std::string name_;
+  ProjectSettings shown_;  // what the dialog does not show is kept as it came
   Frontend& frontend_;
   std::string workdir_;
-  QLineEdit *host_, *port_, *user_, *access_, *remotedir_, *platform_, *suffix_, *prompt_,
+  QLineEdit *host_, *port_, *user_, *login_, *password_, *remotedir_, *platform_, *suffix_,
       *version_;
   QCheckBox *source_, *backup_;
-  QComboBox* release_;
+  QComboBox *prompt_, *release_;
+  QLabel* problem_;
+  QWidget* marked_ = nullptr;
 };
 
 }  // namespace trosk

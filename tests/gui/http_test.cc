@@ -25,14 +25,17 @@ std::string credential(const char* userpassword) {
   return QByteArray(userpassword).toBase64().toStdString();
 }
 
-// Sets the project's host and credential in the settings dialog and saves them.
-bool setup(Workbench& bench, const std::string& host, const std::string& access) {
+// Sets the project's host, login and password in the settings dialog and saves them.
+bool setup(Workbench& bench, const std::string& host, const char* login, const char* password) {
   QTest::mouseClick(bench.find<QPushButton>("settings"), Qt::LeftButton);
   QWidget* dialog = bench.waitfor("settings");
   if (!dialog) return false;
-  auto* hostfield = dialog->findChild<QLineEdit*>(QStringLiteral("host"));
-  hostfield->setText(QString::fromStdString(host));
-  dialog->findChild<QLineEdit*>(QStringLiteral("access"))->setText(QString::fromStdString(access));
+  auto set = [dialog](const char* field, const QString& text) {
+    dialog->findChild<QLineEdit*>(QString::fromLatin1(field))->setText(text);
+  };
+  set("host", QString::fromStdString(host));
+  set("login", QString::fromUtf8(login));
+  set("password", QString::fromUtf8(password));
   bench.answers.push_back(QStringLiteral("y"));
   QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("ok")), Qt::LeftButton);
   return bench.answers.empty() && !dialog->isVisible();
@@ -79,14 +82,14 @@ class HttpTest : public QObject {
     fs::create_directories(work);
     Workbench bench(work);
     QTest::keyClicks(bench.find<QLineEdit>("newproject"), QStringLiteral("web"));
-    QVERIFY(setup(bench, web_->host(), credential("tom:wrong")));
+    QVERIFY(setup(bench, web_->host(), "tom", "wrong"));
     bench.answers = {QStringLiteral("y")};
     QVERIFY(bench.run("status"));
     QCOMPARE(bench.alerts.size(), 1);
     QVERIFY2(bench.alerts[0].startsWith("TROSK error -- "), qPrintable(bench.alerts[0]));
     QVERIFY(bench.find<QPushButton>("status")->isEnabled());
 
-    QVERIFY(setup(bench, web_->host(), credential("tom:secret")));
+    QVERIFY(setup(bench, web_->host(), "tom", "secret"));
     bench.answers = {QStringLiteral("y")};
     QVERIFY(bench.run("status"));
     QCOMPARE(bench.alerts.size(), 1);
