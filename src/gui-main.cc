@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
   }
   previousHandler = qInstallMessageHandler(quitonfatal);
   QApplication app(argc, argv);
+  QCoreApplication::setOrganizationName(QStringLiteral("Trosk"));
+  QCoreApplication::setApplicationName(QStringLiteral("trosk-gui"));
   trosk::WindowFrontend frontend;
   trosk::ProjectDialog dialog(frontend);
   QStringList args = QApplication::arguments();

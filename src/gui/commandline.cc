@@ -37,6 +37,34 @@ std::vector<std::string> commandwords(Command command, const std::string& projec
   }
   if (!project.empty()) words.push_back(project);
   words.emplace_back(optionof(command));
+  addsession(words, options);
+  return words;
+}
+
+std::vector<std::string> addwords(const std::string& project, const std::vector<std::string>& files,
+                                  const std::string& comment, const SessionOptions& options) {
+  std::vector<std::string> words{"trosk", project, "-comment", comment, "-add"};
+  words.insert(words.end(), files.begin(), files.end());
+  addsession(words, options);
+  return words;
+}
+
+std::vector<std::string> getwords(const std::string& project, const std::string& host,
+                                  const SessionOptions& options) {
+  std::vector<std::string> words{"trosk", project, "-host", host, "-download"};
+  addsession(words, options);
+  return words;
+}
+
+std::vector<std::string> startwords(const std::string& project, const std::string& host,
+                                    const std::vector<std::string>& files,
+                                    const std::string& comment, const SessionOptions& options) {
+  std::vector<std::string> words = addwords(project, files, comment, options);
+  words.insert(words.begin() + 2, {"-source", "-host", host});
+  return words;
+}
+
+void addsession(std::vector<std::string>& words, const SessionOptions& options) {
   addvalue(words, "-port", options.port);
   if (options.prompt != 1) addvalue(words, "-prompt", std::to_string(options.prompt));
   addvalue(words, "-version", options.version);
@@ -46,7 +74,6 @@ std::vector<std::string> commandwords(Command command, const std::string& projec
   addvalue(words, "-platform", options.platform);
   if (options.verbose) addvalue(words, "-verbose", "1");
   for (std::string& word : splitwords(options.more)) words.push_back(std::move(word));
-  return words;
 }
 
 std::string basiccredential(const std::string& login, const std::string& password) {

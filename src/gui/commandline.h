@@ -31,6 +31,21 @@ struct SessionOptions {
 std::vector<std::string> commandwords(Command command, const std::string& project,
                                       const SessionOptions& options);
 
+// The words of an add of `files` (names relative to the working directory)
+// with the comment already asked; of a first download of a project from
+// `host`; and of a project started here: the files added to a new project
+// on the host directory, marked as source. Each with the session's options.
+std::vector<std::string> addwords(const std::string& project, const std::vector<std::string>& files,
+                                  const std::string& comment, const SessionOptions& options);
+std::vector<std::string> getwords(const std::string& project, const std::string& host,
+                                  const SessionOptions& options);
+std::vector<std::string> startwords(const std::string& project, const std::string& host,
+                                    const std::vector<std::string>& files,
+                                    const std::string& comment, const SessionOptions& options);
+
+// Appends the session's options to the words of a command.
+void addsession(std::vector<std::string>& words, const SessionOptions& options);
+
 // The -access credential of a login for Basic authorisation: Base64 of
 // "login:password".
 std::string basiccredential(const std::string& login, const std::string& password);

@@ -22,15 +22,11 @@ CommandRunner::~CommandRunner() {
   thread_.wait();
 }
 
-bool CommandRunner::start(std::vector<std::string> words, std::string project,
-                          std::string workdir) {
+bool CommandRunner::start(Job job) {
   if (busy_) return false;
   busy_ = true;
   QMetaObject::invokeMethod(
-      &worker_,
-      [this, words = std::move(words), project = std::move(project),
-       workdir = std::move(workdir)] { work(words, project, workdir); },
-      Qt::QueuedConnection);
+      &worker_, [this, job = std::move(job)] { work(job); }, Qt::QueuedConnection);
   return true;
 }
 
@@ -39,18 +35,21 @@ void CommandRunner::cancel() {
   if (active_) active_->context.cancel();
 }
 
-void CommandRunner::work(const std::vector<std::string>& words, const std::string& project,
-                         const std::string& workdir) {
+void CommandRunner::work(const Job& job) {
   Run run(frontend_);
+  run.reportnew = job.reportnew;
+  run.diffonly = job.diffonly;
   {
     std::lock_guard<std::mutex> hold(activeLock_);
     active_ = &run;
   }
-  int code = runcommand(run, workdir, words);
+  bool unpacking = !job.unpack.empty();
+  int code = unpacking ? rununpack(run, job.workdir, job.unpack, job.project)
+                       : runcommand(run, job.workdir, job.words);
   std::vector<std::string> arrived = frontend_.takearchives();
-  if (code == 0) {
+  if (code == 0 && !unpacking) {
     try {
-      offerunpack(run.context, arrived, project);
+      offerunpack(run.context, arrived, job.project);
     } catch (const RunError&) {
       // Its alert has been shown; the command is over all the same.
     }

@@ -16,6 +16,16 @@ namespace trosk {
 struct Run;
 class WindowFrontend;
 
+// One command of the window: command-line words, or an archive to unpack.
+struct Job {
+  std::vector<std::string> words;  // as on the command line, the program's name first
+  std::string project;             // the project the command is for; empty for all
+  std::string workdir;
+  bool reportnew = false;  // a status also lists files the host does not have
+  std::string diffonly;    // a status that shows this file's differences
+  std::string unpack;      // instead of words: the archive to unpack
+};
+
 class CommandRunner : public QObject {
   Q_OBJECT
 
@@ -23,10 +33,9 @@ class CommandRunner : public QObject {
   explicit CommandRunner(WindowFrontend& frontend, QObject* parent = nullptr);
   ~CommandRunner() override;
 
-  // Starts the command (words as on the command line, for `project`) on the
-  // worker thread, in `workdir`. Returns false, and starts nothing, while one
-  // runs.
-  bool start(std::vector<std::string> words, std::string project, std::string workdir);
+  // Starts the job on the worker thread. Returns false, and starts nothing,
+  // while one runs.
+  bool start(Job job);
   bool busy() const { return busy_; }
   // Any thread: the run in progress stops at its next step.
   void cancel();
@@ -36,8 +45,7 @@ class CommandRunner : public QObject {
   void finished(int code);
 
  private:
-  void work(const std::vector<std::string>& words, const std::string& project,
-            const std::string& workdir);
+  void work(const Job& job);
 
   WindowFrontend& frontend_;
   QObject worker_;  // lives on the thread: the context of the queued calls

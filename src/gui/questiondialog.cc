@@ -20,39 +20,47 @@ struct Choice {
 };
 
 constexpr Choice kChoices[] = {
-    {"y", "Yes (y)", Qt::Key_Y},
-    {"n", "No (n)", Qt::Key_N},
-    {"A", "Yes to All (A)", Qt::Key_A},
-    {"X", "No to All (X)", Qt::Key_X},
-    {"d", "Diff (d)", Qt::Key_D},
+    {"y", "&Yes", Qt::Key_Y},
+    {"n", "&No", Qt::Key_N},
+    {"A", "Yes to &All", Qt::Key_A},
+    {"X", "No to All (&X)", Qt::Key_X},
+    {"d", "&Diff", Qt::Key_D},
 };
 
-QLabel* questionlabel(const QString& question, QWidget* parent) {
-  auto* label = new QLabel(question.trimmed(), parent);
+void addquestion(QVBoxLayout* layout, const Question& question, QWidget* parent) {
+  if (!question.project.isEmpty()) {
+    auto* project = new QLabel(QStringLiteral("Project: <b>%1</b>").arg(question.project.toHtmlEscaped()), parent);
+    project->setObjectName(QStringLiteral("questionproject"));
+    layout->addWidget(project);
+  }
+  auto* label = new QLabel(question.text.trimmed(), parent);
   label->setObjectName(QStringLiteral("question"));
   label->setWordWrap(true);
+  label->setTextFormat(Qt::PlainText);
   label->setTextInteractionFlags(Qt::TextSelectableByMouse);
   label->setMinimumWidth(420);
-  return label;
+  layout->addWidget(label);
 }
 
 }  // namespace
 
-QuestionDialog::QuestionDialog(const QString& question, QWidget* parent) : QDialog(parent) {
+QuestionDialog::QuestionDialog(const Question& question, QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("buttonquestion"));
   setWindowTitle(QStringLiteral("Trosk question"));
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(questionlabel(question, this));
+  addquestion(layout, question, this);
   auto* row = new QHBoxLayout;
   for (const Choice& choice : kChoices) {
+    // A button the question does not accept would count as yes: none is shown.
+    QString letter = QString::fromLatin1(choice.letter);
+    if (!question.letters.contains(letter)) continue;
     auto* button = new QPushButton(QString::fromLatin1(choice.label), this);
-    button->setObjectName(QString::fromLatin1(choice.letter));
+    button->setObjectName(letter);
     button->setShortcut(QKeySequence(choice.key));
     // The console's answers are typed as letters: with Shift too ("A", "X").
     auto* shifted = new QShortcut(QKeySequence(Qt::SHIFT | choice.key), this);
     connect(shifted, &QShortcut::activated, button, &QPushButton::animateClick);
-    button->setAutoDefault(false);  // Enter answers nothing: every answer is chosen
-    QString letter = QString::fromLatin1(choice.letter);
+    if (letter == QLatin1String("n")) button->setFocus();
     connect(button, &QPushButton::clicked, this, [this, letter] {
       answer_ = letter;
       accept();
@@ -62,12 +70,12 @@ QuestionDialog::QuestionDialog(const QString& question, QWidget* parent) : QDial
   layout->addLayout(row);
 }
 
-TextQuestionDialog::TextQuestionDialog(const QString& question, QWidget* parent)
+TextQuestionDialog::TextQuestionDialog(const Question& question, QWidget* parent)
     : QDialog(parent), field_(new QLineEdit(this)) {
   setObjectName(QStringLiteral("textquestion"));
   setWindowTitle(QStringLiteral("Trosk question"));
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(questionlabel(question, this));
+  addquestion(layout, question, this);
   field_->setObjectName(QStringLiteral("answer"));
   field_->setMaxLength(static_cast<int>(kTextAnswerMax));
   layout->addWidget(field_);
@@ -83,15 +91,15 @@ QString TextQuestionDialog::answer() const {
   return result() == QDialog::Accepted ? field_->text() : QString();
 }
 
-QString askbuttons(QWidget* parent, const QString& question) {
+QString askbuttons(QWidget* parent, const Question& question) {
   QuestionDialog dialog(question, parent);
   dialog.exec();
   return dialog.answer();
 }
 
-QString asktext(QWidget* parent, const QString& question) {
+std::optional<QString> asktext(QWidget* parent, const Question& question) {
   TextQuestionDialog dialog(question, parent);
-  dialog.exec();
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.answer();
 }
 

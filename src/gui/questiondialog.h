@@ -1,20 +1,29 @@
-// The engine's questions as modal dialogs: the one-letter question with its
-// five buttons (Yes, No, Yes to All, No to All, Diff; each letter is also its
-// key, Escape answers No), and the question answered by a line of text.
+// The engine's questions as modal dialogs: the one-letter question with a
+// button for each answer it accepts (Yes, No, Yes to All, No to All, Diff;
+// each letter is also its key, Escape answers No, Enter presses the button
+// that has the focus, No at first), and the question answered by a line of
+// text. Both name the project they are about.
 #pragma once
 
 #include <QDialog>
 #include <QString>
+#include <optional>
 
 class QLineEdit;
 
 namespace trosk {
 
+struct Question {
+  QString text;
+  QString letters;  // the one-letter answers accepted (a subset of "ynYNAXd")
+  QString project;  // empty when no project's turn has begun
+};
+
 class QuestionDialog : public QDialog {
   Q_OBJECT
 
  public:
-  QuestionDialog(const QString& question, QWidget* parent);
+  QuestionDialog(const Question& question, QWidget* parent);
   // "y", "n", "A", "X" or "d"; "n" when the dialog was closed otherwise.
   QString answer() const { return answer_; }
 
@@ -26,7 +35,7 @@ class TextQuestionDialog : public QDialog {
   Q_OBJECT
 
  public:
-  TextQuestionDialog(const QString& question, QWidget* parent);
+  TextQuestionDialog(const Question& question, QWidget* parent);
   // The text after OK, empty after Cancel.
   QString answer() const;
 
@@ -34,8 +43,9 @@ class TextQuestionDialog : public QDialog {
   QLineEdit* field_;
 };
 
-// Shows the dialog and waits for the answer.
-QString askbuttons(QWidget* parent, const QString& question);
-QString asktext(QWidget* parent, const QString& question);
+// Shows the dialog and waits for the answer; a text question gives nothing
+// after Cancel.
+QString askbuttons(QWidget* parent, const Question& question);
+std::optional<QString> asktext(QWidget* parent, const Question& question);
 
 }  // namespace trosk

@@ -20,6 +20,12 @@ inline constexpr const char* kClosingLine = "[Close this window to return to Tro
 // kCancelledCode after the run was stopped on request.
 int runcommand(Run& run, const std::string& workdir, const std::vector<std::string>& words);
 
+// Unpacks the archive (a file of the working directory) as a command of
+// its own, with the same refusals and questions as after a download.
+// Returns 0, or the exit code of the error that ended it.
+int rununpack(Run& run, const std::string& workdir, const std::string& archive,
+              const std::string& project);
+
 // Ends the command's output: the closing line, then the file is closed, so
 // that nothing more goes into it.
 void closecommand(Run& run);

@@ -63,10 +63,11 @@ void TextViewer::findnext() {
   found_->setText(hit ? QString() : QStringLiteral("Not found"));
 }
 
-TextViewer* showoutput(QWidget* parent, const QString& workdir) {
+TextViewer* showoutput(QWidget* parent, const QString& workdir, const QString& error) {
   QFile file(workdir + QLatin1Char('/') + QString::fromLatin1(kOutputFileName));
   QString text = file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll())
                                                 : QStringLiteral("(no output)");
+  if (!error.isEmpty()) text += QLatin1Char('\n') + error + QLatin1Char('\n');
   auto* viewer = new TextViewer(QStringLiteral("Trosk output"), text, parent);
   viewer->setObjectName(QStringLiteral("output"));
   viewer->setAttribute(Qt::WA_DeleteOnClose);

@@ -29,7 +29,8 @@ class TextViewer : public QDialog {
 
 // The output file that the command that has just ended left in `workdir`,
 // in a viewer that deletes itself when closed; modal to the window, without
-// blocking.
-TextViewer* showoutput(QWidget* parent, const QString& workdir);
+// blocking. `error` (the alert that ended the command, which the output file
+// does not hold) follows the output when there was one.
+TextViewer* showoutput(QWidget* parent, const QString& workdir, const QString& error = {});
 
 }  // namespace trosk

@@ -178,6 +178,15 @@ struct Unpacker {
 
 }  // namespace
 
+bool isarchive(const std::string& path) {
+  Reader in(archive_read_new());
+  archive_read_support_filter_all(in.get());
+  archive_read_support_format_all(in.get());
+  archive_entry* entry;
+  return archive_read_open_filename(in.get(), path.c_str(), kBlock) == ARCHIVE_OK &&
+         archive_read_next_header(in.get(), &entry) >= ARCHIVE_WARN;
+}
+
 UnpackCount unpackarchive(RunContext& rc, const std::string& archive, const std::string& project) {
   printmsg(rc, "\nUnpacking %s:\n", archive.c_str());
   Reader in(archive_read_new());

@@ -18,6 +18,9 @@ struct UnpackCount {
   int kept = 0;     // an existing file the user kept
 };
 
+// True when the file is an archive the unpacker reads, whatever its name.
+bool isarchive(const std::string& path);
+
 // Unpacks the archive file into the working directory; `project` names the
 // project whose own files no entry may replace.
 UnpackCount unpackarchive(RunContext& rc, const std::string& archive, const std::string& project);

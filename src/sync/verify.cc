@@ -439,7 +439,9 @@ void tellstate(Compare& r, const Entry& e) {
   s.hostDate = hostdate.c_str();
   if (e.exists) s.localDate = localdate.c_str();
   s.differs = !e.exists || (e.hostbits & kContentDiffers);
-  if (e.found) {
+  // A record with a status word is the local file as last measured, not
+  // what both sides shared: it tells nothing about where a change was made.
+  if (e.found && !e.flagged) {
     // From the measurements in hand, outside the performance log: the event
     // costs the comparison nothing.
     s.changedHere = !e.exists || (comparestats(e.G, e.L, 0) & kContentDiffers);

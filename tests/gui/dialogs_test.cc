@@ -1,6 +1,10 @@
 // The question dialogs on their own: each of the five buttons and its key
-// (with or without Shift) gives its letter, Escape answers no; the text question keeps at most 131
-// characters after OK and gives nothing after Cancel.
+// (with or without Shift) gives its letter, Escape answers no, a question
+// shows only the buttons of its letters and names its project; the text
+// question keeps at most 131 characters after OK and gives nothing after
+// Cancel.
+#include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -9,6 +13,15 @@
 #include "gui/questiondialog.h"
 
 namespace trosk::testing {
+namespace {
+
+const Question kUpdate{QStringLiteral("Update local file <a.txt> (y/n/AllYes/diff)? "),
+                       QStringLiteral("ynYNAXd"), QString()};
+const Question kSave{QStringLiteral("Save local settings in: trosk_project.xml (y/n)? "),
+                     QStringLiteral("ynYN"), QStringLiteral("demo")};
+const Question kComment{QStringLiteral("Add comment: "), QString(), QString()};
+
+}  // namespace
 
 class DialogsTest : public QObject {
   Q_OBJECT
@@ -29,13 +42,13 @@ class DialogsTest : public QObject {
     QFETCH(QString, letter);
     QFETCH(int, key);
     QFETCH(bool, shift);
-    QuestionDialog clicked(QStringLiteral("Update local file <a.txt> (y/n/AllYes/diff)? "), nullptr);
+    QuestionDialog clicked(kUpdate, nullptr);
     clicked.show();
     QTest::mouseClick(clicked.findChild<QPushButton*>(letter), Qt::LeftButton);
     QCOMPARE(clicked.answer(), letter);
     QVERIFY(!clicked.isVisible());
 
-    QuestionDialog typed(QStringLiteral("Update local file <a.txt> (y/n/AllYes/diff)? "), nullptr);
+    QuestionDialog typed(kUpdate, nullptr);
     typed.show();
     QVERIFY(QTest::qWaitForWindowActive(&typed));
     QTest::keyClick(&typed, static_cast<Qt::Key>(key), shift ? Qt::ShiftModifier : Qt::NoModifier);
@@ -44,21 +57,37 @@ class DialogsTest : public QObject {
   }
 
   void escapeanswersno() {
-    QuestionDialog dialog(QStringLiteral("Save local settings in: trosk_project.xml (y/n)? "), nullptr);
+    QuestionDialog dialog(kSave, nullptr);
     dialog.show();
     QTest::keyClick(&dialog, Qt::Key_Escape);
     QCOMPARE(dialog.answer(), QStringLiteral("n"));
     QVERIFY(!dialog.isVisible());
   }
 
+  // A button outside the question's letters would count as yes.
+  void onlyitsletters() {
+    QuestionDialog yesno(kSave, nullptr);
+    QStringList shown;
+    for (QPushButton* b : yesno.findChildren<QPushButton*>()) shown << b->objectName();
+    shown.sort();
+    QCOMPARE(shown, (QStringList{"n", "y"}));
+    QCOMPARE(yesno.findChild<QLabel*>("questionproject")->text(), QStringLiteral("Project: <b>demo</b>"));
+    yesno.show();
+    QVERIFY(QTest::qWaitForWindowActive(&yesno));
+    QTest::keyClick(&yesno, Qt::Key_D);  // no Diff here: the key does nothing
+    QVERIFY(yesno.isVisible());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // the focus starts on No
+    QCOMPARE(yesno.answer(), QStringLiteral("n"));
+  }
+
   void textquestion() {
-    TextQuestionDialog ok(QStringLiteral("Add comment: "), nullptr);
+    TextQuestionDialog ok(kComment, nullptr);
     ok.show();
     QTest::keyClicks(ok.findChild<QLineEdit*>("answer"), QString(200, 'w'));
     QTest::mouseClick(ok.findChild<QPushButton*>("ok"), Qt::LeftButton);
     QCOMPARE(ok.answer(), QString(131, 'w'));
 
-    TextQuestionDialog cancelled(QStringLiteral("Add comment: "), nullptr);
+    TextQuestionDialog cancelled(kComment, nullptr);
     cancelled.show();
     QTest::keyClicks(cancelled.findChild<QLineEdit*>("answer"), QStringLiteral("typed"));
     QTest::mouseClick(cancelled.findChild<QPushButton*>("cancel"), Qt::LeftButton);

@@ -1,6 +1,8 @@
 #include "guitest.h"
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 #include <map>
@@ -26,6 +28,11 @@ int registertest(const char* name, TestFactory factory) {
 // gui_tests [Class [QtTest options]]: one class, or all of them.
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // What the window remembers between starts goes to a store of the tests' own.
+  QTemporaryDir store;
+  QCoreApplication::setOrganizationName(QStringLiteral("trosk-tests"));
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, store.path());
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, store.path());
   const auto& tests = trosk::testing::registry();
   std::string only = argc > 1 && argv[1][0] != '-' ? argv[1] : "";
   if (!only.empty() && !tests.count(only)) {

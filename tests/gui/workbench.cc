@@ -1,6 +1,8 @@
 #include "workbench.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QTextBrowser>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -30,12 +32,20 @@ Workbench::Workbench(const std::filesystem::path& workdir) : window(frontend) {
   window.setworkdir(QString::fromStdString(workdir.string()));
   window.show();
   connect(&timer_, &QTimer::timeout, this, &Workbench::poll);
+  connect(&window, &ProjectDialog::commandended, this, [this] {
+    QFile file(QString::fromStdString(window.workdir()) + QStringLiteral("/trosk_tmp.txt"));
+    outputs << (file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString());
+  });
   timer_.start(10);
 }
 
 bool Workbench::run(const char* button) {
   qsizetype before = outputs.size();
   QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton);
+  return waitended(before);
+}
+
+bool Workbench::waitended(qsizetype before) {
   return QTest::qWaitFor([&] { return outputs.size() > before; }, kRunTimeoutMs);
 }
 
@@ -69,6 +79,8 @@ void Workbench::answer(QWidget* dialog) {
     }
     if (kind == QLatin1String("buttonquestion")) {
       click(dialog, given.isEmpty() ? QStringLiteral("n") : given);
+    } else if (given == QLatin1String(kCancelAnswer)) {
+      click(dialog, QStringLiteral("cancel"));
     } else {
       QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("answer")), given);
       click(dialog, QStringLiteral("ok"));
@@ -81,7 +93,10 @@ void Workbench::answer(QWidget* dialog) {
     diffs << diff->text();
     click(dialog, QStringLiteral("close"));
   } else if (kind == QLatin1String("output")) {
-    outputs << static_cast<TextViewer*>(dialog)->text();
+    viewed << static_cast<TextViewer*>(dialog)->text();
+    click(dialog, QStringLiteral("close"));
+  } else if (kind == QLatin1String("helpwindow")) {
+    helps << dialog->findChild<QTextBrowser*>(QStringLiteral("helptext"))->toPlainText();
     click(dialog, QStringLiteral("close"));
   }
 }

@@ -1,8 +1,8 @@
 // The window as a person uses it in a test: the project dialog over its
-// front end, and a driver that answers each modal dialog by its
-// buttons (question, text question, alert or about box, differences,
-// output), taking the
-// scripted answers in order and recording what every dialog said.
+// front end, and a driver that answers each modal dialog by its buttons
+// (question, text question, alert or about box, differences, output, help),
+// taking the scripted answers in order and recording what every dialog
+// said, and the output file each command left.
 #pragma once
 
 #include <QObject>
@@ -18,6 +18,9 @@
 
 namespace trosk::testing {
 
+// The answer that presses Cancel in a text question.
+inline constexpr const char* kCancelAnswer = "<cancel>";
+
 class Workbench : public QObject {
   Q_OBJECT
 
@@ -28,14 +31,18 @@ class Workbench : public QObject {
   T* find(const char* name) const {
     return window.findChild<T*>(QString::fromLatin1(name));
   }
-  // Clicks the window's button and waits until the command's output has been
-  // shown (and closed). Returns false when it did not end in time.
+  // Clicks the window's button and waits until the command has ended and
+  // the window shows its results. Returns false when it did not end in time.
   bool run(const char* button);
+  // Waits for the end of a command started otherwise, `before` being the
+  // number of outputs until then.
+  bool waitended(qsizetype before);
   // Waits for a modal dialog that the driver leaves to the test.
   QWidget* waitfor(const char* name);
 
-  std::deque<QString> answers;  // a letter for a button question, a text for a text question
-  QStringList questions, alerts, diffs, outputs;
+  std::deque<QString> answers;  // a letter for a button question, a text (or kCancelAnswer) for a text question
+  QStringList questions, alerts, diffs, viewed, helps;
+  QStringList outputs;  // the output file after each command
   int unanswered = 0;     // questions met when no answer was left (answered "n")
   QString questionshot;   // when set, the next button question is saved there as a picture
 

@@ -1,0 +1,171 @@
+// The window's views against a directory host: a status lists exactly the
+// files that differ with their states, a download gives them their outcomes
+// and a summary; Cancel in the comment dialog publishes nothing; the
+// versions view marks the releases; the keyboard reaches every button once;
+// and the README's pictures.
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTest>
+#include <chrono>
+#include <memory>
+#include <set>
+
+#include "consolerun.h"
+#include "gui/filelist.h"
+#include "gui/versionlist.h"
+#include "guitest.h"
+#include "testing/testing.h"
+#include "workbench.h"
+
+namespace trosk::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Rows by file name: "state|result".
+std::map<QString, QString> rowsof(const FileListModel& model) {
+  std::map<QString, QString> rows;
+  for (int i = 0; i < model.rowCount(); ++i) {
+    const FileRow& r = model.row(i);
+    if (r.state != QLatin1String("Unchanged")) rows[r.name] = r.state + '|' + outcomeword(r);
+  }
+  return rows;
+}
+
+void project(const fs::path& work, const fs::path& host, int files) {
+  fs::create_directories(host / "trosk");
+  std::vector<std::string> add{"demo", "-source", "-host", host.string(), "-add"};
+  for (int i = 0; i < files; ++i) {
+    std::string name = "f" + std::to_string(i) + ".txt";
+    writefile(work / name, name + " line one\nline two\n");
+    add.push_back(name);
+  }
+  QCOMPARE(runtrosk(work, add, lines({"first version", "y"})), 0);
+}
+
+}  // namespace
+
+class ViewsTest : public QObject {
+  Q_OBJECT
+
+  std::unique_ptr<ScratchDir> scratch_;
+  fs::path work_, host_;
+
+ private slots:
+  void init() {
+    scratch_ = std::make_unique<ScratchDir>();
+    work_ = scratch_->path / "work";
+    host_ = scratch_->path / "host";
+    project(work_, host_, 5);
+    writefile(work_ / "f0.txt", "changed here\n");
+    fs::remove(work_ / "f1.txt");
+    writefile(work_ / "new.txt", "not on the host\n");
+  }
+
+  void cleanup() { scratch_.reset(); }
+
+  void statusthendownload() {
+    Workbench bench(work_);
+    QVERIFY(bench.run("status"));
+    std::map<QString, QString> expected{{"f0.txt", "Modified|"}, {"f1.txt", "Missing|"}, {"new.txt", "New|"}};
+    QCOMPARE(rowsof(bench.window.files()), expected);
+    QCOMPARE(bench.find<QTableView>("files")->model()->rowCount(), 3);  // only what differs, at first
+    QCOMPARE(bench.find<QLabel>("result")->text(), "3 of 5 files differ: 1 missing, 1 modified, 1 new");
+
+    bench.answers = {"y"};  // replace the modified file
+    QVERIFY(bench.run("download"));
+    expected = {{"f0.txt", "Modified|backed up to Trosk_bkup/f0.txt"},
+                {"f1.txt", "Missing|downloaded"},
+                {"new.txt", "New|"}};
+    QCOMPARE(rowsof(bench.window.files()), expected);
+    QCOMPARE(bench.find<QLabel>("result")->text(), "1 downloaded, 1 backed up");
+    QVERIFY(bench.viewed.isEmpty());  // the full text stays one click away
+    QTest::mouseClick(bench.find<QPushButton>("showoutput"), Qt::LeftButton);
+    QTRY_COMPARE(bench.viewed.size(), 1);
+    QCOMPARE(bench.viewed.last(), bench.outputs.last());
+
+    QVERIFY(bench.run("download"));
+    QCOMPARE(bench.find<QLabel>("result")->text(), "Nothing to download: all 5 files are up to date");
+  }
+
+  void cancelledcommentpublishesnothing() {
+    Workbench bench(work_);
+    auto before = tree(host_);
+    bench.answers = {"y", kCancelAnswer};  // the changed file, then Cancel in "Add comment: "
+    QVERIFY(bench.run("upload"));
+    QVERIFY2(bench.questions.last().startsWith("Add comment"), qPrintable(bench.questions.join('|')));
+    QCOMPARE(tree(host_), before);
+    QVERIFY(bench.find<QLabel>("result")->text().startsWith("Cancelled"));
+  }
+
+  void verbosekeepstheoutput() {
+    Workbench bench(work_);
+    bench.find<QCheckBox>("verbose")->setChecked(true);
+    QVERIFY(bench.run("status"));
+    QVERIFY(bench.outputs.last().contains("DoTrosk: demo"));
+    QVERIFY(bench.outputs.last().contains("Modified: f0.txt"));
+  }
+
+  // Tab reaches each button once, in reading order; no two share an Alt key;
+  // Enter presses the focused one.
+  void keyboard() {
+    Workbench bench(work_);
+    QVERIFY(QTest::qWaitForWindowActive(&bench.window));
+    QStringList order;
+    QWidget* start = bench.find("status");
+    start->setFocus();
+    QWidget* w = start;
+    do {
+      if (qobject_cast<QAbstractButton*>(w) && w->isVisible()) order << w->objectName();
+      w = w->nextInFocusChain();
+    } while (w != start);
+    QStringList column{"status", "download", "upload", "addfiles", "show", "log", "verify",
+                       "settings", "verbose", "help", "about", "exit"};
+    QCOMPARE(order.mid(0, column.size()), column);
+
+    std::set<QChar> keys;
+    for (QAbstractButton* b : bench.window.findChildren<QAbstractButton*>()) {
+      QRegularExpressionMatch m = QRegularExpression("&(\\w)").match(b->text());
+      if (!m.hasMatch() || !b->isVisibleTo(&bench.window)) continue;
+      QVERIFY2(keys.insert(m.captured(1).at(0).toLower()).second, qPrintable(b->text()));
+    }
+
+    qsizetype before = bench.outputs.size();
+    bench.find("status")->setFocus();
+    QTest::keyClick(bench.find("status"), Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(bench.outputs.size() > before, 60000);
+  }
+
+  void versions() {
+    Workbench bench(work_);
+    QVERIFY(bench.run("show"));
+    VersionListModel& versions = bench.window.versions();
+    QCOMPARE(versions.rowCount(), 1);
+    QCOMPARE(versions.row(0).comment, QStringLiteral("first version"));
+    QCOMPARE(versions.marks(versions.row(0)), QStringLiteral("stable, in this directory"));
+  }
+
+  // The README's pictures, when asked for.
+  void screenshots() {
+    if (!qEnvironmentVariableIsSet("TROSK_SCREENSHOTS")) QSKIP("TROSK_SCREENSHOTS not set");
+    Workbench bench(work_);
+    QVERIFY(bench.run("status"));
+    for (QSize size : {QSize(800, 600), QSize(1280, 1024)}) {
+      bench.window.resize(size);
+      QTest::qWait(50);
+      QString name = QStringLiteral("/trosk-gui-%1.png").arg(size.width());
+      QVERIFY(bench.window.grab().save(qEnvironmentVariable("TROSK_SCREENSHOTS") + name));
+    }
+  }
+};
+
+TROSK_GUI_TEST(ViewsTest);
+
+}  // namespace trosk::testing
+
+#include "views_test.moc"
