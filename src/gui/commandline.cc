@@ -70,6 +70,8 @@ void addsession(std::vector<std::string>& words, const SessionOptions& options) 
   addvalue(words, "-version", options.version);
   if (!options.login.empty()) {
     addvalue(words, "-access", basiccredential(options.login, options.password));
+  } else if (options.noaccess) {
+    addvalue(words, "-access", "0");
   }
   addvalue(words, "-platform", options.platform);
   if (options.verbose) addvalue(words, "-verbose", "1");

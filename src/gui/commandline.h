@@ -20,6 +20,7 @@ struct SessionOptions {
   // Basic authorisation with a web host; an empty login gives no credential
   // of the window's own, so the run keeps the built-in one. Never saved.
   std::string login, password;
+  bool noaccess = false;  // the project list says: no authorisation at all ("-access 0")
   std::string platform;
   bool verbose = false;
   std::string more;  // further options, as typed

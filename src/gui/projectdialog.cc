@@ -435,7 +435,10 @@ const ProjectSettings* ProjectDialog::listed(const std::string& name) const {
 
 SessionOptions ProjectDialog::sessionof(const std::string& name) const {
   auto kept = sessions_.find(name);
-  SessionOptions options = kept != sessions_.end() ? kept->second : SessionOptions{};
+  const ProjectSettings* p = listed(name);
+  SessionOptions options = kept != sessions_.end() ? kept->second
+                           : p                     ? p->session
+                                                   : SessionOptions{};
   options.verbose = verbose_->isChecked();
   options.more = options_->text().toStdString();
   return options;

@@ -27,6 +27,7 @@ ProjectSettings settingsof(const ProjectEntry& e) {
   s.backup = e.backup != 0;
   s.release = e.release == 3 ? 0 : e.release;  // 3 is the list's placeholder word "x"
   s.session.platform = e.platform;
+  s.session.noaccess = e.access[0] == '0';
   return s;
 }
 
