@@ -236,7 +236,7 @@ QWidget* ProjectDialog::emptypage() {
       "window to add them to a source project.</p>"), page);
   text->setWordWrap(true);
   text->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  QPushButton* get = button("getproject", QStringLiteral("&Get a project from a host..."));
+  QPushButton* get = button("getproject", QStringLiteral("Get a project fro&m a host..."));
   QPushButton* make = button("startproject", QStringLiteral("Start a project from &files here..."));
   connect(get, &QPushButton::clicked, this, [this] { startproject(true); });
   connect(make, &QPushButton::clicked, this, [this] { startproject(false); });
@@ -276,9 +276,16 @@ QWidget* ProjectDialog::fileview() {
   fileview_->setContextMenuPolicy(Qt::CustomContextMenu);
   fileview_->verticalHeader()->hide();
   fileview_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
-  fileview_->horizontalHeader()->setSectionResizeMode(FileListModel::kFile, QHeaderView::Stretch);
+  fileview_->horizontalHeader()->setSectionResizeMode(FileListModel::kOutcome, QHeaderView::Stretch);
+  // Fixed widths: measuring 100,000 rows would cost more than the rows.
+  int date = fontMetrics().horizontalAdvance(QStringLiteral("00/00/00 00:00:00")) + 16;
+  int size = fontMetrics().horizontalAdvance(QStringLiteral("000,000,000")) + 16;
   fileview_->setColumnWidth(FileListModel::kState, 130);
-  fileview_->setColumnWidth(FileListModel::kOutcome, 150);
+  fileview_->setColumnWidth(FileListModel::kFile, 200);
+  fileview_->setColumnWidth(FileListModel::kLocalDate, date);
+  fileview_->setColumnWidth(FileListModel::kHostDate, date);
+  fileview_->setColumnWidth(FileListModel::kLocalSize, size);
+  fileview_->setColumnWidth(FileListModel::kHostSize, size);
   fileview_->setWordWrap(false);
   connect(fileview_, &QWidget::customContextMenuRequested, this, &ProjectDialog::filemenu);
   auto* label = new QLabel(QStringLiteral("Show:"), page);
@@ -303,8 +310,9 @@ QWidget* ProjectDialog::versionview() {
   versionview_->setSelectionBehavior(QAbstractItemView::SelectRows);
   versionview_->setSelectionMode(QAbstractItemView::SingleSelection);
   versionview_->verticalHeader()->hide();
+  versionview_->setWordWrap(false);
   versionview_->horizontalHeader()->setSectionResizeMode(VersionListModel::kComment, QHeaderView::Stretch);
-  QPushButton* get = button("downloadversion", QStringLiteral("Download this &version"));
+  QPushButton* get = button("downloadversion", QStringLiteral("Download this ve&rsion"));
   connect(get, &QPushButton::clicked, this, &ProjectDialog::downloadversion);
   connect(versionview_, &QAbstractItemView::activated, this, &ProjectDialog::downloadversion);
   auto* note = new QLabel(QStringLiteral("Show Versions lists the host's versions here."), page);
@@ -445,8 +453,10 @@ SessionOptions ProjectDialog::sessionof(const std::string& name) const {
 }
 
 void ProjectDialog::reloadprojects() {
-  std::string chosen = newproject_->text().isEmpty() ? project() : std::string();
+  std::string chosen = project();
   projects_ = listedprojects(workdir());
+  // A new project the command has just listed is chosen in the list now.
+  if (!newproject_->text().isEmpty() && listed(chosen)) newproject_->clear();
   list_->clear();
   for (const ProjectSettings& p : projects_) {
     auto* item = new QTreeWidgetItem(list_, {qstr(p.name), qstr(p.host),
@@ -539,6 +549,10 @@ void ProjectDialog::takeevents() { files_->take(frontend_.takeevents()); }
 void ProjectDialog::takeversions() {
   versions_->take(frontend_.takeversions());
   versions_->setreleases(frontend_.releasesknown());
+  constexpr int kMeasuredRows = 2000;  // beyond that, measuring every row costs more than it gives
+  if (versions_->rowCount() <= kMeasuredRows) {
+    for (int c = 0; c < VersionListModel::kComment; ++c) versionview_->resizeColumnToContents(c);
+  }
 }
 
 void ProjectDialog::finished(int code) {
@@ -557,7 +571,8 @@ void ProjectDialog::finished(int code) {
   } else if (fillsfiles(running_) && !diffing_ && !files_->summaries().empty()) {
     line = summaryline(*files_, transferof(running_));
   } else if (running_ == Command::kShowVersions && versions_->rowCount() > 0) {
-    line = QStringLiteral("%1 versions on the host").arg(versions_->rowCount());
+    int n = versions_->rowCount();
+    line = QStringLiteral("%1 %2 on the host").arg(n).arg(n == 1 ? "version" : "versions");
   } else {
     line = lastline(qstr(workdir()));
   }

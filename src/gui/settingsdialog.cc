@@ -83,6 +83,7 @@ QComboBox* SettingsDialog::combo(const char* name) {
 QLayout* SettingsDialog::form(const ProjectSettings& s) {
   const SessionOptions& o = s.session;
   host_ = field("host", s.host);
+  host_->setFocus();  // the dialog opens ready for typing
   port_ = field("port", o.port, "80 (443 for https)");
   user_ = field("user", s.user);
   login_ = field("login", o.login, "none");

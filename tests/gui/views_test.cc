@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
@@ -103,6 +104,39 @@ class ViewsTest : public QObject {
     QVERIFY(bench.find<QLabel>("result")->text().startsWith("Cancelled"));
   }
 
+  // What a drop or Add files does: the comment first, Cancel there adds nothing.
+  void addingfiles() {
+    Workbench bench(work_);
+    writefile(work_ / "more.txt", "more\n");
+    auto before = tree(host_);
+    bench.answers = {kCancelAnswer};
+    QVERIFY(!bench.window.addfiles({QString::fromStdString((work_ / "more.txt").string())}));
+    QCOMPARE(tree(host_), before);
+
+    bench.answers = {"more of it"};
+    qsizetype ran = bench.outputs.size();
+    QVERIFY(bench.window.addfiles({QString::fromStdString((work_ / "more.txt").string())}));
+    QVERIFY(bench.waitended(ran));
+    QVERIFY(bench.alerts.isEmpty());
+    QVERIFY(readfile(host_ / "trosk/demo/versionlog.txt").find("Added files -- more of it") !=
+            std::string::npos);
+
+    // Outside the working directory: refused with a word, nothing runs.
+    QVERIFY(!bench.window.addfiles({QString::fromStdString((host_ / "trosk/demo/current.xml").string())}));
+    QVERIFY(bench.alerts.last().startsWith("Only files inside the working directory"));
+  }
+
+  // A long line of options or command wraps instead of widening the window.
+  void longoptions() {
+    Workbench bench(work_);
+    bench.window.resize(800, 600);
+    bench.find<QLineEdit>("options")->setText("-comment " + QString(600, 'x'));
+    QVERIFY(bench.run("status"));
+    QTest::qWait(20);
+    QVERIFY2(bench.window.width() <= 800, qPrintable(QString::number(bench.window.width())));
+    QVERIFY(bench.window.minimumSizeHint().width() <= 800);
+  }
+
   void verbosekeepstheoutput() {
     Workbench bench(work_);
     bench.find<QCheckBox>("verbose")->setChecked(true);
@@ -128,11 +162,14 @@ class ViewsTest : public QObject {
                        "settings", "verbose", "help", "about", "exit"};
     QCOMPARE(order.mid(0, column.size()), column);
 
+    // Those of the hidden pages too: a page shows up with the others.
     std::set<QChar> keys;
-    for (QAbstractButton* b : bench.window.findChildren<QAbstractButton*>()) {
-      QRegularExpressionMatch m = QRegularExpression("&(\\w)").match(b->text());
-      if (!m.hasMatch() || !b->isVisibleTo(&bench.window)) continue;
-      QVERIFY2(keys.insert(m.captured(1).at(0).toLower()).second, qPrintable(b->text()));
+    QStringList texts;
+    for (QAbstractButton* b : bench.window.findChildren<QAbstractButton*>()) texts << b->text();
+    for (QLabel* l : bench.window.findChildren<QLabel*>()) texts << l->text();
+    for (const QString& text : texts) {
+      QRegularExpressionMatch m = QRegularExpression("&(\\w)").match(text);
+      if (m.hasMatch()) QVERIFY2(keys.insert(m.captured(1).at(0).toLower()).second, qPrintable(text));
     }
 
     qsizetype before = bench.outputs.size();
