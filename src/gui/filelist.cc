@@ -91,6 +91,9 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::ToolTipRole && column == kFile && manyprojects()) {
     return QStringLiteral("Project: ") + r.project;
   }
+  if (role == Qt::TextAlignmentRole && (column == kLocalSize || column == kHostSize)) {
+    return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+  }
   if (role == kSortRole) {
     if (column == kLocalSize) return r.localSize;
     if (column == kHostSize) return r.hostSize;

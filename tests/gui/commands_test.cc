@@ -140,14 +140,6 @@ class CommandsTest : public QObject {
     comparetrees(gotwork, expectedwork);
     comparetrees(tree(host_), expectedhost);
   }
-
-  // The window's picture for the README, when asked for.
-  void screenshot() {
-    if (!qEnvironmentVariableIsSet("TROSK_SCREENSHOTS")) QSKIP("TROSK_SCREENSHOTS not set");
-    Workbench bench(work_);
-    QVERIFY(bench.run("status"));
-    QVERIFY(bench.window.grab().save(qEnvironmentVariable("TROSK_SCREENSHOTS") + "/trosk-gui.png"));
-  }
 };
 
 TROSK_GUI_TEST(CommandsTest);
