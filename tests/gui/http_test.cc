@@ -4,12 +4,14 @@
 // an error, keeps the old file and leaves no temporary file.
 #include <QLabel>
 #include <QLineEdit>
+#include <QSettings>
 #include <QPushButton>
 #include <QTest>
 #include <chrono>
 #include <memory>
 
 #include "consolerun.h"
+#include "gui/filelist.h"
 #include "core/tempfile.h"
 #include "guitest.h"
 #include "net/nginx.h"
@@ -88,12 +90,37 @@ class HttpTest : public QObject {
     QCOMPARE(bench.alerts.size(), 1);
     QVERIFY2(bench.alerts[0].startsWith("TROSK error -- "), qPrintable(bench.alerts[0]));
     QVERIFY(bench.find<QPushButton>("status")->isEnabled());
+    // The error and its cause stay in view, in the window's words.
+    QString result = bench.find<QLabel>("result")->text();
+    QVERIFY2(result.startsWith("Failed: TROSK error -- ") &&
+                 result.contains("HTTP 401") && result.contains("Login name and Password in Settings"),
+             qPrintable(result));
 
     QVERIFY(setup(bench, web_->host(), "tom", "secret"));
     bench.answers = {QStringLiteral("y")};
     QVERIFY(bench.run("status"));
     QCOMPARE(bench.alerts.size(), 1);
     QVERIFY2(bench.outputs.last().contains("Missing: big.dat"), qPrintable(bench.outputs.last()));
+    QCOMPARE(bench.window.files().rowCount(), 2);
+
+    // The credential is nowhere to be read: not in the window, the files
+    // of the working directory (output file, project list) or the store of
+    // what the window remembers.
+    QStringList secrets{"secret", QString::fromStdString(credential("tom:secret"))};
+    for (QLabel* label : bench.window.findChildren<QLabel*>()) {
+      for (const QString& secret : secrets) QVERIFY2(!label->text().contains(secret), qPrintable(label->text()));
+    }
+    QSettings store;
+    store.sync();
+    std::vector<fs::path> files{fs::path(store.fileName().toStdString())};
+    for (const auto& e : fs::recursive_directory_iterator(work)) files.push_back(e.path());
+    for (const fs::path& file : files) {
+      if (!fs::is_regular_file(file)) continue;
+      std::string text = readfile(file);
+      for (const QString& secret : secrets) {
+        QVERIFY2(text.find(secret.toStdString()) == std::string::npos, file.c_str());
+      }
+    }
   }
 
   void cancellargedownload() {

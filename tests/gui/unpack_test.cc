@@ -62,6 +62,16 @@ class UnpackTest : public QObject {
   Q_OBJECT
 
  private slots:
+  // The file view offers to unpack an archive by what it holds, not by its name.
+  void archiveofanyname() {
+    ScratchDir scratch;
+    QVERIFY(makearchive(scratch.path / "bundle.dat", {{"inside.txt", "in\n"}}));
+    writefile(scratch.path / "notes.zip", "plain text with an archive's name\n");
+    QVERIFY(isarchive((scratch.path / "bundle.dat").string()));
+    QVERIFY(!isarchive((scratch.path / "notes.zip").string()));
+    QVERIFY(!isarchive((scratch.path / "absent.tar").string()));
+  }
+
   void nothingoutside() {
     ScratchDir scratch;
     fs::path outside = scratch.path / "outside", host = scratch.path / "host",

@@ -4,6 +4,7 @@
 // versions view marks the releases; the keyboard reaches every button once;
 // and the README's pictures.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -12,6 +13,7 @@
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 #include <chrono>
 #include <memory>
 #include <set>
@@ -135,6 +137,35 @@ class ViewsTest : public QObject {
     QTest::qWait(20);
     QVERIFY2(bench.window.width() <= 800, qPrintable(QString::number(bench.window.width())));
     QVERIFY(bench.window.minimumSizeHint().width() <= 800);
+  }
+
+  // Closing during a command asks, and on yes cancels it and closes once it
+  // has stopped, every file whole.
+  void closingduringacommand() {
+    Workbench bench(work_);
+    std::string changed = readfile(work_ / "f0.txt");
+    bench.answering = false;
+    // The user closes the window while the update question waits (inside
+    // its dialog's own event loop, as a person's click would be).
+    bool goeson = false, closed = false;
+    QTimer user;
+    connect(&user, &QTimer::timeout, this, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (closed || !modal || modal->objectName() != QLatin1String("buttonquestion")) return;
+      closed = true;
+      bench.answers = {"n"};
+      bench.window.close();
+      goeson = bench.window.isVisible() && bench.window.busy();  // "no": the command goes on
+      bench.answers = {"y", "y"};  // yes, cancel and close; then replace f0.txt: too late
+      bench.window.close();
+      bench.answering = true;
+    });
+    user.start(10);
+    QTest::mouseClick(bench.find<QPushButton>("download"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(closed && !bench.window.isVisible(), 60000);
+    QVERIFY(goeson);
+    QVERIFY(!bench.window.busy());
+    QVERIFY(readfile(work_ / "f0.txt") == changed);
   }
 
   void verbosekeepstheoutput() {

@@ -66,7 +66,14 @@ void Workbench::poll() {
 
 void Workbench::answer(QWidget* dialog) {
   QString kind = dialog->objectName();
-  if (kind == QLatin1String("buttonquestion") || kind == QLatin1String("textquestion")) {
+  bool question = kind == QLatin1String("buttonquestion") || kind == QLatin1String("textquestion");
+  if (question && !answering) return;
+  if (kind == QLatin1String("closequestion")) {
+    auto* box = static_cast<QMessageBox*>(dialog);
+    bool yes = !answers.empty() && answers.front() == QLatin1String("y");
+    if (!answers.empty()) answers.pop_front();
+    QTest::mouseClick(box->button(yes ? QMessageBox::Yes : QMessageBox::No), Qt::LeftButton);
+  } else if (question) {
     questions << questionof(dialog);
     if (!questionshot.isEmpty() && kind == QLatin1String("buttonquestion")) {
       dialog->grab().save(std::exchange(questionshot, QString()));

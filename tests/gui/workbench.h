@@ -45,6 +45,7 @@ class Workbench : public QObject {
   QStringList outputs;  // the output file after each command
   int unanswered = 0;     // questions met when no answer was left (answered "n")
   QString questionshot;   // when set, the next button question is saved there as a picture
+  bool answering = true;  // false: the engine's questions wait for the test
 
   WindowFrontend frontend;
   ProjectDialog window;
