@@ -216,6 +216,37 @@ class ViewsTest : public QObject {
     QCOMPARE(versions.rowCount(), 1);
     QCOMPARE(versions.row(0).comment, QStringLiteral("first version"));
     QCOMPARE(versions.marks(versions.row(0)), QStringLiteral("stable, in this directory"));
+    auto* view = bench.find<QTableView>("versions");
+    view->setCurrentIndex(view->model()->index(0, 0));
+    QVERIFY(bench.run("downloadversion"));
+    QCOMPARE(bench.find<QLabel>("command")->text(), QStringLiteral("Command: trosk demo -download -version 1/1"));
+  }
+
+  // The words of states and summaries, fed as the engine sends them.
+  void words() {
+    FileListModel model;
+    auto state = [](const char* name, const char* word, bool here, bool host) {
+      FileState s;
+      s.name = name;
+      s.state = word;
+      s.localExists = true;
+      s.differs = true;
+      s.changedHere = here;
+      s.changedOnHost = host;
+      return stateevent(QStringLiteral("demo"), s);
+    };
+    RunSummary summary;
+    summary.compared = 4;
+    summary.counts[static_cast<int>(FileOutcome::kDownloaded)] = 2;
+    summary.counts[static_cast<int>(FileOutcome::kLeft)] = 1;
+    model.take({state("a", "Modified", true, true), state("b", "Modified", false, true),
+                state("c", "Old", false, false), state("d", "Newer", false, false),
+                summaryevent(QStringLiteral("demo"), summary)});
+    QStringList states;
+    for (int i = 0; i < model.rowCount(); ++i) states << model.row(i).state;
+    QCOMPARE(states, (QStringList{"Conflict", "Newer on host", "Newer on host", "Modified"}));
+    QCOMPARE(summaryline(model, "download"),
+             QStringLiteral("2 downloaded, 1 left for the next run. Run download again to move the rest"));
   }
 
   // The README's pictures, when asked for.
