@@ -3,6 +3,7 @@
 // moves, in the order of the listing, and what a versions display shows.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -161,11 +162,14 @@ TEST_F(EventsTest, DownloadReportsEachListedFileInTurn) {
   writefile(src / "f3.txt", "new on the host too\n");
   shell(src, "P -upload -prompt 0 -comment u");
   writefile(dst / "f5.txt", "changed here\n");
+  // Later than the host's copy by far, whatever the clock's second: replacing
+  // it asks to confirm the older copy too.
+  fs::last_write_time(dst / "f5.txt", fs::file_time_type::clock::now() + std::chrono::hours(1));
   std::vector<std::string> lines = status(dst);
   ASSERT_EQ(lines.size(), 3u);
 
   Recorder ui;
-  ui.answers = {"y", "n", "y"};
+  ui.answers = {"y", "n", "y", "y"};
   runhere(dst, ui, {"P", "-download"});
   ASSERT_EQ(ui.outcomes.size(), 3u);
   // The local copies are backed up first (the list's default).
