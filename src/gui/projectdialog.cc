@@ -32,6 +32,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <optional>
+#include <utility>
 
 #include "config/banner.h"
 #include "core/output.h"
@@ -536,6 +537,7 @@ bool ProjectDialog::start(Job job, Command command, const std::string& shown) {
   pages_->setCurrentIndex(0);
   running_ = command;
   diffing_ = !job.diffonly.empty();
+  donetext_ = std::exchange(nextdone_, QString());
   command_->setText(QStringLiteral("Command: ") + qstr(shown));
   result_->setText(QStringLiteral("Running..."));
   result_->setStyleSheet(QString());
@@ -566,6 +568,8 @@ void ProjectDialog::finished(int code) {
     line = QStringLiteral("Failed: ") + failure.text;
     if (!failure.cause.isEmpty()) line += QStringLiteral(" (") + failure.cause + QStringLiteral(")");
     result_->setStyleSheet(QStringLiteral("color: #c62828;"));
+  } else if (code == 0 && !donetext_.isEmpty()) {
+    line = donetext_;
   } else if (code == kCancelledCode) {
     line = QStringLiteral("Cancelled: ") + lastline(qstr(workdir()));
   } else if (fillsfiles(running_) && !diffing_ && !files_->summaries().empty()) {
@@ -731,6 +735,7 @@ bool ProjectDialog::addfiles(const QStringList& paths) {
   std::optional<QString> comment =
       asktext(this, Question{QStringLiteral("Add comment: "), QString(), qstr(name)});
   if (!comment) return false;  // Cancel adds nothing
+  nextdone_ = QStringLiteral("Added %1 %2 to %3").arg(names.size()).arg(names.size() == 1 ? "file" : "files", qstr(name));
   Job job;
   job.words = addwords(name, names, comment->toStdString(), sessionof(name));
   job.project = name;
@@ -747,6 +752,10 @@ void ProjectDialog::startproject(bool fromhost) {
   sessions_[c.name] = options;
   newproject_->setText(qstr(c.name));
   list_->clearSelection();
+  if (!fromhost) {
+    nextdone_ = QStringLiteral("Started %1 with %2 files on %3")
+                    .arg(qstr(c.name)).arg(c.files.size()).arg(qstr(c.host));
+  }
   Job job;
   job.words = fromhost ? getwords(c.name, c.host, options) : startwords(c.name, c.host, c.files, c.comment, options);
   job.project = c.name;

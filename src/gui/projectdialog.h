@@ -113,6 +113,8 @@ class ProjectDialog : public QWidget {
   Command running_ = Command::kStatus;
   bool diffing_ = false;      // the command shows one file's differences
   bool closewhendone_ = false;
+  QString nextdone_;  // what the next command's result line says when it succeeds
+  QString donetext_;  // the same for the command in hand
   QString rowsfor_;           // the working directory and project the file rows are of
 
   QComboBox* workdir_;

@@ -46,7 +46,9 @@ StartDialog::StartDialog(bool fromhost, const QString& workdir, QWidget* parent)
   auto* hostrow = new QHBoxLayout;
   hostrow->addWidget(host_, 1);
   hostrow->addWidget(pick);
-  form->addRow(QStringLiteral("&Host:"), hostrow);
+  auto* hostlabel = new QLabel(QStringLiteral("&Host:"), this);
+  hostlabel->setBuddy(host_);
+  form->addRow(hostlabel, hostrow);
   if (fromhost) {
     login_ = field(this, "login", QStringLiteral("only for a web host that asks for one"));
     password_ = field(this, "password", QStringLiteral("kept for this session only"));

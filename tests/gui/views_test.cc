@@ -120,6 +120,7 @@ class ViewsTest : public QObject {
     QVERIFY(bench.window.addfiles({QString::fromStdString((work_ / "more.txt").string())}));
     QVERIFY(bench.waitended(ran));
     QVERIFY(bench.alerts.isEmpty());
+    QCOMPARE(bench.find<QLabel>("result")->text(), QStringLiteral("Added 1 file to demo"));
     QVERIFY(readfile(host_ / "trosk/demo/versionlog.txt").find("Added files -- more of it") !=
             std::string::npos);
 
