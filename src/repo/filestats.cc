@@ -4,6 +4,7 @@
 
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -39,19 +40,23 @@ int finish(const ByteSums& sums, const TagScan& tag, FileStats* stats) {
   return sums.count > 0 ? kFileText : kFileEmpty;
 }
 
-int measure(RunContext& rc, FILE* stream, FileStats* stats) {
+int measure(RunContext& rc, FILE* stream, FileStats* stats, int flags) {
   int32_t start = timerread(rc);
   // One buffer for the run: measuring many small files costs no allocation each.
   std::vector<unsigned char>& block = rc.readblock;
   if (block.size() < kReadBlock) block.resize(kReadBlock);
   ByteSums sums;
   TagScan tag;
+  std::optional<Sha256> hash;
+  if (flags & kStatsSha256) hash.emplace();
   std::size_t got;
   while ((got = std::fread(block.data(), 1, block.size(), stream)) > 0) {
     sums.add(block.data(), got);
     if (tag.phase != TagScan::kDone) tag.scan(block.data(), got);
+    if (hash) hash->add(block.data(), got);
   }
   int kind = finish(sums, tag, stats);
+  if (hash && !std::ferror(stream)) stats->sha256 = hash->finish();
   timerlog(rc, kTimeFilestats, start, "filestats");
   return kind;
 }
@@ -70,7 +75,7 @@ int filestats(RunContext& rc, const char* path, FILE* stream, FileStats* stats, 
     return kFileEmpty;
   }
   if (flags & kStatsSizeOnly) return sizeonly(stream, stats);
-  return measure(rc, stream, stats);
+  return measure(rc, stream, stats, flags);
 }
 
 int bytestats(RunContext& rc, std::string_view bytes, FileStats* stats) {

@@ -8,6 +8,8 @@
 #include <ctime>
 #include <string_view>
 
+#include "repo/sha256.h"
+
 namespace trosk {
 
 struct RunContext;
@@ -20,6 +22,9 @@ struct FileStats {
   int32_t date = 0;      // YYYYMMDD, local time
   int32_t time = 0;      // HHMMSS, local time
   float version = 0;     // number after "VERSIONTAG=", 0 when none
+  // Of the file's own bytes (before any armour). Computed only when a
+  // measurement asks for it (kStatsSha256): a status never hashes.
+  Sha256Digest sha256;
 };
 
 // File kinds.
@@ -28,7 +33,9 @@ inline constexpr int kFileText = 1;
 inline constexpr int kFileBinary = 2;
 inline constexpr int kFileExistsEmpty = 3;
 
-inline constexpr int kStatsSizeOnly = 4;  // filestats flag
+// filestats flags.
+inline constexpr int kStatsSizeOnly = 4;
+inline constexpr int kStatsSha256 = 8;  // the SHA-256 too, in the same read
 
 // Comparison bits of cmpchecks.
 inline constexpr int kSameSize = 0x001;
@@ -50,12 +57,14 @@ inline constexpr int kStampDiffers = 0x3000;
 inline constexpr int kCompareStampOnly = 2;  // cmpchecks mode
 
 // Measures a file (by path, or the open stream when path is null). Returns
-// the file kind. With kStatsSizeOnly only the size is taken.
+// the file kind. With kStatsSizeOnly only the size is taken; with
+// kStatsSha256 the digest is computed from the bytes the sums read.
 int filestats(RunContext& rc, const char* path, FILE* stream, FileStats* stats, int flags);
 // filestats of bytes in memory: the same measurement and kind.
 int bytestats(RunContext& rc, std::string_view bytes, FileStats* stats);
 // filestats plus the modification date and time; kind 0 becomes 3 for an
-// existing empty file. With kStatsSizeOnly no content is read.
+// existing empty file. With kStatsSizeOnly no content is read; kStatsSha256
+// as filestats.
 int filecheck(RunContext& rc, const char* path, FileStats* stats, int flags);
 // Sets the date and time fields from a modification time, as local time.
 void setstamp(std::time_t when, FileStats* stats);

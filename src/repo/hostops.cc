@@ -184,7 +184,9 @@ void addone(const char* name, XmlNode* log, HostRun& run, int archive) {
     return;
   }
   SourceFile& src = run.source;
-  int kind = readsource(rc, name, src);
+  // The digest is of the bytes as the user has them, before any armour,
+  // taken in the read that measures them.
+  int kind = readsource(rc, name, src, kStatsSha256);
   const FileStats& st = src.stats;
   if (kind == kFileEmpty || st.size == 0) {
     printmsg(rc, "Skipping empty/missing file: %s\n", name);
@@ -202,6 +204,7 @@ void addone(const char* name, XmlNode* log, HostRun& run, int archive) {
     FileStats recorded;
     checknode(rc, node, &recorded);
     bits = cmpchecks(rc, recorded, st, 0);
+    if (digestdiffers(recorded.sha256, st.sha256)) bits |= kDiffChecksum;
   }
   if (run.flags & CMD_LIST_ALL) {
     printmsg(rc, "Adding: %-36.36s %d %d %5d %7d %7lld %s %.1f %s\n", dest.c_str(), kind,

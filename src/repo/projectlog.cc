@@ -31,6 +31,13 @@ std::string_view trimmed(std::string_view name) {
   return name;
 }
 
+// A value without the blanks and line ends a writer may put around it.
+std::string_view stripped(std::string_view text) {
+  text = trimmed(text);
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
+  return text;
+}
+
 // The value of the entry's "name" child, or nothing when it has none.
 bool entryname(const XmlNode* entry, std::string_view* name) {
   for (const XmlNode* c = entry->first; c; c = c->next) {
@@ -266,7 +273,7 @@ XmlNode* findfilenode(RunContext& rc, XmlNode* root, const char* name) {
 int checknode(RunContext& rc, XmlNode* entry, FileStats* stats) {
   int32_t start = timerread(rc);
   *stats = FileStats{};
-  bool seen[7] = {};
+  bool seen[8] = {};
   for (XmlNode* c = entry ? entry->first : nullptr; c; c = c->next) {
     std::string_view v = xmlvalueview(c);
     // The first child of each name counts, as a search by name would find it.
@@ -289,6 +296,8 @@ int checknode(RunContext& rc, XmlNode* entry, FileStats* stats) {
       stats->time = static_cast<int32_t>(readnumber(v));
     } else if (take(6, "version")) {
       stats->version = readdecimal(v);
+    } else if (take(7, "sha256")) {
+      stats->sha256 = parsesha256(stripped(v));
     }
   }
   timerlog(rc, kTimeChecknode, start, "checknode");
@@ -324,6 +333,8 @@ XmlNode* addfilenode(RunContext& rc, XmlNode* root, XmlNode* existing, const Fil
     if (stats.size != 0) xmlsetint(entry, "size", static_cast<long long>(stats.size));
     if (stats.parity != 0) xmlsetint(entry, "parity", stats.parity);
     if (stats.crc != 0) xmlsetint(entry, "crc", stats.crc);
+    if (stats.sha256.state == Sha256Digest::kKnown)
+      xmladdval(entry, "sha256", sha256hex(stats.sha256).c_str(), kXmlText);
     if (stats.date != 0) xmlsetint(entry, "date", stats.date);
     if (stats.time != 0) xmlsetint(entry, "time", stats.time);
   }

@@ -22,11 +22,12 @@ inline constexpr int kEntryArchive = 0x400;
 // stored name ignored), or null. "archive" entries are never returned.
 // Average O(1) through an index kept per log tree.
 XmlNode* findfilenode(RunContext& rc, XmlNode* root, const char* name);
-// Reads an entry's statistics into `stats`. Returns 0.
+// Reads an entry's statistics into `stats`, its "sha256" among them (a
+// value that is no digest reads as kMalformed). Returns 0.
 int checknode(RunContext& rc, XmlNode* entry, FileStats* stats);
 // Rewrites `existing` in place (or appends a new entry to `root`) with the
-// name, the source (may be null), the statistics and the status. Returns
-// the entry.
+// name, the source (may be null), the statistics (with "sha256" when the
+// digest is known) and the status. Returns the entry.
 XmlNode* addfilenode(RunContext& rc, XmlNode* root, XmlNode* existing, const FileStats& stats,
                      const char* name, const char* source, int flags);
 

@@ -58,9 +58,10 @@ Kept readkept(const char* path, SourceFile& file, struct stat& st, bool known) {
 }
 
 // What filecheck makes of the bytes read.
-int measurekept(RunContext& rc, SourceFile& file, const struct stat& st) {
+int measurekept(RunContext& rc, SourceFile& file, const struct stat& st, int flags) {
   int32_t start = timerread(rc);
   int kind = bytestats(rc, file.bytes, &file.stats);
+  if (flags & kStatsSha256) file.stats.sha256 = sha256of(file.bytes);
   setstamp(st.st_mtime, &file.stats);
   if (kind == kFileEmpty) kind = kFileExistsEmpty;
   file.whole = true;
@@ -71,22 +72,22 @@ int measurekept(RunContext& rc, SourceFile& file, const struct stat& st) {
 
 }  // namespace
 
-int readsource(RunContext& rc, const char* path, SourceFile& file) {
+int readsource(RunContext& rc, const char* path, SourceFile& file, int flags) {
   struct stat st;
   // What cannot be held, or read, is measured as it is read again.
-  if (readkept(path, file, st, false) != Kept::kWhole) return filecheck(rc, path, &file.stats, 0);
-  return measurekept(rc, file, st);
+  if (readkept(path, file, st, false) != Kept::kWhole) return filecheck(rc, path, &file.stats, flags);
+  return measurekept(rc, file, st, flags);
 }
 
-int readregular(RunContext& rc, const char* path, SourceFile& file) {
+int readregular(RunContext& rc, const char* path, SourceFile& file, int flags) {
   // Nothing but a regular file is opened: opening a pipe or a device waits,
   // or does something.
   struct stat st;
   if (::stat(path, &st) == 0 && S_ISREG(st.st_mode)) {
     Kept kept = readkept(path, file, st, true);
-    if (kept == Kept::kWhole) return measurekept(rc, file, st);
+    if (kept == Kept::kWhole) return measurekept(rc, file, st, flags);
     if (kept == Kept::kOther) {
-      int kind = filecheck(rc, path, &file.stats, 0);
+      int kind = filecheck(rc, path, &file.stats, flags);
       if (file.stats.parity != -1 || file.stats.size != 0) return kind;
     }
   }

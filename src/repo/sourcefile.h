@@ -22,12 +22,12 @@ struct SourceFile {
   std::string bytes;
 };
 
-// Measures `path` as filecheck(path, &file.stats, 0) does and keeps its
-// bytes when they are no more than kKeptBytes. Returns the kind filecheck
-// returns.
-int readsource(RunContext& rc, const char* path, SourceFile& file);
+// Measures `path` as filecheck(path, &file.stats, flags) does (flags 0 or
+// kStatsSha256) and keeps its bytes when they are no more than kKeptBytes.
+// Returns the kind filecheck returns.
+int readsource(RunContext& rc, const char* path, SourceFile& file, int flags);
 // The same for a regular file only: -1 (and the statistics all zero) when
 // `path` is no regular file or cannot be read.
-int readregular(RunContext& rc, const char* path, SourceFile& file);
+int readregular(RunContext& rc, const char* path, SourceFile& file, int flags);
 
 }  // namespace trosk

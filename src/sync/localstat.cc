@@ -15,8 +15,9 @@ int quickstats(const char* path, FileStats* stats) {
   return 1;
 }
 
-int fullstats(RunContext& rc, const char* path, FileStats* stats, SourceFile& scratch) {
-  int kind = readregular(rc, path, scratch);
+int fullstats(RunContext& rc, const char* path, FileStats* stats, SourceFile& scratch,
+              int flags) {
+  int kind = readregular(rc, path, scratch, flags);
   *stats = scratch.stats;
   return kind;
 }

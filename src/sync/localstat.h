@@ -15,10 +15,12 @@ struct SourceFile;
 // (the stats are then all zero).
 int quickstats(const char* path, FileStats* stats);
 
-// Size, sums, version, date and time, read through `scratch` (whose buffer
-// serves every measurement of the caller). Returns the file kind
-// (kFileText, kFileBinary, kFileExistsEmpty), or -1 when there is no
-// regular file (the stats are then all zero).
-int fullstats(RunContext& rc, const char* path, FileStats* stats, SourceFile& scratch);
+// Size, sums, version, date and time (and with kStatsSha256 in `flags` the
+// digest, from the same read), read through `scratch` (whose buffer serves
+// every measurement of the caller). Returns the file kind (kFileText,
+// kFileBinary, kFileExistsEmpty), or -1 when there is no regular file (the
+// stats are then all zero).
+int fullstats(RunContext& rc, const char* path, FileStats* stats, SourceFile& scratch,
+              int flags = 0);
 
 }  // namespace trosk

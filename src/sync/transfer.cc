@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "core/atomicfile.h"
+#include "core/cause.h"
 #include "core/fileprobe.h"
 #include "core/output.h"
 #include "core/runcontext.h"
@@ -80,12 +81,23 @@ int downloadflags(bool armoured) {
   return (flags & ~kFetchMakeDirs) | kFetchInPlace;
 }
 
-// Measures what arrived (into `got`) and compares it with what the host log
-// records for it.
-bool arrivedasrecorded(RunContext& rc, const char* path, const FileStats& expected, FileStats* got,
-                       SourceFile& scratch) {
-  if (fullstats(rc, path, got, scratch) < 0) return false;
-  return (cmpchecks(rc, expected, *got, 0) & kContentDiffers) == 0;
+// What a download's measurement takes: the digest too when the host entry
+// records one (a malformed one included, which nothing matches).
+int arrivalflags(const FileStats& expected) {
+  return expected.sha256.state != Sha256Digest::kNone ? kStatsSha256 : 0;
+}
+
+// How what arrived compares with what the host log records for it.
+enum class Arrival { kAsRecorded, kDiffers, kDigestDiffers };
+
+// Measures what arrived (into `got`, the digest in the same read) and
+// compares it with the host entry.
+Arrival arrival(RunContext& rc, const char* path, const FileStats& expected, FileStats* got,
+                SourceFile& scratch) {
+  if (fullstats(rc, path, got, scratch, arrivalflags(expected)) < 0) return Arrival::kDiffers;
+  if (cmpchecks(rc, expected, *got, 0) & kContentDiffers) return Arrival::kDiffers;
+  if (digestdiffers(expected.sha256, got->sha256)) return Arrival::kDigestDiffers;
+  return Arrival::kAsRecorded;
 }
 
 }  // namespace
@@ -132,8 +144,14 @@ Moved downloadfile(RunContext& rc, const Download& job) {
   if (fetched == kFetchCancelled) return Moved::kCancelled;
   if (fetched < 0) causederror(rc, "download unsuccessful", nullptr);
   FileStats got;
-  if (!arrivedasrecorded(rc, temp.path.c_str(), job.expected, &got, *job.scratch)) {
+  Arrival arrived = arrival(rc, temp.path.c_str(), job.expected, &got, *job.scratch);
+  if (arrived == Arrival::kDiffers) {
     warnmsg(rc, "Download does not match the host log, local file kept: %s", shown.c_str());
+    return Moved::kFailed;
+  }
+  if (arrived == Arrival::kDigestDiffers) {
+    setcause(rc, "SHA-256 mismatch: %s", shown.c_str());
+    warnmsg(rc, "SHA-256 mismatch, local file kept: %s", shown.c_str());
     return Moved::kFailed;
   }
   if (diff && !showdiff(rc, job.name, temp.path.c_str(), job.name, false, job.question)) {
@@ -148,7 +166,7 @@ Moved downloadfile(RunContext& rc, const Download& job) {
       warnmsg(rc, "Cannot replace %s, local file kept", shown.c_str());
       return Moved::kFailed;
     }
-    fullstats(rc, job.name, &got, *job.scratch);
+    fullstats(rc, job.name, &got, *job.scratch, arrivalflags(job.expected));
   } else {
     setmode(temp.path, job.name, local, job);
     job.moves->add(rc, std::move(temp), job.name, static_cast<uint64_t>(got.size));

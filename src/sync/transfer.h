@@ -1,6 +1,6 @@
 // Moving one file between the host and the working directory. A download
 // lands in a temporary file beside its target, is measured against what the
-// host log records, and replaces the local file (backed up first on request,
+// host log records (its SHA-256 too, when the entry has one), and replaces the local file (backed up first on request,
 // keeping its permission bits) when its batch of downloads is made durable:
 // one flush to disk for the whole batch, then each rename, so that a power
 // cut leaves every file old or new. An upload stores the file under a new
@@ -77,7 +77,8 @@ bool armouredname(const char* source);
 
 // Fetches the file and queues it to replace the local one. Returns kDone,
 // kDeclined (refused after the differences), kFailed (the arrival did not
-// match the host log, a symbolic link on the way, the backup failed:
+// match the host log's size and sums, or its SHA-256 with the cause
+// "SHA-256 mismatch: NAME"; a symbolic link on the way; the backup failed:
 // reported) or kCancelled (the run was asked to stop; nothing of the file
 // is left). A fetch that fails otherwise ends the run ("download
 // unsuccessful").

@@ -125,7 +125,12 @@ void result(Compare& r, const char* name, FileOutcome outcome, std::string_view 
 
 void writelocal(Compare& r, Entry& e, int status) {
   int flags = (status & kEntryStatusMask) | (r.zip ? kEntryArchive : 0);
-  XmlNode* node = addfilenode(r.rc, r.local.tree(), e.logged, e.L, e.name, nullptr, flags);
+  // An entry rewritten here records no digest: which files a run happens to
+  // hash (downloads, -verify) must not decide what the local log holds, or
+  // a run killed and run again would leave another log than one run.
+  FileStats recorded = e.L;
+  recorded.sha256 = Sha256Digest{};
+  XmlNode* node = addfilenode(r.rc, r.local.tree(), e.logged, recorded, e.name, nullptr, flags);
   if (!e.logged) r.local.wrote(e.name, r.zip, node);
   e.logged = node;
 }
@@ -157,15 +162,22 @@ bool racy(const Compare& r, const FileStats& logged) {
   return logged.date > w.date || (logged.date == w.date && logged.time >= w.time);
 }
 
+// A verify pass reads the content of each file whose host entry records a
+// digest, to compare it; no other comparison hashes.
+bool hashes(const Compare& r, const Entry& e) {
+  return r.verifycall && e.R.sha256.state != Sha256Digest::kNone;
+}
+
 // L and the local state (step by step: quick when the log has a stamp).
 void measure(Compare& r, Entry& e) {
   RunContext& rc = r.rc;
+  int digest = hashes(r, e) ? kStatsSha256 : 0;
   bool quick = e.found && e.G.date != 0 && e.G.time != 0;
   if (quick) {
     e.exists = (e.filed >= 0 ? r.request.ahead->quick(e.filed, e.name, &e.L)
                              : quickstats(e.name, &e.L)) > 0;
   } else {
-    e.exists = fullstats(rc, e.name, &e.L, r.scratch) >= 0;
+    e.exists = fullstats(rc, e.name, &e.L, r.scratch, digest) >= 0;
   }
   if (!e.exists || !e.found) {
     // "missing" says that a logged file has gone; a file the log never held
@@ -177,7 +189,7 @@ void measure(Compare& r, Entry& e) {
   int bits = cmpchecks(rc, e.G, e.L, quick ? kCompareStampOnly : 0);
   bool stamped = quick && (bits & (kContentDiffers | kStampDiffers));
   if (stamped || (quick && racy(r, e.G))) {
-    e.exists = fullstats(rc, e.name, &e.L, r.scratch) >= 0;
+    e.exists = fullstats(rc, e.name, &e.L, r.scratch, digest) >= 0;
     if (!e.exists) {
       e.rewrite = true;
       e.status = kStatusMissing;
@@ -190,6 +202,7 @@ void measure(Compare& r, Entry& e) {
     e.L.parity = e.G.parity;
     e.L.crc = e.G.crc;
     e.L.version = e.G.version;
+    if (digest) sha256file(e.name, &e.L.sha256);
   } else {
     e.rewrite = true;  // the log lacked a stamp: record one, so that next time is quick
   }
@@ -246,7 +259,7 @@ bool commentasked(Compare& r) {
 Moved upload(Compare& r, Entry& e, bool diff) {
   RunContext& rc = r.rc;
   SourceFile& file = r.scratch;
-  int kind = readregular(rc, e.name, file);
+  int kind = readregular(rc, e.name, file, kStatsSha256);
   e.L = file.stats;
   if (kind < 0) return Moved::kFailed;
   // Text that begins like armour is stored in armour too, or a download
@@ -456,6 +469,10 @@ void tellstate(Compare& r, const Entry& e) {
 void settle(Compare& r, Entry& e) {
   RunContext& rc = r.rc;
   e.hostbits = e.exists ? cmpchecks(rc, e.R, e.L, 0) : 0;
+  if (e.exists && hashes(r, e) && digestdiffers(e.R.sha256, e.L.sha256)) {
+    // Equal weak sums do not make equal content.
+    e.hostbits = (e.hostbits & ~kSameChecksum) | kDiffChecksum;
+  }
   bool content = (e.hostbits & kContentDiffers) != 0;
   if (r.verifycall) {
     if (content) {

@@ -259,6 +259,29 @@ TEST(CheckNode, ReadsBackWhatAddfilenodeWrote) {
   EXPECT_FLOAT_EQ(back.version, 1.5f);
 }
 
+TEST(CheckNode, Sha256BesideTheChecksumsAndMalformedValues) {
+  ScratchDir dir;
+  testing::FakeContext ctx;
+  Log log;
+  FileStats st = somestats();
+  st.sha256 = sha256of("abc");
+  XmlNode* e = addfilenode(ctx.rc, log.root(), nullptr, st, "a", nullptr, 0);
+  EXPECT_EQ(childnames(e), "name version checksum size parity crc sha256 date time ");
+  xmladdval(addnamed(log.root(), "file", "bad"), "sha256", "ba7816bf", kXmlText);
+  ASSERT_EQ(xmlsave(ctx.rc, "log.xml", nullptr, log.root(), 0), 0);
+  XmlDocument doc;
+  ASSERT_EQ(xmlload(ctx.rc, "log.xml", doc, kXmlLoadAny | kXmlLoadKeepText), 1);
+  FileStats back;
+  checknode(ctx.rc, findfilenode(ctx.rc, doc.root.get(), "a"), &back);
+  EXPECT_EQ(sha256hex(back.sha256), sha256hex(st.sha256));
+  EXPECT_EQ(back.crc, st.crc);
+  checknode(ctx.rc, findfilenode(ctx.rc, doc.root.get(), "bad"), &back);
+  EXPECT_EQ(back.sha256.state, Sha256Digest::kMalformed);
+  addfilenode(ctx.rc, log.root(), e, FileStats{}, "a", nullptr, 0);
+  checknode(ctx.rc, e, &back);
+  EXPECT_EQ(back.sha256.state, Sha256Digest::kNone);
+}
+
 TEST(CheckNode, VersionBeyondAFloatReadsAsInfinity) {
   testing::FakeContext ctx;
   Log log;

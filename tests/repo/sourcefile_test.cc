@@ -28,7 +28,7 @@ TEST(SourceFile, MeasuresAsFilecheckAndKeepsSmallFiles) {
   for (const char* name : {"empty", "text", "binary", "large", "dir", "missing"}) {
     FileStats expected;
     int kind = filecheck(ctx.rc, name, &expected, 0);
-    EXPECT_EQ(readsource(ctx.rc, name, file), kind) << name;
+    EXPECT_EQ(readsource(ctx.rc, name, file, 0), kind) << name;
     const FileStats& got = file.stats;
     EXPECT_TRUE(got.size == expected.size && got.checksum == expected.checksum &&
                 got.parity == expected.parity && got.crc == expected.crc &&
@@ -52,13 +52,13 @@ TEST(SourceFile, OnlyRegularFilesAreOpened) {
   ASSERT_EQ(::mkfifo("pipe", 0600), 0);  // opening it would wait for a writer
   SourceFile file;
   for (const char* name : {"dir", "pipe", "missing"}) {
-    EXPECT_EQ(readregular(ctx.rc, name, file), -1) << name;
+    EXPECT_EQ(readregular(ctx.rc, name, file, 0), -1) << name;
     EXPECT_EQ(file.stats.size, 0) << name;
     EXPECT_EQ(file.stats.date, 0) << name;
   }
   FileStats expected;
   for (const char* name : {"text", "large"}) {
-    EXPECT_EQ(readregular(ctx.rc, name, file), filecheck(ctx.rc, name, &expected, 0)) << name;
+    EXPECT_EQ(readregular(ctx.rc, name, file, 0), filecheck(ctx.rc, name, &expected, 0)) << name;
     EXPECT_EQ(file.stats.checksum, expected.checksum) << name;
     EXPECT_EQ(file.stats.size, expected.size) << name;
     EXPECT_EQ(file.stats.time, expected.time) << name;

@@ -5,6 +5,7 @@
 
 #include "core/fileprobe.h"
 #include "core/runerror.h"
+#include "repo/sha256.h"
 #include "sync/pathsafety.h"
 #include "sync/synchost.h"
 
@@ -68,6 +69,9 @@ TEST_F(Upload, BinaryFileIsStoredAsArmour) {
   std::string decoded;
   ASSERT_EQ(vtpdecodestring(stored, &decoded), 0);
   EXPECT_EQ(decoded, std::string("\x03\x00\x07 new", 7));
+  // The host entry's digest is of the bytes as they are here, not of the armour.
+  std::string digest = "<sha256>" + sha256hex(sha256of(decoded)) + "</sha256>";
+  EXPECT_NE(readfile(versiondir(1) / "trosk_proj.xml").find(digest), std::string::npos);
 }
 
 TEST_F(Upload, NothingChangedStoresNothing) {
