@@ -1,13 +1,9 @@
 #include "gui/fileevent.h"
 
 namespace trosk {
-namespace {
-
 QString qtext(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
-
-}  // namespace
 
 FileEvent stateevent(const QString& project, const FileState& s) {
   FileEvent e;

@@ -33,6 +33,9 @@ struct FileEvent {
   bool cancelled = false;
 };
 
+// The engine's borrowed UTF-8 text as the window keeps it.
+QString qtext(std::string_view text);
+
 FileEvent stateevent(const QString& project, const FileState& s);
 FileEvent resultevent(const QString& project, const FileResult& r);
 FileEvent summaryevent(const QString& project, const RunSummary& s);

@@ -13,10 +13,6 @@
 namespace trosk {
 namespace {
 
-QString qtext(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // The engine's causes name the console's options; the window's user sets
 // the same things in Settings.
 QString windowwords(QString cause) {

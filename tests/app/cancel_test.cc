@@ -16,6 +16,7 @@
 #include "net/nginx.h"
 #include "sync/run.h"
 #include "testing/testing.h"
+#include "twocopies.h"
 
 namespace trosk {
 namespace {
@@ -25,7 +26,7 @@ using Clock = std::chrono::steady_clock;
 using testing::readfile;
 using testing::writefile;
 
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
+using testing::quoted;
 
 // A front end that answers yes to everything and asks its run to stop once
 // the transfer is half done (by files, or by bytes for a single file).

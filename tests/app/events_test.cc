@@ -11,19 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "app/driver.h"
-#include "core/runerror.h"
-#include "sync/run.h"
 #include "testing/testing.h"
+#include "twocopies.h"
 
 namespace trosk {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::readfile;
+using testing::runhere;
 using testing::writefile;
-
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
 
 // Records the listing the file states amount to, and the outcomes.
 struct Recorder final : Frontend {
@@ -71,25 +68,6 @@ struct Recorder final : Frontend {
   }
 };
 
-// Runs the command line in `dir` in this process. Returns its output file.
-std::string runhere(const fs::path& dir, Recorder& ui, std::vector<std::string> words) {
-  fs::path previous = fs::current_path();
-  fs::current_path(dir);
-  words.insert(words.begin(), "trosk");
-  std::vector<char*> argv;
-  for (std::string& w : words) argv.push_back(w.data());
-  {
-    Run run(ui);
-    try {
-      runcommandline(run, static_cast<int>(argv.size()), argv.data());
-    } catch (const RunError&) {
-    }
-  }
-  std::string output = readfile("trosk_tmp.txt");
-  fs::current_path(previous);
-  return output;
-}
-
 // The lines of a status listing in the output: those after its heading.
 std::vector<std::string> listed(const std::string& output) {
   std::vector<std::string> lines;
@@ -116,23 +94,8 @@ std::string nameof(const std::string& line) {
 
 int counted(const RunSummary& s, FileOutcome o) { return s.counts[static_cast<int>(o)]; }
 
-class EventsTest : public ::testing::Test {
+class EventsTest : public testing::TwoCopies {
  protected:
-  void SetUp() override {
-    fs::create_directories(host / "trosk");
-    for (int i = 1; i <= 5; ++i) writefile(src / ("f" + std::to_string(i) + ".txt"), "file\n");
-    shell(src, "P -source -host " + quoted(host.string()) +
-                   " -comment s -add f1.txt f2.txt f3.txt f4.txt f5.txt");
-    fs::create_directories(dst);
-    shell(dst, "P -host " + quoted(host.string()) + " -download -prompt 0");
-  }
-
-  void shell(const fs::path& dir, const std::string& args) {
-    std::string command = "cd " + quoted(dir.string()) + " && yes | " + quoted(TROSK_BINARY) +
-                          " " + args + " >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << args;
-  }
-
   // What a status in `dir` lists, checked against its own events.
   std::vector<std::string> status(const fs::path& dir) {
     Recorder ui;
@@ -144,11 +107,6 @@ class EventsTest : public ::testing::Test {
     EXPECT_TRUE(ui.outcomes.empty());
     return lines;
   }
-
-  testing::ScratchDir scratch;
-  fs::path host = scratch.path / "host";
-  fs::path src = scratch.path / "src";
-  fs::path dst = scratch.path / "dst";
 };
 
 TEST_F(EventsTest, StatusListsWhatItsEventsSay) {

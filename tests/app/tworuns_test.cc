@@ -24,6 +24,7 @@
 #include "net/nginx.h"
 #include "sync/run.h"
 #include "testing/testing.h"
+#include "twocopies.h"
 
 namespace trosk {
 namespace {
@@ -42,7 +43,7 @@ struct Outcome {
   std::string out, err;
 };
 
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
+using testing::quoted;
 
 Outcome runbinary(const fs::path& dir, const Command& run) {
   writefile(dir / ".in", run.input);

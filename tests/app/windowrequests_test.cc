@@ -12,20 +12,17 @@
 #include <string>
 #include <vector>
 
-#include "app/driver.h"
-#include "core/runerror.h"
 #include "net/nginx.h"
-#include "sync/run.h"
 #include "testing/testing.h"
+#include "twocopies.h"
 
 namespace trosk {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::quoted;
 using testing::readfile;
 using testing::writefile;
-
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
 
 struct State {
   std::string state, localDate, hostDate;
@@ -53,50 +50,24 @@ struct Recorder final : Frontend {
   }
 };
 
-class WindowRequests : public ::testing::Test {
+class WindowRequests : public testing::TwoCopies {
  protected:
-  void SetUp() override {
-    fs::create_directories(host / "trosk");
-    for (int i = 1; i <= 5; ++i) {
-      writefile(src / ("f" + std::to_string(i) + ".txt"), "line one\nline two\n");
-    }
-    shell(src, "P -source -host " + quoted(host.string()) +
-                   " -comment s -add f1.txt f2.txt f3.txt f4.txt f5.txt");
-    fs::create_directories(dst);
-    shell(dst, "P -host " + quoted(host.string()) + " -download -prompt 0");
-  }
-
-  void shell(const fs::path& dir, const std::string& args) {
-    std::string command = "cd " + quoted(dir.string()) + " && yes | " + quoted(TROSK_BINARY) +
-                          " " + args + " >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << args;
-  }
+  WindowRequests() : TwoCopies("line one\nline two\n") {}
 
   // A status in `dst` in this process, with the window's requests. Returns
   // its output file.
   std::string status(Recorder& ui, bool reportnew, const std::string& diffonly = "",
                      const std::string& from = "") {
-    fs::path previous = fs::current_path();
-    fs::current_path(dst);
-    std::vector<std::string> words{"trosk", "P", "-status"};
+    std::vector<std::string> words{"P", "-status"};
     if (!from.empty()) words.insert(words.end(), {"-host", from, "-access", "0"});
-    std::vector<char*> argv;
-    for (std::string& w : words) argv.push_back(w.data());
-    {
-      trosk::Run run(ui);
+    int code = -1;
+    std::string output = testing::runhere(dst, ui, words, [&](trosk::Run& run) {
       run.reportnew = reportnew;
       run.diffonly = diffonly;
-      EXPECT_EQ(runcommandline(run, static_cast<int>(argv.size()), argv.data()), 0);
-    }
-    std::string output = readfile("trosk_tmp.txt");
-    fs::current_path(previous);
+    }, &code);
+    EXPECT_EQ(code, 0);
     return output;
   }
-
-  testing::ScratchDir scratch;
-  fs::path host = scratch.path / "host";
-  fs::path src = scratch.path / "src";
-  fs::path dst = scratch.path / "dst";
 };
 
 TEST_F(WindowRequests, StatesSayWhereEachFileChangedSinceTheLocalLog) {
