@@ -24,6 +24,15 @@ TempFile::~TempFile() {
   if (!path.empty()) ::unlink(path.c_str());
 }
 
+TempFile& TempFile::operator=(TempFile&& other) noexcept {
+  if (this != &other) {
+    if (!path.empty()) ::unlink(path.c_str());
+    path = std::move(other.path);
+    other.path.clear();
+  }
+  return *this;
+}
+
 std::string tempmark() {
   return std::string(kMark) + std::to_string(::getpid()) + "-";
 }

@@ -16,6 +16,8 @@ struct TempFile {
   TempFile(TempFile&& other) noexcept : path(std::move(other.path)) { other.path.clear(); }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
+  // Removes the file this guard held, then takes the other's.
+  TempFile& operator=(TempFile&& other) noexcept;
 
   // The file has been moved into place or is wanted: it is not removed.
   void release() { path.clear(); }

@@ -27,6 +27,7 @@
 #include "repo/hostlog.h"
 #include "repo/hostpaths.h"
 #include "repo/projectlog.h"
+#include "repo/sharedbase.h"
 #include "repo/sourcefile.h"
 #include "repo/versionlog.h"
 #include "xml/xmlfind.h"
@@ -71,6 +72,8 @@ struct HostRun {
   int subversion = 0;
   int flags = 0;
   std::string comment;  // the version log's, asked before anything is stored
+  std::string interrupted;  // the line of an add killed on the way, when one was
+  bool newlog = false;      // the version had no log: this run makes it
   StoredNames names;  // what storing copies has learnt about the version directory
   SourceFile source;  // the file being added (its buffer serves every file)
 };
@@ -119,11 +122,20 @@ XmlNode* makeproject(XmlNode* root) {
   return project;
 }
 
-void writecatalogue(RunContext& rc, Catalogue& cat, const std::string& path,
-                    const ProjectEntry& entry, int flags) {
-  bool istop = cat.project == cat.root;
+// The catalogue's lines come before the files' own, although the catalogue
+// is written after them.
+void announcecatalogue(RunContext& rc, const Catalogue& cat, const std::string& path, int flags) {
   printmsg(rc, "Make CURRENT V=%d, Beta=%d, Alpha=%d %d %d\n", cat.stable, cat.beta,
-           cat.alpha, cat.loaded, istop ? 1 : 0);
+           cat.alpha, cat.loaded, cat.project == cat.root ? 1 : 0);
+  if (flags & CMD_LIST_ALL) {
+    printmsg(rc, "Create new CURRENT.XML file V=%d, Beta=%d, Alpha=%d <%s> %d\n", cat.stable,
+             cat.beta, cat.alpha, path.c_str(), cat.loaded);
+  }
+}
+
+void writecatalogue(RunContext& rc, Catalogue& cat, const std::string& path,
+                    const ProjectEntry& entry) {
+  bool istop = cat.project == cat.root;
   bool loaded = cat.loaded > 0;
   if (loaded) {
     for (const char* name : {"pversion", "stable", "alpha", "beta"}) xmldelchild(cat.project, name);
@@ -136,10 +148,6 @@ void writecatalogue(RunContext& rc, Catalogue& cat, const std::string& path,
   xmlsetint(cat.project, "pversion", cat.stable);
   if (cat.beta) xmlsetint(cat.project, "beta", cat.beta);
   if (cat.alpha) xmlsetint(cat.project, "alpha", cat.alpha);
-  if (flags & CMD_LIST_ALL) {
-    printmsg(rc, "Create new CURRENT.XML file V=%d, Beta=%d, Alpha=%d <%s> %d\n", cat.stable,
-             cat.beta, cat.alpha, path.c_str(), cat.loaded);
-  }
   if (makeparents(path.c_str(), kCatalogueDirMode) < 0 ||
       xmlsave(rc, path.c_str(), nullptr, cat.root, 0) < 0) {
     writefailed(rc, path);
@@ -168,6 +176,7 @@ XmlNode* openlog(XmlDocument& doc, XmlTree& made, HostRun& run) {
     root = made.get();
     xmlsetint(root, "pversion", run.version);
     run.flags |= CMD_INIT;
+    run.newlog = true;
   }
   // The log names the subversion it was last written as; a subversion asked
   // above the log's own is recorded, not only used for the snapshot's name.
@@ -229,21 +238,43 @@ void writelocal(XmlNode* log, const HostRun& run) {
   char local[kPathSize];
   std::snprintf(local, sizeof local, (run.flags & CMD_HIDDEN) ? ".trosk_%s.xml" : "trosk_%s.xml",
                 run.entry.name);
+  carryshared(run.rc, local, log, run.version);
   if (xmlsave(run.rc, local, nullptr, log, 0) < 0) writefailed(run.rc, local);
+}
+
+// An add killed on the way left the note of its line: the line is written
+// now when it is missing, before anything else could take its place.
+void completeinterrupted(HostRun& run) {
+  RunContext& rc = run.rc;
+  run.interrupted = interruptedline(run.entry.name, run.projectdir);
+  if (run.interrupted.empty() || holdsline(run.projectdir, run.interrupted)) return;
+  if (appendversionline(rc, run.projectdir, run.interrupted) < 0)
+    writefailed(rc, run.projectdir + "/versionlog.txt");
+}
+
+// The same add as the interrupted one: the same version, subversion and
+// comment. Run again, it completes that one and adds no line of its own.
+bool completes(const HostRun& run, const std::string& line) {
+  VersionEntry before, now;
+  return !run.interrupted.empty() && parseversionline(run.interrupted, &before) &&
+         parseversionline(line, &now) && before.version == now.version &&
+         before.subversion == now.subversion && before.comment == now.comment;
+}
+
+std::string versionlogline(HostRun& run) {
+  const char* activity = (run.flags & CMD_INIT) ? "Created new version" : "Added files";
+  return versionline(run.rc, activity, run.version, run.subversion, run.comment);
 }
 
 // The version log's line for the version the run made or added to. A new
 // version whose line is there already was begun by a run that was killed
 // before it published its log: the line stays as that run wrote it.
-void noteversion(HostRun& run) {
+void noteversion(HostRun& run, const std::string& line) {
   RunContext& rc = run.rc;
-  bool made = run.flags & CMD_INIT;
-  const char* activity = made ? "Created new version" : "Added files";
-  if (made && hasversionline(run.projectdir, run.version, run.subversion)) return;
-  if (writeversionline(rc, run.projectdir, activity, run.version, run.subversion,
-                       run.comment) < 0) {
+  if (run.newlog && hasversionline(run.projectdir, run.version, run.subversion)) return;
+  if (completes(run, line)) return;
+  if (appendversionline(rc, run.projectdir, line) < 0)
     writefailed(rc, run.projectdir + "/versionlog.txt");
-  }
 }
 
 // Steps of addfiles after the catalogue was read: the comment (a run
@@ -258,21 +289,26 @@ int addtoversion(HostRun& run, Catalogue* cat, const std::string& catpath) {
   const ProjectEntry& entry = run.entry;
   run.comment = askcomment(rc, run.settings.commentText);
   if (rc.cancelled()) throw RunError::cancelled();
+  if (cat) announcecatalogue(rc, *cat, catpath, run.flags);
   run.versiondir = run.projectdir + "/" + entry.name + "_" + std::to_string(run.version);
   setversionpath(run.paths, run.project, run.version);
   if (exists(rc, run.versiondir.c_str()) != -1) makedir(rc, run.versiondir);
   run.logpath = run.versiondir + "/trosk_" + entry.name + ".xml";
   XmlDocument doc;
   XmlTree made;
+  completeinterrupted(run);
   XmlNode* log = openlog(doc, made, run);
   int archive = (run.flags & CMD_ZIP) ? kEntryArchive : 0;
   for (const char* name : run.settings.addFiles) {
     if (name) addone(name, log, run, archive);
   }
+  std::string line = versionlogline(run);
+  TempFile note = notelineahead(entry.name, run.projectdir, line);
+  if (note.path.empty()) writefailed(rc, kLineNote + std::string(entry.name));
   bool newproject = cat && cat->loaded <= 0 && (run.flags & CMD_INIT);
   if (!newproject) publishlog(rc, log, run.versiondir, entry.name, run.subversion, false);
-  if (cat) writecatalogue(rc, *cat, catpath, entry, run.flags);
-  noteversion(run);
+  if (cat) writecatalogue(rc, *cat, catpath, entry);
+  noteversion(run, line);
   if (newproject) publishlog(rc, log, run.versiondir, entry.name, run.subversion, false);
   writelocal(log, run);
   return 1;
@@ -327,7 +363,10 @@ int addfiles(RunContext& rc, const RunSettings& settings, ProjectRun& project, i
     if (release & kReleaseBeta) cat.beta = run.version;
   }
   if (settings.addCount < 1 && !(flags & CMD_INIT)) {
-    if (write) writecatalogue(rc, cat, catpath, entry, flags);
+    if (write) {
+      announcecatalogue(rc, cat, catpath, flags);
+      writecatalogue(rc, cat, catpath, entry);
+    }
     return 0;
   }
   run.subversion = subversion;

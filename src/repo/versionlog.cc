@@ -47,20 +47,6 @@ int appendline(RunContext& rc, const std::string& path, const std::string& line)
   return ok ? 0 : -2;
 }
 
-// The last line of the file (with its line end), or "" when there is none.
-std::string lastline(const std::string& path) {
-  std::unique_ptr<FILE, FileCloser> in(std::fopen(path.c_str(), "rb"));
-  if (!in || fseeko(in.get(), 0, SEEK_END) != 0) return {};
-  off_t size = ftello(in.get());
-  off_t from = size > 4096 ? size - 4096 : 0;
-  std::string tail(static_cast<std::size_t>(size - from), '\0');
-  if (fseeko(in.get(), from, SEEK_SET) != 0 ||
-      std::fread(tail.data(), 1, tail.size(), in.get()) != tail.size())
-    return {};
-  std::size_t start = tail.size() > 1 ? tail.rfind('\n', tail.size() - 2) : std::string::npos;
-  return start == std::string::npos ? (from == 0 ? tail : std::string()) : tail.substr(start + 1);
-}
-
 // "%2d/%02d/%02d %02d:%02d:%02d" as nowtext writes it: '9' stands for a
 // digit, 'b' for a digit or the blank of a one-digit first number.
 bool isdatetext(std::string_view date) {
@@ -99,8 +85,8 @@ std::string askcomment(RunContext& rc, const char* given) {
   return answer;
 }
 
-int writeversionline(RunContext& rc, const std::string& projectdir, const char* activity,
-                     int version, int subversion, std::string comment) {
+std::string versionline(RunContext& rc, const char* activity, int version, int subversion,
+                        std::string comment) {
   for (char& c : comment) {
     if (c == '\n' || c == '\r') c = ' ';  // one line per change, whatever was typed
   }
@@ -114,12 +100,55 @@ int writeversionline(RunContext& rc, const std::string& projectdir, const char* 
     line += tail;
   }
   line += '\n';
-  std::string path = projectdir + "/" + kVersionLogName;
-  // The same command run again after it was interrupted says nothing new.
-  std::string last = lastline(path);
-  if (last.size() > kDateText && last.compare(kDateText, std::string::npos, line, kDateText) == 0)
-    return 0;
-  return appendline(rc, path, line);
+  return line;
+}
+
+int appendversionline(RunContext& rc, const std::string& projectdir, const std::string& line) {
+  return appendline(rc, projectdir + "/" + kVersionLogName, line);
+}
+
+int writeversionline(RunContext& rc, const std::string& projectdir, const char* activity,
+                     int version, int subversion, std::string comment) {
+  return appendversionline(rc, projectdir,
+                           versionline(rc, activity, version, subversion, std::move(comment)));
+}
+
+TempFile notelineahead(const char* project, const std::string& projectdir, const std::string& line) {
+  TempFile note(std::string(kLineNote) + project);
+  std::unique_ptr<FILE, FileCloser> out(std::fopen(note.path.c_str(), "wb"));
+  std::string text = projectdir + "\n" + line;
+  if (!out || std::fwrite(text.data(), 1, text.size(), out.get()) != text.size() ||
+      std::fclose(out.release()) != 0)
+    return TempFile();
+  return note;
+}
+
+std::string interruptedline(const char* project, const std::string& projectdir) {
+  std::unique_ptr<FILE, FileCloser> in(std::fopen((std::string(kLineNote) + project).c_str(), "rb"));
+  if (!in) return {};
+  char buffer[2 * kPathSize + kAnswerSize];
+  std::size_t n = std::fread(buffer, 1, sizeof buffer, in.get());
+  std::string_view text(buffer, n);
+  std::size_t end = text.find('\n');
+  if (end == std::string_view::npos || text.substr(0, end) != projectdir) return {};
+  std::string_view line = text.substr(end + 1);
+  VersionEntry shape;
+  if (line.empty() || line.back() != '\n' || !parseversionline(line, &shape)) return {};
+  return std::string(line);
+}
+
+int holdsline(const std::string& projectdir, const std::string& line) {
+  std::unique_ptr<FILE, FileCloser> in(std::fopen((projectdir + "/" + kVersionLogName).c_str(), "rb"));
+  if (!in) return 0;
+  std::string got;
+  char block[1024];
+  while (std::fgets(block, sizeof block, in.get())) {
+    got += block;
+    if (got.back() != '\n') continue;  // a line longer than the block
+    if (got == line) return 1;
+    got.clear();
+  }
+  return 0;
 }
 
 int versionlog(RunContext& rc, const std::string& projectdir, const char* activity, int version,

@@ -1,5 +1,8 @@
 #include "sync/activitylog.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -26,6 +29,8 @@ int append(RunContext& rc, const std::string& path, const std::string& tail) {
   if (std::fwrite(tail.data(), 1, tail.size(), out.stream()) != tail.size()) return -2;
   return out.commit(true);
 }
+
+std::string markpath(const char* project) { return std::string(kTransferMark) + project; }
 
 }  // namespace
 
@@ -65,6 +70,20 @@ int writeversionstamp(RunContext& rc, int version, int subversion) {
   if (!stamp.stream()) return -2;
   std::fprintf(stamp.stream(), "%d/%d\n", version, subversion);
   return stamp.commit(true);
+}
+
+bool transfermarked(const char* project) {
+  return ::access(markpath(project).c_str(), F_OK) == 0;
+}
+
+TempFile transfermark(const char* project, bool make) {
+  std::string path = markpath(project);
+  if (make) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return TempFile();
+    ::close(fd);
+  }
+  return TempFile(path);
 }
 
 }  // namespace trosk

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "core/tempfile.h"
+
 namespace trosk {
 
 struct RunContext;
@@ -35,5 +37,14 @@ struct ActivityLog {
 // Rewrites "troskversion.txt" with "V/S". Returns 0, or -2 when it cannot be
 // written.
 int writeversionstamp(RunContext& rc, int version, int subversion);
+
+// The stamp names only a version the directory reached, so it is written
+// after the files, and a run killed before it would leave the stamp behind
+// for good: a mark made before a transfer's first file moves tells the next
+// run to write it although that run moves nothing itself.
+bool transfermarked(const char* project);
+// A guard that removes the mark when it goes (a killed run leaves it); with
+// `make` the mark is made first. Its path is empty when it cannot be made.
+TempFile transfermark(const char* project, bool make);
 
 }  // namespace trosk

@@ -56,6 +56,10 @@ int isownfile(std::string_view name, const char* project, const char* localname)
     if (sameword(leaf, own)) return 1;
   }
   if (projectfile(leaf, project ? project : "")) return 1;
+  for (std::string_view note : {std::string_view(kTransferMark), std::string_view(kLineNote)}) {
+    std::string_view rest = leaf;
+    if (cuthead(&rest, note) && sameword(rest, project ? project : "")) return 1;
+  }
   if (localname) {
     std::string_view local(localname);
     while (local.size() >= 2 && local[0] == '.' && isslash(local[1])) local.remove_prefix(2);

@@ -9,13 +9,15 @@
 #include "config/project.h"
 #include "core/relpath.h"
 #include "repo/hostlog.h"
+#include "repo/versionlog.h"
 
 namespace trosk {
 
 // 1 when the name, read from the working directory, is one of the tool's own
 // files there (project logs of `project` and `localname`, the project list,
 // the output file, the activity log, "troskversion.txt", "stagefile.xml",
-// "troskdiff.tmp", the dump) or lies in the backup directory; else 0.
+// "troskdiff.tmp", the dump, the notes of a transfer or an add on the way)
+// or lies in the backup directory; else 0.
 int isownfile(std::string_view name, const char* project, const char* localname);
 
 // The name with control bytes shown as '?', fit to appear in a message.
@@ -28,5 +30,9 @@ std::string dumpname(const ProjectTable& projects, const char* project, const ch
 inline constexpr const char* kBackupDir = "Trosk_bkup";
 inline constexpr const char* kDiffTemp = "troskdiff.tmp";
 inline constexpr const char* kVersionStamp = "troskversion.txt";
+// Followed by the project's name: a transfer that has begun and whose
+// version "troskversion.txt" does not name yet. Marked as a temporary file
+// (no process number follows the mark, so no sweep removes it).
+inline constexpr const char* kTransferMark = ".trosk-stamp-";
 
 }  // namespace trosk

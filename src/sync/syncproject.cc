@@ -18,6 +18,7 @@
 #include "repo/hostlock.h"
 #include "repo/hostlog.h"
 #include "repo/hostpaths.h"
+#include "repo/sharedbase.h"
 #include "repo/versionlog.h"
 #include "sync/logdoc.h"
 #include "sync/pathsafety.h"
@@ -252,6 +253,7 @@ CompareRequest request(Sync& s, int version, int subversion, int flags) {
   q.comment = s.settings.commentText;
   q.reportnew = s.run.reportnew;
   q.diffonly = s.run.diffonly.c_str();
+  q.localbase = s.haveV == version;
   return q;
 }
 
@@ -309,8 +311,9 @@ int upload(Sync& s, LogDoc& local, int flags) {
   // Only read: a table serves.
   LogDoc base;
   bool based = false;
-  if (s.haveV == s.wantV && s.haveS > 0) {
-    std::string basepath = hostlogpath(s, s.haveS);
+  int shared = sharedsubversion(local.top(), s.wantV);
+  if (shared > 0) {
+    std::string basepath = hostlogpath(s, shared);
     based = base.fetch(rc, direct, basepath.c_str(), kReadIndex) >= 0;
   }
   CompareRequest q = request(s, s.wantV, s.wantS, flags);

@@ -23,6 +23,7 @@
 #include "repo/hostlog.h"
 #include "repo/hostpaths.h"
 #include "repo/projectlog.h"
+#include "repo/sharedbase.h"
 #include "repo/versionlog.h"
 #include "sync/activitylog.h"
 #include "sync/askupdate.h"
@@ -84,9 +85,12 @@ struct Compare {
   int logChanged = 0;
   int uploaded = 0;
   int notUpdated = 0;  // files the run decided to transfer and could not
-  int havesubversion = 0;   // the subversion the local log named at the start
+  int basesubversion = 0;   // what the working directory last shared with this version
   bool behindhost = false;  // an upload left out a change made on the host
   FileStats logstamp;       // when the local log was written
+  bool logondisk = false;   // the local log was read from its file, not made new
+  bool marked = false;      // a transfer toward the version has begun, this run's or a killed one's
+  TempFile mark;            // its mark, which goes with the run
   ActivityLog activity;
   PendingMoves moves;
   StoredNames stored;  // what storing an upload's copies has learnt
@@ -289,16 +293,21 @@ Moved upload(Compare& r, Entry& e, bool diff) {
   return Moved::kDone;
 }
 
+// The local log's entry records what both sides shared: it carries no
+// status word (it was recorded equal to the host) and is of this version.
+bool sharedentry(const Compare& r, const Entry& e) {
+  return e.found && !e.flagged && r.request.localbase;
+}
+
 // Where a file to upload changed since the working directory last matched
 // the host: here, on the host (someone else's upload), or both. What it
-// last matched is the local log's entry when that carries no status word
-// (it was recorded equal to the host), else the host log of the version
-// the local log names.
+// last matched is the local log's entry when that is shared, else the
+// host log of what the working directory last shared with this version.
 enum class Changed { kHere, kHost, kBoth };
 
 Changed changedwhere(Compare& r, const Entry& e) {
   FileStats B;
-  if (e.found && !e.flagged) {
+  if (sharedentry(r, e)) {
     B = e.G;
   } else if (r.request.base) {
     const LogDoc& base = *r.request.base;
@@ -381,6 +390,10 @@ bool move(Compare& r, Entry& e, const Decision& d) {
   ++r.toUpdate;
   if (r.flags & CMD_LIST_ALL) printmsg(rc, "Updating file: %s (%oo)\n", e.name, e.hostbits);
   long long size = r.upload ? e.L.size : e.R.size;
+  if (!r.marked) {
+    r.mark = transfermark(r.entry.name, true);
+    r.marked = true;
+  }
   if (!e.counted) progressexpect(rc, 1, size);
   e.counted = true;
   progressfile(rc, e.name, size);
@@ -452,9 +465,10 @@ void tellstate(Compare& r, const Entry& e) {
   s.hostDate = hostdate.c_str();
   if (e.exists) s.localDate = localdate.c_str();
   s.differs = !e.exists || (e.hostbits & kContentDiffers);
-  // A record with a status word is the local file as last measured, not
-  // what both sides shared: it tells nothing about where a change was made.
-  if (e.found && !e.flagged) {
+  // A record with a status word is the local file as last measured, and a
+  // record of another version is not what both sides shared: neither tells
+  // where a change was made.
+  if (sharedentry(r, e)) {
     // From the measurements in hand, outside the performance log: the event
     // costs the comparison nothing.
     s.changedHere = !e.exists || (comparestats(e.G, e.L, 0) & kContentDiffers);
@@ -586,29 +600,40 @@ void removestored(Compare& r) {
   r.storedpaths.clear();
 }
 
+// The host subversion the working directory holds: the new one after an
+// upload, the host's own when nothing was stored; after an upload that left
+// out a change made on the host, still the one it had, the base the next
+// upload compares with.
+int heldsubversion(const Compare& r) {
+  if (r.upload && r.behindhost) return r.basesubversion;
+  if (r.upload && r.uploaded <= 1) return r.subversion - 1;
+  return r.subversion;
+}
+
 void writelocallog(Compare& r) {
   RunContext& rc = r.rc;
-  // The local log names the host subversion the working directory holds:
-  // the new one after an upload, the host's own when nothing was stored;
-  // after an upload that left out a change made on the host, still the one
-  // it had, the base the next upload compares with.
-  int holds = r.subversion;
-  if (r.upload && r.behindhost) holds = r.havesubversion;
-  else if (r.upload && r.uploaded <= 1) holds = r.subversion - 1;
-  setchildint(r.local.tree(), "subversion", holds);
-  // Written first: a run killed between the two leaves the log behind,
-  // and the next run writes both again.
-  if (r.transferring) writeversionstamp(rc, r.version, holds);
+  setchildint(r.local.tree(), "subversion", heldsubversion(r));
   if (xmlsave(rc, r.localname, nullptr, r.local.tree(), 0) < 0)
     causederror(rc, "Error writing file: %s", r.localname);
   printmsg(rc, "   %s\n", r.localname);
 }
 
+// The stamp names the version only once every file the run was to move has
+// moved: not after a run that moved nothing (unless it finished one that
+// was killed), was halted by the transfer limit or stopped, or failed a file.
+void writestamp(Compare& r) {
+  if (!r.transferring || !r.marked || r.halted || r.stopped || r.notUpdated > 0) return;
+  writeversionstamp(r.rc, r.version, heldsubversion(r));
+}
+
 // A download that brought every file but was stopped before it wrote the
 // local log left the log at the version before: it is brought up to date
-// even when no file needs to move now.
+// even when no file needs to move now. A log made new this run is written
+// only when it has entries to record.
 bool logbehind(const Compare& r) {
-  if (r.upload || r.verifycall || !(r.flags & CMD_DOWNLOAD) || r.halted || r.stopped) return false;
+  if (r.upload || r.verifycall || !(r.flags & CMD_DOWNLOAD) || r.halted || r.stopped ||
+      !r.logondisk)
+    return false;
   return xmlgetint(r.local.tree(), "subversion", 0) != r.subversion ||
          xmlgetint(r.local.tree(), "pversion", 0) != r.version;
 }
@@ -670,8 +695,9 @@ void setup(Compare& r) {
              r.entry.name);
   }
   if (r.upload) ++r.subversion;
-  r.havesubversion = r.local.subversion();
-  quickstats(r.localname, &r.logstamp);
+  r.basesubversion = r.request.localbase ? r.local.subversion()
+                                         : sharedsubversion(r.local.tree(), r.version);
+  r.logondisk = quickstats(r.localname, &r.logstamp) > 0;
   r.verifycall = (r.flags & CMD_VERIFY) != 0;
   r.statuscall = (r.flags & CMD_STATUS) && !(r.flags & (CMD_DOWNLOAD | CMD_VERIFY));
   r.listing = (r.flags & (CMD_STATUS | CMD_REPORT_ONLY | CMD_VERIFY)) == CMD_STATUS;
@@ -680,6 +706,10 @@ void setup(Compare& r) {
   if (r.single) r.only = r.request.diffonly;
   r.reportnew = r.statuscall && r.request.reportnew && !r.single;
   r.transferring = (r.flags & CMD_DOWNLOAD) && !r.verifycall && !r.statuscall;
+  if (r.transferring && transfermarked(r.entry.name)) {
+    r.marked = true;
+    r.mark = transfermark(r.entry.name, false);
+  }
   r.activity.begin(r.entry.name, r.request.user, r.version, r.subversion, r.upload);
   r.summary.project = r.entry.name;
   if (r.transferring) removeleftovers(r);
@@ -778,6 +808,7 @@ int compare(Compare& r, Outcome* outcome) {
 
   // A table is only read: the run writes no log.
   if (r.version != r.project.haveVersion && r.local.tree()) {
+    switchshared(r.local.tree(), r.version);
     setchildint(r.local.tree(), "pversion", r.version);
   }
   if (r.statuscall) {
@@ -806,6 +837,7 @@ int compare(Compare& r, Outcome* outcome) {
   if (r.toUpdate || r.logChanged || behind || r.stopped) printmsg(rc, "Updating project file:\n");
   if (r.upload && r.uploaded > 1) publishupload(r);
   if (r.toUpdate || r.logChanged || behind || r.stopped) writelocallog(r);
+  writestamp(r);
   r.activity.close(rc);
   if (r.stopped) {
     reportcancel(r);

@@ -36,10 +36,13 @@ struct CompareRequest {
   // Files are read from `host` when given, else from the project's host;
   // uploads always write the project's host root.
   const Remote* host = nullptr;
-  // An upload's host log of the version the working directory has, or null:
-  // an upload sends only what changed here, never a file that only changed
-  // on the host.
+  // An upload's host log of what the working directory last shared with
+  // this version, or null: an upload sends only what changed here, never a
+  // file that only changed on the host.
   const LogDoc* base = nullptr;
+  // The local log's entries tell what the working directory shared with
+  // this version (the log names it); else they are of another version.
+  bool localbase = true;
   StatAhead* ahead = nullptr;  // measurements of the local table's files, or null
   int maxfiles = kMaxFiles;    // transfers at most (0: no limit)
   const char* user = "";       // who the activity log names
