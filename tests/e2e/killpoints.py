@@ -3,7 +3,8 @@
 of an add, an upload and a download (strace injects the signal on entry to
 the Nth call of one kind), and checks after each kill that every file is
 old or new and every log parses, and that running the same command again
-ends as an uninterrupted run does and leaves no temporary file.
+ends as an uninterrupted run does (as two do, after a kill that came once the
+run had finished its work) and leaves no temporary file.
 
 usage: killpoints.py TROSK_BINARY SCRATCH_DIR [--all]
 Without --all a sample of the points is tried."""
