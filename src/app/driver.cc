@@ -28,6 +28,7 @@ void applyoverrides(ProjectEntry& e, const RunSettings& s) {
   if (s.platform) copystr(s.platform, e.platform, kNameSize - 1);
   if (s.source != 0) e.status = s.source > 0 ? kStatusSource : 0;
   if (s.localHost) copystr(s.localHost, e.host2, kPathSize - 1);
+  if (s.signKey) copystr(s.signKey, e.signkey, kPathSize - 1);
 }
 
 // Uploads write the host directly: switch to host2 when the host in use is
@@ -82,20 +83,26 @@ bool owncredential(const RunSettings& s) {
   return token || (s.userName && std::strchr(s.userName, ':'));
 }
 
+const char* listname(const Run& run) {
+  return (run.flags & CMD_HIDDEN) ? kProjectListName : kProjectListName + 1;
+}
+
+void savelist(Run& run) {
+  const char* name = listname(run);
+  if (writeprojects(run.context, run.projects, name) < 0) warnmsg(run.context, "Could not write %s", name);
+}
+
 void offertosave(Run& run) {
-  RunContext& rc = run.context;
-  int flags = run.flags;
-  const char* name = (flags & CMD_HIDDEN) ? kProjectListName : kProjectListName + 1;
-  if (!(flags & CMD_INIT)) {
-    std::string question = std::string("Save local settings in: ") + name + " (y/n)? ";
-    if (!answeredyes(askuser(rc, question.c_str(), nullptr, "ynYN"))) return;
+  if (!(run.flags & CMD_INIT)) {
+    std::string question = std::string("Save local settings in: ") + listname(run) + " (y/n)? ";
+    if (!answeredyes(askuser(run.context, question.c_str(), nullptr, "ynYN"))) return;
   }
-  if (writeprojects(rc, run.projects, name) < 0) warnmsg(rc, "Could not write %s", name);
+  savelist(run);
 }
 
 // One project's turn. Returns what it adds to the run's total (the host-side
 // operation's result replaces the total: see DoTrosk).
-int turn(Run& run, ProjectEntry& entry, int* total, int* notUpdated) {
+int turn(Run& run, ProjectEntry& entry, int* total, int* notUpdated, bool* trusted) {
   RunContext& rc = run.context;
   // Before anything of the turn is printed or asked: a window names the
   // project its questions and rows belong to.
@@ -113,6 +120,7 @@ int turn(Run& run, ProjectEntry& entry, int* total, int* notUpdated) {
     *total += syncproject(run, project, run.flags, settings.version, settings.subversion);
   }
   *notUpdated += project.notUpdated;
+  *trusted = *trusted || project.trustchanged;
   return 0;
 }
 
@@ -127,11 +135,17 @@ int DoTrosk(Run& run, int first, int count) {
   run.net.cafile = settings.caFile ? settings.caFile : "";
   run.net.owncredential = owncredential(settings);
   int total = 0, notUpdated = 0;
+  bool trusted = false;
   for (int i = first; i < first + count && i < static_cast<int>(run.projects.size()); ++i) {
     if (rc.cancelled()) throw RunError::cancelled();
-    turn(run, run.projects[i], &total, &notUpdated);
+    turn(run, run.projects[i], &total, &notUpdated, &trusted);
   }
-  if (settings.listChanged && total > 0) offertosave(run);
+  // The user has said yes to the key already: the list records it unasked.
+  if (trusted) {
+    savelist(run);
+  } else if (settings.listChanged && total > 0) {
+    offertosave(run);
+  }
   setcaption(rc, "");
   // A run that could not do all it set out to do must not end as if it had.
   if (notUpdated > 0) errormsg(rc, "Files not updated: %s", std::to_string(notUpdated).c_str());

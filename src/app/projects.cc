@@ -48,6 +48,8 @@ ProjectEntry readentry(XmlNode* project) {
   copyfield(project, "user", e.user, sizeof e.user);
   copyfield(project, "access", e.access, sizeof e.access);
   copyfield(project, "suffix", e.suffix, sizeof e.suffix);
+  copyfield(project, "sign", e.signkey, sizeof e.signkey);
+  copyfield(project, "trust", e.trust, sizeof e.trust);
   e.status = static_cast<uint8_t>(wordindex(project, "status", kStatusWords));
   e.release = static_cast<uint8_t>(wordindex(project, "release", kReleaseWords));
   e.version = xmlgetint(project, "version", 0);
@@ -72,6 +74,8 @@ void writeentry(XmlNode* list, const ProjectEntry& e) {
   addtext(p, "user", e.user);
   if (e.access[0] == '0') addtext(p, "access", e.access);
   addtext(p, "suffix", e.suffix);
+  addtext(p, "sign", e.signkey);
+  addtext(p, "trust", e.trust);
   if (e.backup >= 0) xmlsetint(p, "backup", e.backup);
 }
 
@@ -114,6 +118,7 @@ int addproject(Run& run, const char* name) {
   if (settings.accessOption) copystr(settings.accessOption, e.access, kPathSize - 1);
   if (settings.addCount > 0) e.status = kStatusSource;
   if (settings.suffix) copystr(settings.suffix, e.suffix, kSuffixSize - 1);
+  if (settings.signKey) copystr(settings.signKey, e.signkey, kPathSize - 1);
   e.backup = static_cast<int8_t>(settings.backup);
   settings.projectCount = static_cast<int32_t>(table.size());
   settings.listChanged = 1;

@@ -19,7 +19,7 @@ enum Keyword {
   kLog, kPlatform, kPort, kPrompt, kRemotedir, kStatus, kShow, kText, kDownload, kUpload,
   kUser, kVersion, kVerbose, kWebhdr, kDump, kStable, kSource, kMdy, kDmy, kVerify,
   kBackup, kNobar, kSubversion, kComment, kAccess, kLocalhost, kSuffix, kClient, kServer,
-  kZip, kTempdir, kCacert, kMaxfiles,
+  kZip, kTempdir, kCacert, kMaxfiles, kSign, kTrust,
 };
 
 const char* const kKeywords[] = {
@@ -29,12 +29,12 @@ const char* const kKeywords[] = {
     "version", "verbose", "webhdr",   "dump",    "stable",  "source",    "mdy",
     "dmy",    "verify",  "backup",    "nobar",   "subversion", "comment", "access",
     "localhost", "suffix", "client",  "server",  "zip",     "tempdir",   "cacert",
-    "maxfiles", nullptr,
+    "maxfiles", "sign",    "trust",     nullptr,
 };
 static_assert(sizeof kKeywords / sizeof kKeywords[0] == kKeywordCount + 1);
 
 // Position i holds the one-letter form of keyword i + 1; '-' marks none.
-constexpr const char* kLetters = "aABcdDehHiL-PpRsSt-uUvVWX--------C-----";
+constexpr const char* kLetters = "aABcdDehHiL-PpRsSt-uUvVWX--------C-------";
 constexpr std::size_t kMaxKeywordLength = 30;
 
 // Walks the argument vector on behalf of one option.
@@ -177,6 +177,8 @@ int applyoption(int keyword, Cursor& c, RunSettings& s) {
     case kTempdir: c.anything(); break;  // accepted, without effect
     case kCacert: s.caFile = required(c, "missing certificate authority file"); break;
     case kMaxfiles: s.maxFiles = filecount(c); break;
+    case kSign: s.signKey = required(c, "missing signing key file"); break;
+    case kTrust: s.trustPrint = required(c, "missing key fingerprint"); break;
     default: unrecognized(c.rc, c.current);
   }
   return flags;

@@ -53,6 +53,8 @@ struct RunSettings {
   const char* platform = nullptr;
   const char* suffix = nullptr;
   const char* caFile = nullptr;  // -cacert: trusted for https hosts besides the system's
+  const char* signKey = nullptr;     // -sign: the Ed25519 key (PEM) a writer signs with
+  const char* trustPrint = nullptr;  // -trust: the fingerprint of the host key to trust
   int32_t port = 0;
   int32_t version = 0;
   int32_t subversion = 0;
@@ -75,7 +77,7 @@ struct RunSettings {
   std::string userEnv;             // the USER environment variable, at most 63 characters
 };
 
-inline constexpr int kKeywordCount = 43;
+inline constexpr int kKeywordCount = 45;
 inline constexpr int kMaxPort = 65535;
 
 // Fills `settings` (begun afresh) from the argument vector and returns the

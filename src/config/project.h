@@ -29,6 +29,8 @@ extern const char* const kStatusWords[];
 // The project list file; it is looked for first without its leading '.'.
 inline constexpr const char* kProjectListName = ".trosk_project.xml";
 
+inline constexpr int kFingerprintSize = 65;  // 64 hex digits
+
 struct ProjectEntry {
   char name[kNameSize] = {};
   char host[kPathSize] = {};
@@ -39,6 +41,8 @@ struct ProjectEntry {
   char access[kPathSize] = {};
   char user[kUserSize] = {};
   char suffix[kSuffixSize] = {};
+  char signkey[kPathSize] = {};  // the key a writer signs the host with
+  char trust[kFingerprintSize] = {};  // the fingerprint of the host key readers trust
   uint8_t status = 0;
   uint8_t release = 0;
   int8_t backup = -1;
@@ -62,6 +66,7 @@ struct ProjectRun {
   std::string host;        // the host files are read from
   std::string hostroot;    // the direct path that adds and uploads write
   bool onhost2 = false;    // host2 is the host in use
+  bool trustchanged = false;  // the run trusts another host key: the list records it
   int port = 0;            // 0 until the run has chosen one
   std::string user;        // checked against the catalogue's users
   std::string credential;  // "Authorization: Basic ..." or empty

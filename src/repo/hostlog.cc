@@ -25,11 +25,24 @@ namespace {
 
 // copyfile writes beside the target and renames, so readers of the host see
 // the old log or the new one, never a part.
-void publish(RunContext& rc, const std::string& target, bool announce) {
+void publish(RunContext& rc, const std::string& target, bool announce, const SigningKey& key,
+             const std::string& staged) {
   if (announce) printmsg(rc, "   %s ...\n", target.c_str());
+  if (key.key && signbefore(rc, key, target, staged) < 0)
+    causederror(rc, "Error writing file: %s", (target + kSignatureEnding).c_str());
   if (copyfile(rc, kStageFile, target.c_str(), 0, nullptr, nullptr) < 0) {
     causederror(rc, "Error writing file: %s", target.c_str());
   }
+  if (key.key && signafter(rc, key, target, staged) < 0)
+    causederror(rc, "Error writing file: %s", (target + kSignatureEnding).c_str());
+}
+
+std::string readtext(const char* path) {
+  std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path, "rb"), &std::fclose);
+  std::string text;
+  char block[1 << 16];
+  while (std::size_t n = in ? std::fread(block, 1, sizeof block, in.get()) : 0) text.append(block, n);
+  return text;
 }
 
 // Whether `copy` must be written again from `published`: the published
@@ -98,7 +111,14 @@ int sweep(const std::string& versiondir, const char* project, int subversion, Xm
     std::string_view name = d->d_name;
     if (name == "." || name == ".." || named.count(std::string(name))) continue;
     std::string path = versiondir + "/" + std::string(name);
-    int frozen = frozennumber(name, frozenprefix);
+    // A log's signatures go and stay with it.
+    std::string_view signedname = name;
+    std::string_view ending(kSignatureEnding);
+    if (signedname.size() > ending.size() && signedname.ends_with(ending))
+      signedname.remove_suffix(ending.size());
+    if (signedname.size() != name.size() && signedname == currentpath.substr(versiondir.size() + 1))
+      continue;
+    int frozen = frozennumber(signedname, frozenprefix);
     bool leftover = frozen > subversion || tempowner(name) >= 0;
     if (!leftover && frozen < 0 && name != currentpath.substr(versiondir.size() + 1)) {
       struct stat st;
@@ -112,7 +132,7 @@ int sweep(const std::string& versiondir, const char* project, int subversion, Xm
 }  // namespace
 
 int publishlog(RunContext& rc, XmlNode* log, const std::string& versiondir, const char* project,
-               int subversion, bool announce) {
+               int subversion, bool announce, const SigningKey& key) {
   if (syncstore(rc, versiondir.c_str()) < 0) causederror(rc, "Error writing file: %s", versiondir.c_str());
   TempFile stage(kStageFile);
   {
@@ -121,9 +141,10 @@ int publishlog(RunContext& rc, XmlNode* log, const std::string& versiondir, cons
     if (!staged.stream() || xmlsave(rc, nullptr, staged.stream(), log, 0) < 0 || staged.commit() < 0)
       causederror(rc, "Error writing file: %s", kStageFile);
   }
+  std::string staged = key.key ? readtext(kStageFile) : std::string();
   std::string base = versiondir + "/trosk_" + project;
-  publish(rc, base + "_" + std::to_string(subversion) + ".xml", announce);
-  publish(rc, base + ".xml", announce);
+  publish(rc, base + "_" + std::to_string(subversion) + ".xml", announce, key, staged);
+  publish(rc, base + ".xml", announce, key, staged);
   return 0;
 }
 
@@ -139,6 +160,11 @@ int repairversion(RunContext& rc, const std::string& projectdir, const std::stri
   std::string base = versiondir + "/trosk_" + project;
   std::string frozen = base + "_" + std::to_string(subversion) + ".xml";
   if (outofdate(base + ".xml", frozen)) {
+    // The same text: the current log's signatures serve the copy, and come first.
+    std::string signatures = base + ".xml" + kSignatureEnding;
+    if (exists(rc, signatures.c_str()) == 1 &&
+        copyfile(rc, signatures.c_str(), (frozen + kSignatureEnding).c_str(), 0, nullptr, nullptr) < 0)
+      causederror(rc, "Error writing file: %s", (frozen + kSignatureEnding).c_str());
     if (copyfile(rc, (base + ".xml").c_str(), frozen.c_str(), 0, nullptr, nullptr) < 0)
       causederror(rc, "Error writing file: %s", frozen.c_str());
   }

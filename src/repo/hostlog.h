@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "repo/signing.h"
 #include "xml/xmlnode.h"
 
 namespace trosk {
@@ -20,9 +21,10 @@ inline constexpr const char* kStageFile = "stagefile.xml";
 // "trosk_<P>_<S>.xml", then replaces "trosk_<P>.xml". With `announce` each
 // host file is named on the output before it is written. The stage file is
 // removed however this ends; a file that cannot be written ends the run
-// ("Error writing file: %s"). Returns 0.
+// ("Error writing file: %s"). With a `key` (its `key` set), each host file
+// is published signed. Returns 0.
 int publishlog(RunContext& rc, XmlNode* log, const std::string& versiondir, const char* project,
-               int subversion, bool announce);
+               int subversion, bool announce, const SigningKey& key);
 
 // Puts right what an interrupted writer left in version V, whose current
 // log is `current` (as loaded from `versiondir`; null when the version has

@@ -28,6 +28,7 @@
 #include "repo/hostpaths.h"
 #include "repo/projectlog.h"
 #include "repo/sharedbase.h"
+#include "repo/signing.h"
 #include "repo/sourcefile.h"
 #include "repo/versionlog.h"
 #include "xml/xmlfind.h"
@@ -76,6 +77,7 @@ struct HostRun {
   bool newlog = false;      // the version had no log: this run makes it
   StoredNames names;  // what storing copies has learnt about the version directory
   SourceFile source;  // the file being added (its buffer serves every file)
+  SigningKey key;     // what the host is signed with (no key: unsigned)
 };
 
 struct Catalogue : VersionCatalogue {
@@ -133,8 +135,21 @@ void announcecatalogue(RunContext& rc, const Catalogue& cat, const std::string& 
   }
 }
 
+// The text xmlsave writes for `node`.
+std::string rendered(RunContext& rc, XmlNode* node) {
+  char* data = nullptr;
+  std::size_t size = 0;
+  FILE* stream = ::open_memstream(&data, &size);
+  if (!stream) return {};
+  xmlsave(rc, nullptr, stream, node, 0);
+  std::fclose(stream);
+  std::string text(data, size);
+  std::free(data);
+  return text;
+}
+
 void writecatalogue(RunContext& rc, Catalogue& cat, const std::string& path,
-                    const ProjectEntry& entry) {
+                    const ProjectEntry& entry, const SigningKey& key) {
   bool istop = cat.project == cat.root;
   bool loaded = cat.loaded > 0;
   if (loaded) {
@@ -148,10 +163,11 @@ void writecatalogue(RunContext& rc, Catalogue& cat, const std::string& path,
   xmlsetint(cat.project, "pversion", cat.stable);
   if (cat.beta) xmlsetint(cat.project, "beta", cat.beta);
   if (cat.alpha) xmlsetint(cat.project, "alpha", cat.alpha);
-  if (makeparents(path.c_str(), kCatalogueDirMode) < 0 ||
-      xmlsave(rc, path.c_str(), nullptr, cat.root, 0) < 0) {
-    writefailed(rc, path);
-  }
+  if (makeparents(path.c_str(), kCatalogueDirMode) < 0) writefailed(rc, path);
+  std::string text = key.key ? rendered(rc, cat.root) : std::string();
+  if (key.key && signbefore(rc, key, path, text) < 0) writefailed(rc, path + kSignatureEnding);
+  if (xmlsave(rc, path.c_str(), nullptr, cat.root, 0) < 0) writefailed(rc, path);
+  if (key.key && signafter(rc, key, path, text) < 0) writefailed(rc, path + kSignatureEnding);
 }
 
 // Opens the version's log, or begins a new one (the run then makes a new
@@ -242,6 +258,12 @@ void writelocal(XmlNode* log, const HostRun& run) {
   if (xmlsave(run.rc, local, nullptr, log, 0) < 0) writefailed(run.rc, local);
 }
 
+// The host's key is there before anything signed with it.
+void signhost(HostRun& run) {
+  if (run.key.key && publishsigner(run.rc, run.key, run.projectdir) < 0)
+    writefailed(run.rc, run.projectdir + "/" + kSignerKeyName);
+}
+
 // An add killed on the way left the note of its line: the line is written
 // now when it is missing, before anything else could take its place.
 void completeinterrupted(HostRun& run) {
@@ -306,10 +328,11 @@ int addtoversion(HostRun& run, Catalogue* cat, const std::string& catpath) {
   TempFile note = notelineahead(entry.name, run.projectdir, line);
   if (note.path.empty()) writefailed(rc, kLineNote + std::string(entry.name));
   bool newproject = cat && cat->loaded <= 0 && (run.flags & CMD_INIT);
-  if (!newproject) publishlog(rc, log, run.versiondir, entry.name, run.subversion, false);
-  if (cat) writecatalogue(rc, *cat, catpath, entry);
+  signhost(run);
+  if (!newproject) publishlog(rc, log, run.versiondir, entry.name, run.subversion, false, run.key);
+  if (cat) writecatalogue(rc, *cat, catpath, entry, run.key);
   noteversion(run, line);
-  if (newproject) publishlog(rc, log, run.versiondir, entry.name, run.subversion, false);
+  if (newproject) publishlog(rc, log, run.versiondir, entry.name, run.subversion, false, run.key);
   writelocal(log, run);
   return 1;
 }
@@ -334,6 +357,7 @@ int addfiles(RunContext& rc, const RunSettings& settings, ProjectRun& project, i
   if (kind == 1) errormsg(rc, "<%s> not valid directory", run.projectdir.c_str());
   if (kind == 0) makedir(rc, run.projectdir);
   HostLock lock(rc, run.projectdir);
+  run.key = writerkey(rc, entry.signkey);
   removetemps(run.projectdir, true);  // a killed writer's, such as a catalogue half written
 
   std::string catpath = run.projectdir + "/" + kCatalogueName;
@@ -365,7 +389,8 @@ int addfiles(RunContext& rc, const RunSettings& settings, ProjectRun& project, i
   if (settings.addCount < 1 && !(flags & CMD_INIT)) {
     if (write) {
       announcecatalogue(rc, cat, catpath, flags);
-      writecatalogue(rc, cat, catpath, entry);
+      signhost(run);
+      writecatalogue(rc, cat, catpath, entry, run.key);
     }
     return 0;
   }

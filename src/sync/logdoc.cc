@@ -7,6 +7,7 @@
 
 #include "core/fileprobe.h"
 #include "core/strutil.h"
+#include "sync/hosttrust.h"
 #include "xml/txtfil.h"
 #include "xml/xmlparse.h"
 #include "xml/xmlvalues.h"
@@ -48,13 +49,15 @@ int LogDoc::load(RunContext& rc, const char* path, int table) {
 }
 
 // The text is parsed where it arrived, and kept with the tree.
-int LogDoc::fetch(RunContext& rc, const Remote& remote, const char* path, int table) {
+int LogDoc::fetch(RunContext& rc, const Remote& remote, const char* path, int table,
+                  std::string_view signer) {
   tabled = false;
   doc.clear();
   fetched.clear();
   if (remote.host) makeroom(remote, path, fetched);
   long long got = getfile(rc, remote, path, kFetchNegStatus, &fetched, nullptr);
   if (got < 0) return static_cast<int>(got);
+  if (!signer.empty()) checksigned(rc, remote, path, fetched, signer);
   if (table) {
     int read = readlogtable(rc, fetched.data(), table, this->table);
     tabled = read > 0;
@@ -62,7 +65,7 @@ int LogDoc::fetch(RunContext& rc, const Remote& remote, const char* path, int ta
       fetched = std::string();
       return read;
     }
-    return fetch(rc, remote, path, 0);  // the text was parsed in place: fetched again
+    return fetch(rc, remote, path, 0, signer);  // the text was parsed in place: fetched again
   }
   doc.root.reset(xmlparsetext(rc, fetched.data()));
   if (!doc.root) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "net/fetch.h"
 #include "repo/logtable.h"
@@ -19,8 +20,10 @@ struct LogDoc {
   // unreadable, -2 when it holds no XML element.
   int load(RunContext& rc, const char* path, int table = 0);
   // Fetches and parses a host file, as load does. Returns 1 or a negative
-  // result as load, or the negative HTTP status.
-  int fetch(RunContext& rc, const Remote& remote, const char* path, int table = 0);
+  // result as load, or the negative HTTP status. With a `signer` (a key in
+  // PEM) a file not signed by it ends the run before it is read.
+  int fetch(RunContext& rc, const Remote& remote, const char* path, int table = 0,
+            std::string_view signer = {});
   // A new log: a "trosk" element holding "pversion". Returns 1.
   int fresh(int pversion);
   // The document element ("trosk"), or null when there is none (also when

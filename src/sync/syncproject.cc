@@ -20,6 +20,7 @@
 #include "repo/hostpaths.h"
 #include "repo/sharedbase.h"
 #include "repo/versionlog.h"
+#include "sync/hosttrust.h"
 #include "sync/logdoc.h"
 #include "sync/pathsafety.h"
 #include "sync/statahead.h"
@@ -48,6 +49,7 @@ struct Sync {
   int haveV = 0, haveS = 0;
   int wantV = 0, wantS = 0;
   std::string catalogue;
+  std::string signer;  // the trusted key of a signed host (PEM); empty when unsigned
 
   const char* name() const { return project.entry.name; }
   // Where the files of the host in use are read.
@@ -138,6 +140,12 @@ void readlocallog(Sync& s, LogDoc& local, int flags) {
   s.haveS = local.number("subversion", 0);
 }
 
+// The key the host in use is signed with, and whether it is trusted.
+void trust(Sync& s) {
+  std::string projectpath = "/" + s.paths.hostTroskDir + "/" + s.name();
+  s.signer = trusthost(s.rc, s.remote(), projectpath, s.project, s.settings.trustPrint);
+}
+
 // The catalogue's numbers and the checks on them. Returns 1 to go on, 0
 // when the project is skipped.
 int checkcatalogue(Sync& s) {
@@ -152,6 +160,8 @@ int checkcatalogue(Sync& s) {
     sethost(project, entry.host2);
     got = catalogue.fetch(s.rc, s.remote(), s.catalogue.c_str());
   }
+  trust(s);
+  if (got >= 0 && !s.signer.empty()) got = catalogue.fetch(s.rc, s.remote(), s.catalogue.c_str(), 0, s.signer);
   if (got < 0) return 1;
   VersionCatalogue cat = readcatalogue(catalogue.top(), entry);
   XmlNode* section = cat.project;
@@ -178,6 +188,7 @@ int chooseversion(Sync& s, int flags) {
   const char* catalogue = s.settings.catalogueName ? s.settings.catalogueName : kCatalogueName;
   s.catalogue = "/" + s.paths.hostTroskDir + "/" + s.name() + "/" + catalogue;
   if (flags & CMD_VERIFY) {
+    trust(s);
     s.wantV = s.haveV;
     s.wantS = s.haveS;
   } else if (!checkcatalogue(s)) {
@@ -205,6 +216,8 @@ void printheader(Sync& s, int flags) {
     printmsg(s.rc, " Local: Host=%s Port=%d User=<%s> Vf=<%s>\n", project.host.c_str(),
              project.port, project.user.c_str(), s.localname);
   }
+  if ((showMode & SHOW_VERSIONS) && !s.signer.empty())
+    printmsg(s.rc, "Signed by the key with fingerprint %s\n", project.entry.trust);
 }
 
 // Hands the front end each line of the version log that has the writer's
@@ -264,10 +277,10 @@ int verifyhave(Sync& s, LogDoc& local, int flags) {
   Remote remote = s.remote();
   LogDoc host;
   std::string path = hostlogpath(s, s.haveS);
-  int got = host.fetch(s.rc, remote, path.c_str());
+  int got = host.fetch(s.rc, remote, path.c_str(), 0, s.signer);
   if (got < 0) {
     path = hostlogpath(s, 0);
-    got = host.fetch(s.rc, remote, path.c_str());
+    got = host.fetch(s.rc, remote, path.c_str(), 0, s.signer);
   }
   if (got < 0) {
     printmsg(s.rc, "Verify error reading remote log file: %s\n", path.c_str());
@@ -304,7 +317,7 @@ int upload(Sync& s, LogDoc& local, int flags) {
   Remote direct{root.c_str(), 0, nullptr, nullptr, nullptr};
   std::string path = hostlogpath(s, s.wantS);
   LogDoc hostlog;
-  if (hostlog.fetch(rc, direct, path.c_str()) < 0)
+  if (hostlog.fetch(rc, direct, path.c_str(), 0, s.signer) < 0)
     causederror(rc, "Error reading remote log file: %s", path.c_str());
   std::string versiondir = root + "/" + s.paths.versionPath;
   repairversion(rc, projectdir, versiondir, s.name(), s.wantV, hostlog.top());
@@ -314,7 +327,7 @@ int upload(Sync& s, LogDoc& local, int flags) {
   int shared = sharedsubversion(local.top(), s.wantV);
   if (shared > 0) {
     std::string basepath = hostlogpath(s, shared);
-    based = base.fetch(rc, direct, basepath.c_str(), kReadIndex) >= 0;
+    based = base.fetch(rc, direct, basepath.c_str(), kReadIndex, s.signer) >= 0;
   }
   CompareRequest q = request(s, s.wantV, s.wantS, flags);
   q.remote = hostlog.top();
@@ -332,7 +345,7 @@ int comparewanted(Sync& s, LogDoc& local, StatAhead* ahead, int flags, const std
   RunContext& rc = s.rc;
   Remote remote = s.remote();
   LogDoc hostlog;
-  if (hostlog.fetch(rc, remote, path.c_str(), local.tabled ? kReadEntries : 0) < 0) {
+  if (hostlog.fetch(rc, remote, path.c_str(), local.tabled ? kReadEntries : 0, s.signer) < 0) {
     causederror(rc, "Error reading remote log file: %s", path.c_str());
   }
   if (s.project.backup != 0) flags |= CMD_BACKUP;

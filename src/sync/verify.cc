@@ -585,9 +585,12 @@ void publishupload(Compare& r) {
   RunContext& rc = r.rc;
   setchildint(r.remote.tree(), "subversion", r.subversion);
   std::string versiondir = r.hostroot + "/" + r.paths.versionPath;
-  publishlog(rc, r.remote.tree(), versiondir, r.entry.name, r.subversion, true);
-  r.storedpaths.clear();  // named by a published log now
+  SigningKey key = writerkey(rc, r.entry.signkey);
   std::string projectdir = trosk::projectdir(r.hostroot, r.paths, r.project);
+  if (key.key && publishsigner(rc, key, projectdir) < 0)
+    causederror(rc, "Error writing file: %s", (projectdir + "/" + kSignerKeyName).c_str());
+  publishlog(rc, r.remote.tree(), versiondir, r.entry.name, r.subversion, true, key);
+  r.storedpaths.clear();  // named by a published log now
   if (writeversionline(rc, projectdir, "Upload new subversion", r.version, r.subversion,
                        r.comment) < 0) {
     warnmsg(rc, "Version log not written for project %s", r.entry.name);

@@ -1,0 +1,79 @@
+#include "sync/hosttrust.h"
+
+#include <cstring>
+
+#include "core/cause.h"
+#include "core/output.h"
+#include "core/runcontext.h"
+#include "core/strutil.h"
+#include "repo/signing.h"
+
+namespace trosk {
+namespace {
+
+[[noreturn]] void refuse(RunContext& rc, const std::string& path, const std::string& why) {
+  clearcause(rc);
+  setcause(rc, "%s", why.c_str());
+  causederror(rc, "Refused host file: %s", path.c_str());
+}
+
+// Only y or Y: a changed key is never taken on an empty or stray answer.
+bool explicitlyyes(int answer) { return answer == 1 || answer == 3; }
+
+void record(ProjectRun& project, const std::string& print) {
+  if (print == project.entry.trust) return;
+  copystr(print.c_str(), project.entry.trust, kFingerprintSize - 1);
+  project.trustchanged = true;
+}
+
+}  // namespace
+
+std::string trusthost(RunContext& rc, const Remote& remote, const std::string& projectpath,
+                      ProjectRun& project, const char* trustprint) {
+  ProjectEntry& entry = project.entry;
+  std::string keypath = projectpath + "/" + kSignerKeyName;
+  std::string pem;
+  if (getfile(rc, remote, keypath.c_str(), kFetchNegStatus, &pem, nullptr) < 0) {
+    if (entry.trust[0] || trustprint) {
+      refuse(rc, keypath, std::string("the host has no signing key, but key ") +
+                              (trustprint ? trustprint : entry.trust) + " is trusted");
+    }
+    clearcause(rc);
+    printmsg(rc, "Host is unsigned: no signing key for project %s\n", entry.name);
+    return {};
+  }
+  std::string why;
+  std::string print = keyfingerprint(pem, &why);
+  if (print.empty()) refuse(rc, keypath, why);
+  if (trustprint) {
+    if (std::strlen(trustprint) != print.size() ||
+        strncmpi(print.c_str(), trustprint, print.size()) != 0)
+      refuse(rc, keypath, "the host's key " + print + " is not the one -trust names");
+  } else if (!entry.trust[0]) {
+    std::string question = std::string("Project ") + entry.name +
+                           ": the host is signed by the key with fingerprint\n  " + print +
+                           "\nTrust this key (y/n)? ";
+    if (!explicitlyyes(askuser(rc, question.c_str(), nullptr, "ynYN")))
+      refuse(rc, keypath, "its key " + print + " is not trusted");
+  } else if (print != entry.trust) {
+    std::string question = std::string("Project ") + entry.name +
+                           ": the host's signing key has changed.\n  trusted: " + entry.trust +
+                           "\n  now:     " + print + "\nTrust the new key (y/n)? ";
+    if (!explicitlyyes(askuser(rc, question.c_str(), nullptr, "ynYN")))
+      refuse(rc, keypath, "signed with another key than the trusted one (" + print + ")");
+  }
+  record(project, print);
+  return pem;
+}
+
+void checksigned(RunContext& rc, const Remote& remote, const char* path, std::string_view bytes,
+                 std::string_view signer) {
+  std::string sigpath = std::string(path) + kSignatureEnding;
+  std::string signatures;
+  if (getfile(rc, remote, sigpath.c_str(), kFetchNegStatus, &signatures, nullptr) < 0)
+    refuse(rc, path, "its signature is missing (" + sigpath + ")");
+  if (!signedby(signer, bytes, signatures))
+    refuse(rc, path, "its signature is invalid or made by another key than the trusted one");
+}
+
+}  // namespace trosk
