@@ -3,8 +3,8 @@
 
 _trosk_options="-access -add -alpha -backup -beta -cacert -comment -current -decode -directory
 -dmy -download -dump -encode -help -host -init -localhost -log -maxfiles -mdy -nobar -platform
--port -prompt -remotedir -show -source -stable -status -subversion -suffix -tempdir
--upload -user -verbose -verify -version -webhdr -zip"
+-port -prompt -remotedir -show -sign -source -stable -status -subversion -suffix -tempdir
+-trust -upload -user -verbose -verify -version -webhdr -zip"
 
 # The long form of an option word as trosk reads it: one-letter forms,
 # whole words and unambiguous abbreviations, in any case.
@@ -71,11 +71,11 @@ _trosk() {
       compopt -o filenames 2>/dev/null
       _trosk_reply -d -- "$cur"
       return ;;
-    -cacert)
+    -cacert|-sign)
       compopt -o filenames 2>/dev/null
       _trosk_reply -f -- "$cur"
       return ;;
-    -port|-user|-access|-remotedir|-platform|-suffix|-version|-subversion|-comment|-directory|-maxfiles)
+    -port|-user|-access|-remotedir|-platform|-suffix|-version|-subversion|-comment|-directory|-maxfiles|-trust)
       return ;;
   esac
   if [[ $cur != -* ]]; then

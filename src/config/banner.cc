@@ -47,6 +47,9 @@ Host and project
                      a plain http:// host gets it unencrypted (with a warning)
   -cacert FILE       trust the certificate authority in FILE (PEM) for https
                      hosts, besides the system's trusted certificates
+  -sign KEYFILE      sign what this run publishes with the Ed25519 key in
+                     KEYFILE (PEM); the project list keeps it
+  -trust PRINT       trust the host key with this fingerprint, unasked
   -remotedir DIR     (-R) host directory that holds all projects (trosk)
   -platform NAME     platform section of the host catalogue
   -suffix TEXT       suffix added to file names stored on the host

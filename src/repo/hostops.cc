@@ -63,7 +63,7 @@ struct HostRun {
   RunContext& rc;
   const RunSettings& settings;
   ProjectRun& project;
-  const ProjectEntry& entry;
+  ProjectEntry& entry;
   HostPaths paths;
   std::string hostroot;
   std::string projectdir;
@@ -178,7 +178,7 @@ XmlNode* openlog(XmlDocument& doc, XmlTree& made, HostRun& run) {
   const ProjectEntry& entry = run.entry;
   int loaded = loadhostfile(rc, run.logpath, doc);
   repairversion(rc, run.projectdir, run.versiondir, entry.name, run.version,
-                loaded > 0 ? doc.root.get() : nullptr);
+                loaded > 0 ? doc.root.get() : nullptr, run.key);
   if (run.subversion < 1) run.subversion = 1;
   XmlNode* root;
   int found = -1;
@@ -258,10 +258,18 @@ void writelocal(XmlNode* log, const HostRun& run) {
   if (xmlsave(run.rc, local, nullptr, log, 0) < 0) writefailed(run.rc, local);
 }
 
-// The host's key is there before anything signed with it.
+// The host's key is there before anything signed with it; the writer's own
+// list trusts it from now on.
 void signhost(HostRun& run) {
-  if (run.key.key && publishsigner(run.rc, run.key, run.projectdir) < 0)
+  if (!run.key.key) return;
+  if (publishsigner(run.rc, run.key, run.projectdir) < 0)
     writefailed(run.rc, run.projectdir + "/" + kSignerKeyName);
+  std::string print = ownfingerprint(run.key);
+  ProjectEntry& entry = run.project.entry;
+  if (print != entry.trust) {
+    copystr(print.c_str(), entry.trust, kFingerprintSize - 1);
+    run.project.trustchanged = true;
+  }
 }
 
 // An add killed on the way left the note of its line: the line is written

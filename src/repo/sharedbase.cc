@@ -94,7 +94,7 @@ Held readheld(RunContext& rc, const char* path) {
   char block[1 << 16];
   while (std::size_t n = std::fread(block, 1, sizeof block, in.get())) text.append(block, n);
   bool version = false, subversion = false;
-  xmlparsestream(rc, text.data(), [&](XmlNode* child) {
+  XmlTree document(xmlparsestream(rc, text.data(), [&](XmlNode* child) {
     if (!version && xmlisnamed(child, "pversion")) {
       held.version = xmlnumber(xmlval(child), 0);
       version = true;
@@ -104,7 +104,7 @@ Held readheld(RunContext& rc, const char* path) {
     } else if (xmlisnamed(child, kShared) && held.records.empty()) {
       held.records = parserecords(xmlvalueview(child));
     }
-  }, nullptr);
+  }, nullptr));
   return held;
 }
 

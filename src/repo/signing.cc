@@ -1,5 +1,6 @@
 #include "repo/signing.h"
 
+#include <dirent.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 
@@ -83,6 +84,31 @@ int writesignatures(RunContext& rc, const std::string& path, const std::string& 
   if (!out.stream() || std::fwrite(lines.data(), 1, lines.size(), out.stream()) != lines.size())
     return -2;
   return out.commit(true) < 0 ? -2 : 0;
+}
+
+bool islog(std::string_view name) {
+  return name.size() > 4 && name.ends_with(".xml") && name.find(".trosk-") == std::string_view::npos;
+}
+
+// Signs every catalogue and log of the project directory and its version
+// directories with `key`, keeping the signatures they had.
+int resign(RunContext& rc, const SigningKey& key, const std::string& projectdir) {
+  std::vector<std::string> dirs{projectdir};
+  std::unique_ptr<DIR, int (*)(DIR*)> top(::opendir(projectdir.c_str()), &::closedir);
+  if (!top) return 0;
+  while (struct dirent* d = ::readdir(top.get())) {
+    std::string name = d->d_name;
+    if (name != "." && name != ".." && d->d_type == DT_DIR) dirs.push_back(projectdir + "/" + name);
+  }
+  for (const std::string& dir : dirs) {
+    std::unique_ptr<DIR, int (*)(DIR*)> d(::opendir(dir.c_str()), &::closedir);
+    while (struct dirent* e = d ? ::readdir(d.get()) : nullptr) {
+      if (!islog(e->d_name)) continue;
+      std::string path = dir + "/" + e->d_name;
+      if (signbefore(rc, key, path, readwhole(path)) < 0) return -2;
+    }
+  }
+  return 0;
 }
 
 }  // namespace
@@ -183,7 +209,13 @@ int signafter(RunContext& rc, const SigningKey& key, const std::string& target,
 int publishsigner(RunContext& rc, const SigningKey& key, const std::string& projectdir) {
   std::string path = projectdir + "/" + kSignerKeyName;
   if (readwhole(path) == key.publicpem) return 0;
+  if (resign(rc, key, projectdir) < 0) return -2;
   return writesignatures(rc, path, key.publicpem);
+}
+
+std::string ownfingerprint(const SigningKey& key) {
+  std::string why;
+  return keyfingerprint(key.publicpem, &why);
 }
 
 }  // namespace trosk

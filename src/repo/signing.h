@@ -59,7 +59,13 @@ int signafter(RunContext& rc, const SigningKey& key, const std::string& target,
               std::string_view bytes);
 
 // Writes the key's public half as "signer.pem" in the project directory,
-// unless it is there already. Returns 0 or -2.
+// unless it is there already. A host signed with another key before (or not
+// at all) has each catalogue and log signed with this key first, beside the
+// signatures it had, so that readers of either key find theirs. Returns 0
+// or -2.
 int publishsigner(RunContext& rc, const SigningKey& key, const std::string& projectdir);
+
+// The fingerprint of the key's public half.
+std::string ownfingerprint(const SigningKey& key);
 
 }  // namespace trosk

@@ -33,19 +33,25 @@ std::string trusthost(RunContext& rc, const Remote& remote, const std::string& p
   ProjectEntry& entry = project.entry;
   std::string keypath = projectpath + "/" + kSignerKeyName;
   std::string pem;
-  if (getfile(rc, remote, keypath.c_str(), kFetchNegStatus, &pem, nullptr) < 0) {
-    if (entry.trust[0] || trustprint) {
-      refuse(rc, keypath, std::string("the host has no signing key, but key ") +
-                              (trustprint ? trustprint : entry.trust) + " is trusted");
-    }
+  long long got = getfile(rc, remote, keypath.c_str(), kFetchNegStatus, &pem, nullptr);
+  if (got < 0) {
+    bool absent = got == -1 || got == -404;
+    const char* trusted = trustprint ? trustprint : entry.trust;
+    if (trusted[0] && absent)
+      refuse(rc, keypath, std::string("the host has no signing key, but key ") + trusted + " is trusted");
+    if (trusted[0]) causederror(rc, "Error reading remote file: %s", keypath.c_str());
+    // A host that cannot be read at all says so at the files the run needs.
+    if (absent) printmsg(rc, "Host is unsigned: no signing key for project %s\n", entry.name);
     clearcause(rc);
-    printmsg(rc, "Host is unsigned: no signing key for project %s\n", entry.name);
     return {};
   }
   std::string why;
   std::string print = keyfingerprint(pem, &why);
   if (print.empty()) refuse(rc, keypath, why);
-  if (trustprint) {
+  SigningKey own = writerkey(rc, entry.signkey);
+  if (own.key && ownfingerprint(own) == print) {
+    // The key this run signs with.
+  } else if (trustprint) {
     if (std::strlen(trustprint) != print.size() ||
         strncmpi(print.c_str(), trustprint, print.size()) != 0)
       refuse(rc, keypath, "the host's key " + print + " is not the one -trust names");

@@ -16,8 +16,8 @@ namespace trosk {
 struct RunContext;
 
 // Reads the host's key from the project's directory `projectpath` ("/D/P")
-// and decides whether to trust it: recorded in the entry, named by
-// `trustprint`, or accepted at the question. Returns the trusted key (PEM),
+// and decides whether to trust it: the key the run signs with itself,
+// recorded in the entry, named by `trustprint`, or accepted at the question. Returns the trusted key (PEM),
 // or "" for a host that is unsigned and trusted with no key (one line says
 // so). Ends the run when the key is refused or missing where one is trusted.
 std::string trusthost(RunContext& rc, const Remote& remote, const std::string& projectpath,

@@ -320,7 +320,8 @@ int upload(Sync& s, LogDoc& local, int flags) {
   if (hostlog.fetch(rc, direct, path.c_str(), 0, s.signer) < 0)
     causederror(rc, "Error reading remote log file: %s", path.c_str());
   std::string versiondir = root + "/" + s.paths.versionPath;
-  repairversion(rc, projectdir, versiondir, s.name(), s.wantV, hostlog.top());
+  repairversion(rc, projectdir, versiondir, s.name(), s.wantV, hostlog.top(),
+                writerkey(rc, s.project.entry.signkey));
   // Only read: a table serves.
   LogDoc base;
   bool based = false;
@@ -338,6 +339,14 @@ int upload(Sync& s, LogDoc& local, int flags) {
   verify(rc, q, &outcome);
   s.project.notUpdated += outcome.notUpdated;
   return 1;
+}
+
+// Refuses the wanted version's log now when its signature fails.
+void checkwanted(Sync& s) {
+  setversionpath(s.paths, s.project, s.wantV);
+  std::string path = hostlogpath(s, s.wantS);
+  LogDoc hostlog;
+  hostlog.fetch(s.rc, s.remote(), path.c_str(), kReadEntries, s.signer);
 }
 
 // The main comparison of the wanted version.
@@ -409,8 +418,12 @@ int syncproject(Run& run, ProjectRun& project, int flags, int version, int subve
   bool differ = s.wantV != s.haveV || s.wantS != s.haveS;
   // An upload keeps the local log as it is: its entries tell what the
   // working directory last shared with the host.
-  if ((flags & CMD_VERIFY) || ((flags & CMD_DOWNLOAD) && !s.settings.noVerify && differ &&
-                               s.haveS != 0 && !isupload(entry, flags))) {
+  bool verifying = (flags & CMD_VERIFY) || ((flags & CMD_DOWNLOAD) && !s.settings.noVerify &&
+                                            differ && s.haveS != 0 && !isupload(entry, flags));
+  // The verification pass writes the local log: a wanted log that is to be
+  // refused is refused before it.
+  if (verifying && !(flags & CMD_VERIFY) && !s.signer.empty()) checkwanted(s);
+  if (verifying) {
     int updated = verifyhave(s, local, flags);
     if (flags & CMD_VERIFY) {
       printmsg(rc, "Verified local log file -- %d entries updated\n", updated);

@@ -52,8 +52,10 @@ def comparable(files):
 
 
 class Scenario:
-    def __init__(self, name, workdir, args, answers=b"", probe=None):
+    def __init__(self, name, workdir, args, answers=b"", probe=None, check=None):
         self.name, self.workdir, self.args, self.answers = name, workdir, args, answers
+        # Checks the host a kill left, besides every file being old or new.
+        self.check = check
         # Checks the host a kill left, before the second run. A scenario with
         # a probe makes something new: run again after its host files were
         # published, it is a second add with a version-log line of its own,
@@ -95,6 +97,11 @@ def check(problems, label, before, after, state):
             except ET.ParseError as error:
                 problems.append("%s: %s does not parse: %s" % (label, rel, error))
         old, new = before.get(rel), after.get(rel)
+        if rel.endswith(".sig") and new is not None:
+            # Signatures of the old text and the new one, side by side.
+            lines = set((old or b"").split()) | set(new.split())
+            if set(data.split()) <= lines:
+                continue
         norm = normal(rel, data)
         if norm not in (normal(rel, old) if old is not None else None,
                         normal(rel, new) if new is not None else None):
@@ -139,6 +146,8 @@ def trial(binary, scratch, template, scenario, full):
                 continue
             killed = snapshot(root)
             check(problems, label, before, after, killed)
+            if scenario.check:
+                scenario.check(problems, label, binary, root)
             finished = (comparable(killed) == expected and
                         not any(temporary(os.path.basename(rel)) for rel in killed))
             if scenario.probe:
@@ -210,6 +219,12 @@ def prepare(binary, scratch):
     freeze("upload")
     trosk(src, ["P", "-upload", "-prompt", "0", "-comment", "second"])
     freeze("download")
+    shutil.rmtree(base)
+    shutil.copytree(templates["upload"], base, symlinks=True)
+    subprocess.run(["openssl", "genpkey", "-algorithm", "ed25519", "-out",
+                    os.path.join(base, "key.pem")], check=True, capture_output=True)
+    trosk(src, ["P", "-sign", "../key.pem", "-current"])
+    freeze("signed upload")
     return templates
 
 
@@ -243,6 +258,39 @@ def wholeornone(problems, label, binary, root):
         problems.append("%s: a download reads half a project: %s" % (label, output[-200:]))
 
 
+def signed(path, signer):
+    """Whether a line of the file's signatures is the signer's signature of it."""
+    try:
+        with open(path + ".sig") as f:
+            lines = f.read().split()
+    except OSError:
+        return False
+    for line in lines:
+        sig = path + ".bin"
+        with open(sig, "wb") as f:
+            f.write(bytes.fromhex(line))
+        done = subprocess.run(["openssl", "pkeyutl", "-verify", "-pubin", "-inkey", signer,
+                               "-rawin", "-in", path, "-sigfile", sig], capture_output=True)
+        os.remove(sig)
+        if done.returncode == 0:
+            return True
+    return False
+
+
+def verifiable(problems, label, binary, root):
+    """Every catalogue and log a killed signed writer left is signed by the
+    host's key."""
+    project = os.path.join(root, "host", "trosk", "P")
+    signer = os.path.join(project, "signer.pem")
+    for top, _, names in os.walk(project):
+        for name in names:
+            if name.endswith(".xml") and not temporary(name):
+                path = os.path.join(top, name)
+                if not signed(path, signer):
+                    problems.append("%s: %s is not signed by the host's key"
+                                    % (label, os.path.relpath(path, root)))
+
+
 def main():
     binary, scratch = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     full = "--all" in sys.argv[3:]
@@ -252,6 +300,9 @@ def main():
         ("add", Scenario("add", "src", ["P", "-comment", "again", "-add", "f1.txt", "f4.txt"])),
         ("upload", Scenario("upload", "src", ["P", "-upload", "-prompt", "0", "-comment", "up"])),
         ("download", Scenario("download", "dst", ["P", "-download"], b"A\n")),
+        ("signed upload", Scenario("signed upload", "src",
+                                   ["P", "-upload", "-prompt", "0", "-comment", "up"],
+                                   check=verifiable)),
     ]
     failures = 0
     for key, scenario in scenarios:
