@@ -113,6 +113,16 @@ struct ReleaseVersions {
   int haveSubversion = 0;
 };
 
+// A signed host's key, to trust or not: its fingerprint, and the one
+// trusted before when the key has changed (empty the first time).
+struct KeyQuestion {
+  std::string_view project;
+  std::string_view fingerprint;
+  std::string_view trusted;
+};
+
+enum class KeyAnswer { kAsk, kTrust, kRefuse };
+
 struct Frontend {
   virtual ~Frontend() = default;
   // Shows the question and fills `answer` (capacity `size`, always
@@ -151,6 +161,9 @@ struct Frontend {
   virtual void filestate(const FileState&) {}
   virtual void fileresult(const FileResult&) {}
   virtual void summary(const RunSummary&) {}
+  // Whether to trust a signed host's key. kAsk: the front end has no
+  // question of its own, and the key is asked about as any question is.
+  virtual KeyAnswer trustkey(const KeyQuestion&) { return KeyAnswer::kAsk; }
 };
 
 // A front end that answers every question with an empty line (no) and

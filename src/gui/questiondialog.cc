@@ -1,6 +1,7 @@
 #include "gui/questiondialog.h"
 
 #include <QDialogButtonBox>
+#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -89,6 +90,73 @@ TextQuestionDialog::TextQuestionDialog(const Question& question, QWidget* parent
 
 QString TextQuestionDialog::answer() const {
   return result() == QDialog::Accepted ? field_->text() : QString();
+}
+
+namespace {
+
+// A fingerprint in groups of eight, two lines: read and compared at a glance.
+QString grouped(const QString& print) {
+  QString out;
+  for (int i = 0; i < print.size(); i += 8) {
+    if (i > 0) out += i == 32 ? QStringLiteral("\n") : QStringLiteral(" ");
+    out += print.mid(i, 8);
+  }
+  return out;
+}
+
+QLabel* printlabel(const QString& print, const char* name) {
+  auto* label = new QLabel(grouped(print));
+  label->setObjectName(QString::fromLatin1(name));
+  label->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  return label;
+}
+
+}  // namespace
+
+TrustKeyDialog::TrustKeyDialog(const QString& project, const QString& fingerprint,
+                               const QString& trusted, QWidget* parent)
+    : QDialog(parent) {
+  setObjectName(QStringLiteral("trustkey"));
+  setWindowTitle(trusted.isEmpty() ? QStringLiteral("Trust this host's key?")
+                                   : QStringLiteral("The host's key has changed"));
+  auto* layout = new QVBoxLayout(this);
+  auto* about = new QLabel(
+      trusted.isEmpty()
+          ? QStringLiteral("Project %1 is published signed. Trust the key with this "
+                           "fingerprint? Compare it with the one the project's writer gave you.")
+                .arg(project)
+          : QStringLiteral("Project %1 is now signed with another key than the one you "
+                           "trusted. Trust the new key only if its writer told you of the change.")
+                .arg(project));
+  about->setWordWrap(true);
+  layout->addWidget(about);
+  if (!trusted.isEmpty()) {
+    layout->addWidget(new QLabel(QStringLiteral("Trusted until now:")));
+    layout->addWidget(printlabel(trusted, "trusted"));
+    layout->addWidget(new QLabel(QStringLiteral("The host's key now:")));
+  }
+  layout->addWidget(printlabel(fingerprint, "fingerprint"));
+  auto* buttons = new QDialogButtonBox;
+  QPushButton* trust = buttons->addButton(QStringLiteral("&Trust this key"),
+                                          QDialogButtonBox::AcceptRole);
+  QPushButton* refuse = buttons->addButton(QStringLiteral("&Do not trust"),
+                                           QDialogButtonBox::RejectRole);
+  trust->setObjectName(QStringLiteral("trust"));
+  refuse->setObjectName(QStringLiteral("refuse"));
+  trust->setAutoDefault(true);
+  refuse->setAutoDefault(true);
+  refuse->setDefault(true);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  layout->addWidget(buttons);
+  refuse->setFocus();
+}
+
+bool asktrust(QWidget* parent, const QString& project, const QString& fingerprint,
+              const QString& trusted) {
+  TrustKeyDialog dialog(project, fingerprint, trusted, parent);
+  return dialog.exec() == QDialog::Accepted;
 }
 
 QString askbuttons(QWidget* parent, const Question& question) {

@@ -43,9 +43,22 @@ class TextQuestionDialog : public QDialog {
   QLineEdit* field_;
 };
 
+// Whether to trust a signed host's key: its fingerprint in full, in fixed
+// letters, and the one trusted before when the key has changed. "Do not
+// trust" has the focus and answers Escape; the user must choose to trust.
+class TrustKeyDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  TrustKeyDialog(const QString& project, const QString& fingerprint, const QString& trusted,
+                 QWidget* parent);
+};
+
 // Shows the dialog and waits for the answer; a text question gives nothing
 // after Cancel.
 QString askbuttons(QWidget* parent, const Question& question);
 std::optional<QString> asktext(QWidget* parent, const Question& question);
+bool asktrust(QWidget* parent, const QString& project, const QString& fingerprint,
+              const QString& trusted);
 
 }  // namespace trosk

@@ -54,6 +54,14 @@ void WindowFrontend::ask(std::string_view question, char* answer, std::size_t si
   answer[n] = '\0';
 }
 
+KeyAnswer WindowFrontend::trustkey(const KeyQuestion& q) {
+  QString project = qtext(q.project), print = qtext(q.fingerprint), trusted = qtext(q.trusted);
+  emit asking(true);
+  bool yes = ongui([this, project, print, trusted] { return asktrust(window_, project, print, trusted); });
+  emit asking(false);
+  return yes ? KeyAnswer::kTrust : KeyAnswer::kRefuse;
+}
+
 void WindowFrontend::alert(const Alert& alert) {
   QString shown = qtext(alert.text);
   QString cause = windowwords(qtext(alert.cause));

@@ -56,6 +56,7 @@ class WindowFrontend final : public QObject, public Frontend {
   void summary(const RunSummary& s) override;
   void releases(const ReleaseVersions& r) override;
   void versionentry(const VersionEntry& v) override;
+  KeyAnswer trustkey(const KeyQuestion& q) override;
 
   // An alert of the window's own (GUI thread).
   void alert(std::string_view text) { alert(Alert{text, {}, false}); }

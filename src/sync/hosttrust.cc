@@ -17,8 +17,15 @@ namespace {
   causederror(rc, "Refused host file: %s", path.c_str());
 }
 
-// Only y or Y: a changed key is never taken on an empty or stray answer.
+// Only y or Y: a key is never taken on an empty or stray answer.
 bool explicitlyyes(int answer) { return answer == 1 || answer == 3; }
+
+// The front end's own question, or else the text one.
+bool trusted(RunContext& rc, const KeyQuestion& q, const std::string& text) {
+  KeyAnswer answer = rc.frontend.trustkey(q);
+  if (answer == KeyAnswer::kAsk) return explicitlyyes(askuser(rc, text.c_str(), nullptr, "ynYN"));
+  return answer == KeyAnswer::kTrust;
+}
 
 void record(ProjectRun& project, const std::string& print) {
   if (print == project.entry.trust) return;
@@ -59,13 +66,13 @@ std::string trusthost(RunContext& rc, const Remote& remote, const std::string& p
     std::string question = std::string("Project ") + entry.name +
                            ": the host is signed by the key with fingerprint\n  " + print +
                            "\nTrust this key (y/n)? ";
-    if (!explicitlyyes(askuser(rc, question.c_str(), nullptr, "ynYN")))
+    if (!trusted(rc, KeyQuestion{entry.name, print, {}}, question))
       refuse(rc, keypath, "its key " + print + " is not trusted");
   } else if (print != entry.trust) {
     std::string question = std::string("Project ") + entry.name +
                            ": the host's signing key has changed.\n  trusted: " + entry.trust +
                            "\n  now:     " + print + "\nTrust the new key (y/n)? ";
-    if (!explicitlyyes(askuser(rc, question.c_str(), nullptr, "ynYN")))
+    if (!trusted(rc, KeyQuestion{entry.name, print, entry.trust}, question))
       refuse(rc, keypath, "signed with another key than the trusted one (" + print + ")");
   }
   record(project, print);

@@ -2,7 +2,7 @@
 // (with or without Shift) gives its letter, Escape answers no, a question
 // shows only the buttons of its letters and names its project; the text
 // question keeps at most 131 characters after OK and gives nothing after
-// Cancel.
+// Cancel; a host key is trusted only by its button.
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -78,6 +78,29 @@ class DialogsTest : public QObject {
     QVERIFY(yesno.isVisible());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // the focus starts on No
     QCOMPARE(yesno.answer(), QStringLiteral("n"));
+  }
+
+  // A key is trusted only by choice: Enter and Escape refuse it.
+  void trustkey() {
+    const QString print(64, 'a');
+    TrustKeyDialog first(QStringLiteral("demo"), print, QString(), nullptr);
+    QCOMPARE(first.findChild<QLabel*>("fingerprint")->text(),
+             QStringLiteral("aaaaaaaa aaaaaaaa aaaaaaaa aaaaaaaa\naaaaaaaa aaaaaaaa aaaaaaaa aaaaaaaa"));
+    QVERIFY(!first.findChild<QLabel*>("trusted"));
+    first.show();
+    QVERIFY(QTest::qWaitForWindowActive(&first));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(first.result(), int(QDialog::Rejected));
+
+    TrustKeyDialog changed(QStringLiteral("demo"), print, QString(64, 'b'), nullptr);
+    QVERIFY(changed.findChild<QLabel*>("trusted")->text().startsWith("bbbbbbbb"));
+    changed.show();
+    QVERIFY(QTest::qWaitForWindowActive(&changed));
+    QTest::keyClick(&changed, Qt::Key_Escape);
+    QCOMPARE(changed.result(), int(QDialog::Rejected));
+    changed.show();
+    QTest::mouseClick(changed.findChild<QPushButton*>("trust"), Qt::LeftButton);
+    QCOMPARE(changed.result(), int(QDialog::Accepted));
   }
 
   void textquestion() {

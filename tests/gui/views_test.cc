@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <set>
 
@@ -94,6 +95,29 @@ class ViewsTest : public QObject {
 
     QVERIFY(bench.run("download"));
     QCOMPARE(bench.find<QLabel>("result")->text(), "Nothing to download: all 5 files are up to date");
+  }
+
+  // The window asks about a signed host's key in a dialog of its own; the
+  // key trusted, the project list records it and the download goes on.
+  void signedhost() {
+    fs::path key = scratch_->path / "key.pem";
+    QCOMPARE(std::system(("openssl genpkey -algorithm ed25519 -out '" + key.string() + "' 2>/dev/null").c_str()), 0);
+    QCOMPARE(runtrosk(work_, {"demo", "-sign", key.string(), "-current"}, ""), 0);
+    fs::path reader = scratch_->path / "reader";
+    fs::create_directories(reader);
+    writefile(reader / "trosk_project.xml", "<trosk><project><name>demo</name><host>" + host_.string() +
+                                                "</host></project></trosk>\n");
+    Workbench bench(reader);
+    bench.answers = {"y", "n"};  // a new local log; the key refused
+    QVERIFY(bench.run("download"));
+    QCOMPARE(bench.questions.size(), 2);
+    QVERIFY(bench.questions[1].startsWith("trust "));
+    QVERIFY(!fs::exists(reader / "f2.txt"));
+    QVERIFY(bench.frontend.failure().text.startsWith("TROSK error -- Refused host file"));
+    bench.answers = {"y", "y"};
+    QVERIFY(bench.run("download"));
+    QVERIFY(fs::exists(reader / "f2.txt"));
+    QVERIFY(readfile(reader / "trosk_project.xml").find("<trust>") != std::string::npos);
   }
 
   void cancelledcommentpublishesnothing() {

@@ -92,6 +92,11 @@ void Workbench::answer(QWidget* dialog) {
       QTest::keyClicks(dialog->findChild<QLineEdit*>(QStringLiteral("answer")), given);
       click(dialog, QStringLiteral("ok"));
     }
+  } else if (kind == QLatin1String("trustkey")) {
+    questions << QStringLiteral("trust ") + dialog->findChild<QLabel*>(QStringLiteral("fingerprint"))->text();
+    bool yes = !answers.empty() && answers.front() == QLatin1String("y");
+    if (!answers.empty()) answers.pop_front();
+    click(dialog, yes ? QStringLiteral("trust") : QStringLiteral("refuse"));
   } else if (kind == QLatin1String("alert") || kind == QLatin1String("about")) {
     auto* box = static_cast<QMessageBox*>(dialog);
     alerts << box->text();
