@@ -149,7 +149,7 @@ int publishlog(RunContext& rc, XmlNode* log, const std::string& versiondir, cons
 }
 
 int repairversion(RunContext& rc, const std::string& projectdir, const std::string& versiondir,
-                  const char* project, int version, XmlNode* current, const SigningKey& key) {
+                  const char* project, int version, XmlNode* current) {
   // The working directory's share: the stage file and the temporary files
   // of a writer that was killed there.
   ::unlink(kStageFile);
@@ -168,8 +168,9 @@ int repairversion(RunContext& rc, const std::string& projectdir, const std::stri
     if (copyfile(rc, (base + ".xml").c_str(), frozen.c_str(), 0, nullptr, nullptr) < 0)
       causederror(rc, "Error writing file: %s", frozen.c_str());
   }
+  std::string signer = readtext((projectdir + "/" + kSignerKeyName).c_str());
   for (const std::string& log : {base + ".xml", frozen}) {
-    if (key.key && signafter(rc, key, log, readtext(log.c_str())) < 0)
+    if (!signer.empty() && keepsigned(rc, log, readtext(log.c_str()), signer) < 0)
       causederror(rc, "Error writing file: %s", (log + kSignatureEnding).c_str());
   }
   int removed = sweep(versiondir, project, subversion, current);

@@ -33,10 +33,11 @@ int publishlog(RunContext& rc, XmlNode* log, const std::string& versiondir, cons
 // later subversions, stored copies that no log names and temporary files
 // are removed, and a missing version-log line for the subversion is added;
 // in the working directory, a stage file and temporary files left by a
-// killed writer are removed. With a `key`, the two logs' signature files
-// keep only its signature, as after a whole publication.
+// killed writer are removed. On a signed host the two logs' signature files
+// keep only the signatures the host's key made of their text, as after a
+// whole publication.
 // Called by a writer holding the host lock. Returns the files removed.
 int repairversion(RunContext& rc, const std::string& projectdir, const std::string& versiondir,
-                  const char* project, int version, XmlNode* current, const SigningKey& key);
+                  const char* project, int version, XmlNode* current);
 
 }  // namespace trosk

@@ -178,7 +178,7 @@ XmlNode* openlog(XmlDocument& doc, XmlTree& made, HostRun& run) {
   const ProjectEntry& entry = run.entry;
   int loaded = loadhostfile(rc, run.logpath, doc);
   repairversion(rc, run.projectdir, run.versiondir, entry.name, run.version,
-                loaded > 0 ? doc.root.get() : nullptr, run.key);
+                loaded > 0 ? doc.root.get() : nullptr);
   if (run.subversion < 1) run.subversion = 1;
   XmlNode* root;
   int found = -1;

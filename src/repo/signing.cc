@@ -206,6 +206,21 @@ int signafter(RunContext& rc, const SigningKey& key, const std::string& target,
   return writesignatures(rc, path, line);
 }
 
+int keepsigned(RunContext& rc, const std::string& target, std::string_view bytes,
+               std::string_view pem) {
+  std::string path = target + kSignatureEnding;
+  std::string lines = readwhole(path), kept;
+  for (std::size_t at = 0; at < lines.size();) {
+    std::size_t end = lines.find('\n', at);
+    if (end == std::string::npos) end = lines.size() - 1;
+    std::string_view line(lines.data() + at, end + 1 - at);
+    if (signedby(pem, bytes, line)) kept.append(line);
+    at = end + 1;
+  }
+  if (kept.empty() || kept == lines) return 0;
+  return writesignatures(rc, path, kept);
+}
+
 int publishsigner(RunContext& rc, const SigningKey& key, const std::string& projectdir) {
   std::string path = projectdir + "/" + kSignerKeyName;
   if (readwhole(path) == key.publicpem) return 0;

@@ -58,6 +58,12 @@ int signbefore(RunContext& rc, const SigningKey& key, const std::string& target,
 int signafter(RunContext& rc, const SigningKey& key, const std::string& target,
               std::string_view bytes);
 
+// Keeps in the signature file of `target` only the lines that are
+// signatures of its text `bytes` by the public key `pem`, when any is.
+// Returns 0 or -2.
+int keepsigned(RunContext& rc, const std::string& target, std::string_view bytes,
+               std::string_view pem);
+
 // Writes the key's public half as "signer.pem" in the project directory,
 // unless it is there already. A host signed with another key before (or not
 // at all) has each catalogue and log signed with this key first, beside the

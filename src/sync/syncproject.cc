@@ -320,8 +320,7 @@ int upload(Sync& s, LogDoc& local, int flags) {
   if (hostlog.fetch(rc, direct, path.c_str(), 0, s.signer) < 0)
     causederror(rc, "Error reading remote log file: %s", path.c_str());
   std::string versiondir = root + "/" + s.paths.versionPath;
-  repairversion(rc, projectdir, versiondir, s.name(), s.wantV, hostlog.top(),
-                writerkey(rc, s.project.entry.signkey));
+  repairversion(rc, projectdir, versiondir, s.name(), s.wantV, hostlog.top());
   // Only read: a table serves.
   LogDoc base;
   bool based = false;
