@@ -366,6 +366,7 @@ int addfiles(RunContext& rc, const RunSettings& settings, ProjectRun& project, i
   if (kind == 0) makedir(rc, run.projectdir);
   HostLock lock(rc, run.projectdir);
   run.key = writerkey(rc, entry.signkey);
+  requirekey(rc, run.key, run.projectdir, entry.name);
   removetemps(run.projectdir, true);  // a killed writer's, such as a catalogue half written
 
   std::string catpath = run.projectdir + "/" + kCatalogueName;

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <openssl/evp.h>
+#include <unistd.h>
 #include <openssl/pem.h>
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 
 #include "core/atomicfile.h"
 #include "core/cause.h"
+#include "core/output.h"
 #include "repo/sha256.h"
 
 namespace trosk {
@@ -123,6 +125,12 @@ SigningKey writerkey(RunContext& rc, const char* path) {
     causederror(rc, "Signing key not usable: %s", path);
   }
   return key;
+}
+
+void requirekey(RunContext& rc, const SigningKey& key, const std::string& projectdir,
+                const char* project) {
+  if (key.key || ::access((projectdir + "/" + kSignerKeyName).c_str(), F_OK) != 0) return;
+  errormsg(rc, "The host of project %s is signed: give its key with -sign", project);
 }
 
 bool loadsigningkey(const char* path, SigningKey* out, std::string* why) {

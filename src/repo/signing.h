@@ -30,6 +30,11 @@ struct SigningKey {
 // `path` is empty. A key that cannot be used ends the run.
 SigningKey writerkey(RunContext& rc, const char* path);
 
+// A writer without a key must not publish unsigned logs on a signed host,
+// which its readers would refuse: the run ends, naming the option.
+void requirekey(RunContext& rc, const SigningKey& key, const std::string& projectdir,
+                const char* project);
+
 // Reads an Ed25519 private key in PEM. Returns false with the reason in
 // `why` when the file cannot be read or holds no such key.
 bool loadsigningkey(const char* path, SigningKey* out, std::string* why);

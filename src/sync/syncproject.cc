@@ -19,6 +19,7 @@
 #include "repo/hostlog.h"
 #include "repo/hostpaths.h"
 #include "repo/sharedbase.h"
+#include "repo/signing.h"
 #include "repo/versionlog.h"
 #include "sync/hosttrust.h"
 #include "sync/logdoc.h"
@@ -314,6 +315,7 @@ int upload(Sync& s, LogDoc& local, int flags) {
   const std::string& root = s.project.hostroot;
   std::string projectdir = trosk::projectdir(root, s.paths, s.project);
   HostLock lock(rc, projectdir);
+  requirekey(rc, writerkey(rc, s.project.entry.signkey), projectdir, s.name());
   Remote direct{root.c_str(), 0, nullptr, nullptr, nullptr};
   std::string path = hostlogpath(s, s.wantS);
   LogDoc hostlog;

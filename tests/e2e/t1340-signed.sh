@@ -123,7 +123,16 @@ expect_rc 0
 expect_no_err "Trust this key"
 expect_content b.txt "beta, again\n"
 
+test_case "a writer without the key cannot publish unsigned logs on a signed host"
+workdir nokey
+printf 'other\n' >o.txt
+run -- S -source -host "$H" -add o.txt -comment unsigned
+expect_rc 255
+expect_err "TROSK error -- The host of project S is signed: give its key with -sign"
+expect_no_file "$P1/o.txt_v1"
+
 test_case "a host that loses its key is refused where one is trusted"
+cd "$SCRATCH/web"
 mv "$S/signer.pem" "$SCRATCH/signer.pem"
 run -- S "${WEB[@]}" -download
 expect_rc 255
