@@ -47,6 +47,17 @@ timed() {
 }
 trosk() { "$bin" "$@" -prompt 0 -nobar; }
 
+# syscalls LABEL FILES COMMAND...: the system calls of one run of the
+# command (its child processes too), per file, as strace -c counts them.
+syscalls() {
+  local label=$1 files=$2 summary=$base/strace.sum total
+  shift 2
+  command -v strace >/dev/null || return 0
+  strace -f -qq -c -o "$summary" "$@" </dev/null >/dev/null 2>&1 || true
+  total=$(awk '$NF == "total" { print $4 }' "$summary")
+  python3 -c "print('%-44s %8.1f syscalls per file' % ('$label', ${total:-0} / $files))"
+}
+
 # maketree DIR FOLDERS FILES
 maketree() {
   python3 - "$@" <<'PY'
@@ -138,23 +149,37 @@ bench_size() {
     cd "$dir"
     sync
     timed p sh -c "cp -r '$tree' '$dir/cp' && sync"
-    record "add $n files to a directory host" "cp -r + sync" "$t" "$p" 1.5
+    record "add $n files to a directory host" "cp -r + sync" "$t" "$p" 1.0
   done
-  rm -rf "$dir/cp"
+  rm -rf "$dir/cp" "$host" "$work"
+  mkdir -p "$host/trosk"
+  cp -r "$tree" "$work"
+  cd "$work"
+  syscalls "  add" "$n" "$bin" P -source -host "$host" -comment bench -prompt 0 -nobar -add "${names[@]}"
+  cd "$dir"
   report
 
-  # Download of every file in one run, against cp -r of the version directory.
-  local version=$host/trosk/P/P_1
+  # Download of every file in one run, against rsync -a and cp -r of the
+  # version directory.
+  local version=$host/trosk/P/P_1 download="echo y | '$bin' P -host '$host' -download -maxfiles 0 -prompt 0 -nobar"
   for ((i = 0; i < runs; i++)); do
-    rm -rf "$dir/dl" "$dir/cp"
+    rm -rf "$dir/dl" "$dir/cp" "$dir/rs"
     mkdir "$dir/dl" && cd "$dir/dl"
     sync
-    timed t sh -c "echo y | '$bin' P -host '$host' -download -maxfiles 0 -prompt 0 -nobar"
+    timed t sh -c "$download"
     cd "$dir"
     sync
     timed p cp -r "$version" "$dir/cp"
     record "download $n files, directory host" "cp -r" "$t" "$p" 2.0
+    if command -v rsync >/dev/null; then
+      sync
+      timed p rsync -a "$version/" "$dir/rs/"
+      record "download $n files, directory host" "rsync -a" "$t" "$p" 1.0
+    fi
   done
+  rm -rf "$dir/dl" && mkdir "$dir/dl" && cd "$dir/dl"
+  syscalls "  download" "$n" sh -c "$download"
+  cd "$dir"
   report
 
   # The same over HTTP from nginx, per file, against wget -i of the same files.
@@ -162,15 +187,26 @@ bench_size() {
     start_nginx "$host"
     (cd "$version" && ls) | grep -v '^trosk_' |
       sed "s|^|http://127.0.0.1:$nginx_port/trosk/P/P_1/|" >"$dir/urls"
+    sed 's|^|url = |' "$dir/urls" >"$dir/urls.curl"
+    local web="echo y | '$bin' P -host 127.0.0.1 -port $nginx_port -download -maxfiles 0 -prompt 0 -nobar"
     for ((i = 0; i < runs; i++)); do
-      rm -rf "$dir/dl" "$dir/wget"
+      rm -rf "$dir/dl" "$dir/wget" "$dir/curl"
       mkdir "$dir/dl" && cd "$dir/dl"
-      timed t sh -c "echo y | '$bin' P -host 127.0.0.1 -port $nginx_port -download -maxfiles 0 -prompt 0 -nobar"
+      timed t sh -c "$web"
       cd "$dir"
       timed p wget -q -P "$dir/wget" -i "$dir/urls"
       record "download over HTTP, per file (ms)" "wget -i, per file (ms)" \
-        "$(python3 -c "print($t * 1000 / $n)")" "$(python3 -c "print($p * 1000 / $n)")" 1.0
+        "$(python3 -c "print($t * 1000 / $n)")" "$(python3 -c "print($p * 1000 / $n)")" 0.4
+      if command -v curl >/dev/null; then
+        mkdir "$dir/curl"
+        timed p curl -s -Z --parallel-max 8 --output-dir "$dir/curl" --remote-name-all -K "$dir/urls.curl"
+        record "download over HTTP, per file (ms)" "curl -Z, 8 at a time (ms)" \
+          "$(python3 -c "print($t * 1000 / $n)")" "$(python3 -c "print($p * 1000 / $n)")" 1.0
+      fi
     done
+    rm -rf "$dir/dl" && mkdir "$dir/dl" && cd "$dir/dl"
+    syscalls "  download over HTTP" "$n" sh -c "$web"
+    cd "$dir"
     nginx -p "$nginx_prefix" -c "$nginx_prefix/nginx.conf" -s stop 2>/dev/null
     nginx_prefix=""
     report
@@ -182,7 +218,7 @@ bench_size() {
   # Status of the unchanged project against git status of the same tree
   # with a fresh index; then its peak memory against the two logs it reads.
   cd "$work"
-  printf 'trosk_*\n.gitignore\n' >.gitignore
+  printf 'trosk*\n.trosk*\n.gitignore\n' >.gitignore
   git init -q . && git add -A && git -c user.name=b -c user.email=b@b commit -qm tree
   git status --porcelain >/dev/null
   for ((i = 0; i < runs; i++)); do
@@ -190,27 +226,33 @@ bench_size() {
     timed p git status --porcelain
     record "status of $n unchanged files" "git status --porcelain" "$t" "$p" 1.0
   done
+  syscalls "  status" "$n" "$bin" P -host "$host" -status -prompt 0 -nobar
   report
   local logs rss
   logs=$(($(stat -c %s trosk_P.xml) + $(stat -c %s "$version/trosk_P.xml")))
   for ((i = 0; i < runs; i++)); do
     rss=$( { /usr/bin/time -f '%M' "$bin" P -host "$host" -status -prompt 0 -nobar </dev/null >/dev/null; } 2>&1 | tail -1)
     record "memory: status peak RSS (MB)" "bytes of the two logs (MB)" \
-      "$(python3 -c "print($rss / 1024)")" "$(python3 -c "print($logs / 1048576)")" 3.0
+      "$(python3 -c "print($rss / 1024)")" "$(python3 -c "print($logs / 1048576)")" 2.0
   done
   report
 
-  # Upload of 400 changed files (fewer in the quick mode) against the status
-  # of the same project.
+  # Upload of 400 changed files (fewer in the quick mode) against git
+  # recording the same change.
   local changed=$((n < 400 ? n : 400)) k
-  for ((i = 0; i < runs; i++)); do
+  local commit="git add -A && git -c user.name=b -c user.email=b@b commit -qm change"
+  for ((i = 0; i <= runs; i++)); do
     for ((k = 0; k < changed; k++)); do
       printf 'changed %d %d\n' "$i" "$k" >"${names[k * n / changed]}"
     done
     sleep 1  # past the second of the stamps, so that the next status stays quick
+    if [ "$i" = "$runs" ]; then
+      syscalls "  upload" "$changed" "$bin" P -host "$host" -source -upload -comment bench -prompt 0 -nobar
+      break
+    fi
     timed t trosk P -host "$host" -source -upload -comment bench
-    timed p trosk P -host "$host" -status
-    record "upload of $changed changed files of $n" "status of the project" "$t" "$p" 2.0
+    timed p sh -c "$commit"
+    record "upload of $changed changed files of $n" "git add -A && git commit" "$t" "$p" 1.0
   done
   report
   cd "$base"

@@ -15,6 +15,8 @@ command -v openssl >/dev/null || missing+=(openssl)
 [ -e /usr/include/openssl/ssl.h ] || missing+=(libssl-dev)
 command -v python3 >/dev/null || missing+=(python3)
 command -v strace >/dev/null || missing+=(strace)
+# The peers the benchmark measures Trosk against.
+for peer in git rsync curl wget; do command -v "$peer" >/dev/null || missing+=("$peer"); done
 # For the checks of the manual pages, the desktop entry and the packages
 # (cpack -G DEB lists the libraries a package needs with dpkg-shlibdeps and file).
 command -v mandoc >/dev/null || missing+=(mandoc)
