@@ -68,7 +68,8 @@ FILE* mkp(const char* path, const char* mode, int dirmode) {
   return std::fopen(path, mode);
 }
 
-int linkfree(std::string_view relpath) {
+int linkfree(std::string_view relpath, std::unordered_set<std::string>* checked, bool* present) {
+  if (present) *present = false;
   std::string prefix;
   std::size_t start = 0;
   for (std::size_t i = 0; i <= relpath.size(); ++i) {
@@ -78,9 +79,13 @@ int linkfree(std::string_view relpath) {
     if (part.empty() || part == ".") continue;
     if (!prefix.empty()) prefix += '/';
     prefix.append(part);
+    bool last = relpath.find_first_not_of("/.", i) == std::string_view::npos;
+    if (!last && checked && checked->count(prefix)) continue;
     struct stat st;
     if (lstat(prefix.c_str(), &st) != 0) return 1;  // nothing further exists to lead elsewhere
     if (S_ISLNK(st.st_mode)) return 0;
+    if (last && present) *present = true;
+    if (!last && checked) checked->insert(prefix);
   }
   return 1;
 }

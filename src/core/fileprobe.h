@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string_view>
+#include <unordered_set>
 
 namespace trosk {
 
@@ -29,7 +30,10 @@ FILE* mkp(const char* path, const char* mode, int dirmode);
 
 // 1 when no existing component of the relative path (parents and last) is a
 // symbolic link, 0 when one is (checked with lstat, component by component).
-int linkfree(std::string_view relpath);
+// Parents found in `checked` are not looked at again, and those checked are
+// added to it; `present` (when given) tells whether the last one exists.
+int linkfree(std::string_view relpath, std::unordered_set<std::string>* checked = nullptr,
+             bool* present = nullptr);
 
 // '/', ':' and '\\' separate path components.
 bool isseparator(char c);

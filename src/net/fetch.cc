@@ -74,6 +74,7 @@ long long readlocal(RunContext& rc, const char* host, const char* path, int flag
                 flags & kFetchInPlace) != 0) {
     return -2;
   }
+  if (tofile && body && (flags & kFetchKeepCopy)) sink.keepcopy(body, kFetchCopyLimit);
   long long size = tofile ? streamsize(in.get()) : -1;
   long long copied = 0;
   long long total = readblocks(in.get(), [&](const char* data, std::size_t n) {
@@ -162,12 +163,13 @@ long long getfile(RunContext& rc, const Remote& remote, const char* path, int fl
   } else if (islocalpath(remote.host)) {
     result = readlocal(rc, remote.host, path, flags, body, destfile);
   } else {
-    result = readweb(rc, remote, path, flags, body, destfile);
+    // A web reply's bytes are not kept: what it stored is measured from the file.
+    result = readweb(rc, remote, path, flags, (flags & kFetchKeepCopy) ? &scratch : body, destfile);
   }
   timerlog(rc, kTimeWebget, start, "webget");
   if (rc.verboseLevel) {
     printmsg(rc, "getfile(%s,%s,%o) -> %lld%s%s\n", remote.host ? remote.host : "",
-             path ? path : "", static_cast<unsigned>(flags), result, tofile ? " " : "",
+             path ? path : "", static_cast<unsigned>(flags & ~kFetchKeepCopy), result, tofile ? " " : "",
              tofile ? destfile : "");
     if (result < 0) printcause(rc);
   }

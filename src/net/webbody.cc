@@ -77,6 +77,12 @@ bool WebBody::fail(int code) {
   return false;
 }
 
+void WebBody::keepcopy(std::string* copy, std::size_t limit) {
+  copy_ = copy;
+  copylimit_ = limit;
+  copy_->clear();
+}
+
 bool WebBody::put(const char* data, std::size_t n) {
   if (error) return false;
   if (n == 0) return true;
@@ -84,6 +90,12 @@ bool WebBody::put(const char* data, std::size_t n) {
     if (std::fwrite(data, 1, n, out) != n) {
       writefailed();
       return false;
+    }
+    if (copy_ && copy_->size() + n <= copylimit_) {
+      copy_->append(data, n);
+    } else if (copy_) {
+      copy_->clear();
+      copy_ = nullptr;
     }
   } else if (text_->size() + n > kMaxMemoryBody) {
     return fail(-1);

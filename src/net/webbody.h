@@ -44,6 +44,9 @@ struct WebBody {
   // Returns 0, -1 (corrupt or cut armour, an earlier failure) or -2 (the
   // file could not be written).
   int close();
+  // A body written to a file is also kept in `copy` (cleared first) while it
+  // is no larger than `limit`; a larger one leaves `copy` empty.
+  void keepcopy(std::string* copy, std::size_t limit);
 
   bool tofile() const { return !file_.empty(); }
   // Bytes stored: in memory, the text's size; in a file, the bytes written.
@@ -66,6 +69,8 @@ struct WebBody {
   std::string source_;  // the host file
 
   std::string* text_ = nullptr;
+  std::string* copy_ = nullptr;
+  std::size_t copylimit_ = 0;
   std::unique_ptr<AtomicFile> out_;
   std::unique_ptr<FILE, FileCloser> direct_;
   std::string lead_;  // the first bytes, until they tell whether armour follows

@@ -79,6 +79,15 @@ int readsource(RunContext& rc, const char* path, SourceFile& file, int flags) {
   return measurekept(rc, file, st, flags);
 }
 
+int measurewritten(RunContext& rc, const char* path, SourceFile& file, int flags) {
+  struct stat st;
+  if (::stat(path, &st) == 0 && S_ISREG(st.st_mode) &&
+      static_cast<std::size_t>(st.st_size) == file.bytes.size()) {
+    return measurekept(rc, file, st, flags);
+  }
+  return readregular(rc, path, file, flags);
+}
+
 int readregular(RunContext& rc, const char* path, SourceFile& file, int flags) {
   // Nothing but a regular file is opened: opening a pipe or a device waits,
   // or does something.

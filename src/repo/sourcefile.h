@@ -29,5 +29,9 @@ int readsource(RunContext& rc, const char* path, SourceFile& file, int flags);
 // The same for a regular file only: -1 (and the statistics all zero) when
 // `path` is no regular file or cannot be read.
 int readregular(RunContext& rc, const char* path, SourceFile& file, int flags);
+// Measures the regular file `path` that was just written with the bytes
+// `file.bytes` holds: from them, when the file has their size (one status
+// call for its stamp), else as readregular does.
+int measurewritten(RunContext& rc, const char* path, SourceFile& file, int flags);
 
 }  // namespace trosk

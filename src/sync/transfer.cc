@@ -90,11 +90,14 @@ int arrivalflags(const FileStats& expected) {
 // How what arrived compares with what the host log records for it.
 enum class Arrival { kAsRecorded, kDiffers, kDigestDiffers };
 
-// Measures what arrived (into `got`, the digest in the same read) and
-// compares it with the host entry.
+// Measures what arrived (into `got`, the digest in the same read; from the
+// copy of its bytes in `scratch` when the fetch kept one) and compares it
+// with the host entry.
 Arrival arrival(RunContext& rc, const char* path, const FileStats& expected, FileStats* got,
                 SourceFile& scratch) {
-  if (fullstats(rc, path, got, scratch, arrivalflags(expected)) < 0) return Arrival::kDiffers;
+  int kind = measurewritten(rc, path, scratch, arrivalflags(expected));
+  *got = scratch.stats;
+  if (kind < 0) return Arrival::kDiffers;
   if (cmpchecks(rc, expected, *got, 0) & kContentDiffers) return Arrival::kDiffers;
   if (digestdiffers(expected.sha256, got->sha256)) return Arrival::kDigestDiffers;
   return Arrival::kAsRecorded;
@@ -126,11 +129,13 @@ bool armouredname(const char* source) { return std::strstr(source, ".vtp_v") != 
 
 Moved downloadfile(RunContext& rc, const Download& job) {
   std::string shown = printable(job.name);
-  if (!linkfree(job.name)) {
+  // A link is never followed: checked with lstat, what it finds tells
+  // whether the file is there.
+  bool local = false;
+  if (!linkfree(job.name, job.linkfree, &local)) {
     warnmsg(rc, "Symbolic link in the way, file not updated: %s", shown.c_str());
     return Moved::kFailed;
   }
-  bool local = exists(rc, job.name) != 0;
   bool diff = job.diff && local;
   TempFile temp{diff ? std::string(kDiffTemp) : tempbeside(job.name, *job.made, *job.moves)};
   if (temp.path.empty()) {
@@ -139,8 +144,9 @@ Moved downloadfile(RunContext& rc, const Download& job) {
   }
   // The directories were made for the temporary name, which is fresh: the
   // fetch writes it directly (the fixed name of a difference file too).
-  long long fetched = getfile(rc, *job.remote, job.hostpath, downloadflags(job.armoured), nullptr,
-                              temp.path.c_str());
+  job.scratch->bytes.clear();  // filled by the fetch when it can keep a copy
+  long long fetched = getfile(rc, *job.remote, job.hostpath, downloadflags(job.armoured) | kFetchKeepCopy,
+                              &job.scratch->bytes, temp.path.c_str());
   if (fetched == kFetchCancelled) return Moved::kCancelled;
   if (fetched < 0) causederror(rc, "download unsuccessful", nullptr);
   FileStats got;

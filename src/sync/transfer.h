@@ -69,6 +69,7 @@ struct Download {
   std::string* backedup = nullptr;  // receives the name of the backup made, if any
   PendingMoves* moves = nullptr;
   std::unordered_set<std::string>* made = nullptr;  // directories the run has made or met
+  std::unordered_set<std::string>* linkfree = nullptr;  // directories found to be no links
   SourceFile* scratch = nullptr;  // the buffer the arrival is measured through
 };
 

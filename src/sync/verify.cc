@@ -99,6 +99,7 @@ struct Compare {
   std::string comment;  // an upload's version-log comment, once asked
   bool commented = false;
   std::unordered_set<std::string> made;  // working-directory folders made or met
+  std::unordered_set<std::string> nolinks;  // working-directory folders found to be no links
   std::vector<std::string> arrived;      // archives downloaded
   RunSummary summary;
 };
@@ -241,6 +242,7 @@ Moved download(Compare& r, Entry& e, bool diff, std::string* backedup) {
   job.armoured = !e.source[0] || armouredname(e.source);
   job.moves = &r.moves;
   job.made = &r.made;
+  job.linkfree = &r.nolinks;
   job.scratch = &r.scratch;
   Moved moved = downloadfile(rc, job);
   if (moved != Moved::kDone) return moved;
