@@ -40,6 +40,10 @@ int64_t filesize(RunContext& rc, const char* path, FILE* stream) {
 }
 
 int64_t streamsize(FILE* stream) {
+  // A regular file tells its size without a seek to its end, which would
+  // have the stream read its last block and seek back.
+  struct stat st;
+  if (fstat(fileno(stream), &st) == 0 && S_ISREG(st.st_mode)) return st.st_size;
   int64_t size = -1;
   off_t here = ftello(stream);
   if (fseeko(stream, 0, SEEK_END) == 0) size = ftello(stream);
