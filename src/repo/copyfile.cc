@@ -113,6 +113,46 @@ int parentsof(RunContext& rc, const char* dest, StoredNames& names) {
   return 0;
 }
 
+constexpr long long kNoUnnamedFile = -3;
+
+// Writes `text` into an unnamed file in the destination's directory and
+// links it to the first free "<dest>_v<N><suffix>": one name made for the
+// copy, never a name that holds a part, and a writer killed on the way
+// leaves nothing. kNoUnnamedFile when the file system makes no unnamed
+// files, or /proc is not there to link one by; else the bytes, or -2.
+long long storeunnamed(RunContext& rc, std::string_view text, const char* dest, int mode,
+                       const char* suffix, std::string* stored, StoredNames& names) {
+  std::string_view path(dest);
+  std::string dir(path.substr(0, path.rfind('/') + 1));
+  int fd = ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
+                  static_cast<mode_t>(mode));
+  if (fd < 0) return errno == EISDIR || errno == EOPNOTSUPP || errno == EINVAL ? kNoUnnamedFile : failed(rc, -2, dest);
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  for (std::size_t done = 0; done < text.size();) {
+    ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return failed(rc, -2, dest);
+    done += static_cast<std::size_t>(n);
+  }
+  std::string self = "/proc/self/fd/" + std::to_string(fd);
+  int& next = names.next[std::string(dest) + '\n' + (suffix ? suffix : "")];
+  for (int v = std::max(next, 1); v <= kMaxStoredVersions; ++v) {
+    std::string name = std::string(dest) + "_v" + std::to_string(v) + (suffix ? suffix : "");
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      next = v + 1;
+      if (stored) *stored = name;
+      return static_cast<long long>(text.size());
+    }
+    if (errno == ENOENT && v == std::max(next, 1) && ::access(self.c_str(), F_OK) != 0)
+      return kNoUnnamedFile;
+    if (errno != EEXIST) return failed(rc, -2, name);
+  }
+  return failed(rc, -2, dest);
+}
+
 }  // namespace
 
 long long copyfile(RunContext& rc, const char* source, const char* dest, int flags,
@@ -147,9 +187,15 @@ long long storebytes(RunContext& rc, std::string_view bytes, const char* dest, i
   if (!names) names = &once;
   long long result = -2;
   if (parentsof(rc, dest, *names) == 0) {
-    AtomicFile out(rc, dest, executable ? newfilemode(true) : -1);
     std::string armour = (flags & kCopyVtp) ? vtpencodestring(bytes) : std::string();
     std::string_view text = (flags & kCopyVtp) ? std::string_view(armour) : bytes;
+    result = storeunnamed(rc, text, dest, newfilemode(executable), suffix, stored, *names);
+    if (result != kNoUnnamedFile) {
+      timerlog(rc, kTimeCopyfile, start, "copyfile");
+      return result;
+    }
+    result = -2;
+    AtomicFile out(rc, dest, executable ? newfilemode(true) : -1);
     // Written at once, without the stream's buffer (and the file status
     // call that makes it).
     if (out.stream() && std::setvbuf(out.stream(), nullptr, _IONBF, 0) == 0 &&

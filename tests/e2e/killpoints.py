@@ -16,8 +16,8 @@ import subprocess
 import sys
 import xml.etree.ElementTree as ET
 
-CALLS = ["write", "rename", "renameat2", "link", "unlink", "fsync", "fdatasync", "syncfs",
-         "mkdir"]
+CALLS = ["write", "rename", "renameat2", "link", "linkat", "unlink", "fsync", "fdatasync",
+         "syncfs", "mkdir"]
 STAMP = re.compile(rb"\d{1,2}/\d\d/\d\d +\d{1,2}:\d\d:\d\d")
 LOGGED = re.compile(rb"<(date|time)>\d+</(date|time)>")
 COMMENT = re.compile(rb" -- .*")
