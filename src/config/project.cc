@@ -17,4 +17,10 @@ int findproject(const ProjectTable& table, const char* name) {
   return -1;
 }
 
+void trusthostkey(ProjectRun& project, const std::string& print) {
+  if (print == project.entry.trust) return;
+  copystr(print.c_str(), project.entry.trust, kFingerprintSize - 1);
+  project.trustchanged = true;
+}
+
 }  // namespace trosk

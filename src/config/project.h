@@ -82,4 +82,8 @@ struct ProjectRun {
   const char* credentialline() const { return credential.empty() ? nullptr : credential.c_str(); }
 };
 
+// The run trusts the host key with fingerprint `print`: the entry records
+// it, and the list is to be saved when it changed.
+void trusthostkey(ProjectRun& project, const std::string& print);
+
 }  // namespace trosk

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <functional>
+#include <string>
 
 namespace trosk {
 
@@ -19,5 +20,7 @@ long long readblocks(FILE* in, const BlockSink& sink);
 // Copies `in` to `out`. Returns the bytes copied, -1 on a read error, -2 on
 // a write error.
 long long copystream(FILE* in, FILE* out);
+// The whole of the file at `path`; empty when it cannot be read.
+std::string readwholefile(const std::string& path);
 
 }  // namespace trosk

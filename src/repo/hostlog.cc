@@ -11,6 +11,7 @@
 #include <unordered_set>
 
 #include "core/atomicfile.h"
+#include "core/blockcopy.h"
 #include "core/cause.h"
 #include "core/fileprobe.h"
 #include "core/output.h"
@@ -35,14 +36,6 @@ void publish(RunContext& rc, const std::string& target, bool announce, const Sig
   }
   if (key.key && signafter(rc, key, target, staged) < 0)
     causederror(rc, "Error writing file: %s", (target + kSignatureEnding).c_str());
-}
-
-std::string readtext(const char* path) {
-  std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path, "rb"), &std::fclose);
-  std::string text;
-  char block[1 << 16];
-  while (std::size_t n = in ? std::fread(block, 1, sizeof block, in.get()) : 0) text.append(block, n);
-  return text;
 }
 
 // Whether `copy` must be written again from `published`: the published
@@ -141,7 +134,7 @@ int publishlog(RunContext& rc, XmlNode* log, const std::string& versiondir, cons
     if (!staged.stream() || xmlsave(rc, nullptr, staged.stream(), log, 0) < 0 || staged.commit() < 0)
       causederror(rc, "Error writing file: %s", kStageFile);
   }
-  std::string staged = key.key ? readtext(kStageFile) : std::string();
+  std::string staged = key.key ? readwholefile(kStageFile) : std::string();
   std::string base = versiondir + "/trosk_" + project;
   publish(rc, base + "_" + std::to_string(subversion) + ".xml", announce, key, staged);
   publish(rc, base + ".xml", announce, key, staged);
@@ -168,9 +161,9 @@ int repairversion(RunContext& rc, const std::string& projectdir, const std::stri
     if (copyfile(rc, (base + ".xml").c_str(), frozen.c_str(), 0, nullptr, nullptr) < 0)
       causederror(rc, "Error writing file: %s", frozen.c_str());
   }
-  std::string signer = readtext((projectdir + "/" + kSignerKeyName).c_str());
+  std::string signer = readwholefile(projectdir + "/" + kSignerKeyName);
   for (const std::string& log : {base + ".xml", frozen}) {
-    if (!signer.empty() && keepsigned(rc, log, readtext(log.c_str()), signer) < 0)
+    if (!signer.empty() && keepsigned(rc, log, readwholefile(log), signer) < 0)
       causederror(rc, "Error writing file: %s", (log + kSignatureEnding).c_str());
   }
   int removed = sweep(versiondir, project, subversion, current);

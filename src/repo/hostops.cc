@@ -63,7 +63,7 @@ struct HostRun {
   RunContext& rc;
   const RunSettings& settings;
   ProjectRun& project;
-  ProjectEntry& entry;
+  const ProjectEntry& entry;
   HostPaths paths;
   std::string hostroot;
   std::string projectdir;
@@ -264,12 +264,7 @@ void signhost(HostRun& run) {
   if (!run.key.key) return;
   if (publishsigner(run.rc, run.key, run.projectdir) < 0)
     writefailed(run.rc, run.projectdir + "/" + kSignerKeyName);
-  std::string print = ownfingerprint(run.key);
-  ProjectEntry& entry = run.project.entry;
-  if (print != entry.trust) {
-    copystr(print.c_str(), entry.trust, kFingerprintSize - 1);
-    run.project.trustchanged = true;
-  }
+  trusthostkey(run.project, ownfingerprint(run.key));
 }
 
 // An add killed on the way left the note of its line: the line is written

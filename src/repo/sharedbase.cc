@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/blockcopy.h"
 #include "xml/xmlparse.h"
 #include "xml/xmlvalues.h"
 
@@ -88,11 +89,8 @@ void addheld(Records& records, const Held& held, int to) {
 // values are wanted, not its entries.
 Held readheld(RunContext& rc, const char* path) {
   Held held;
-  std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path, "rb"), &std::fclose);
-  if (!in) return held;
-  std::string text;
-  char block[1 << 16];
-  while (std::size_t n = std::fread(block, 1, sizeof block, in.get())) text.append(block, n);
+  std::string text = readwholefile(path);
+  if (text.empty()) return held;
   bool version = false, subversion = false;
   XmlTree document(xmlparsestream(rc, text.data(), [&](XmlNode* child) {
     if (!version && xmlisnamed(child, "pversion")) {

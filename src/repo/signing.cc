@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/atomicfile.h"
+#include "core/blockcopy.h"
 #include "core/cause.h"
 #include "core/output.h"
 #include "repo/sha256.h"
@@ -63,15 +64,6 @@ std::unique_ptr<EVP_PKEY, SigningKey::Free> readpublic(std::string_view pem) {
   return key;
 }
 
-std::string readwhole(const std::string& path) {
-  std::unique_ptr<FILE, int (*)(FILE*)> in(std::fopen(path.c_str(), "rb"), &std::fclose);
-  std::string text;
-  if (!in) return text;
-  char block[4096];
-  while (std::size_t n = std::fread(block, 1, sizeof block, in.get())) text.append(block, n);
-  return text;
-}
-
 // The first two lines of a signature file, with their line ends: after a
 // writer killed on the way, the text in place may be signed by either.
 std::string firstlines(const std::string& text) {
@@ -107,7 +99,7 @@ int resign(RunContext& rc, const SigningKey& key, const std::string& projectdir)
     while (struct dirent* e = d ? ::readdir(d.get()) : nullptr) {
       if (!islog(e->d_name)) continue;
       std::string path = dir + "/" + e->d_name;
-      if (signbefore(rc, key, path, readwhole(path)) < 0) return -2;
+      if (signbefore(rc, key, path, readwholefile(path)) < 0) return -2;
     }
   }
   return 0;
@@ -202,7 +194,7 @@ int signbefore(RunContext& rc, const SigningKey& key, const std::string& target,
   std::string line = signatureline(key, bytes);
   if (line.empty()) return -2;
   std::string path = target + kSignatureEnding;
-  return writesignatures(rc, path, line + firstlines(readwhole(path)));
+  return writesignatures(rc, path, line + firstlines(readwholefile(path)));
 }
 
 int signafter(RunContext& rc, const SigningKey& key, const std::string& target,
@@ -210,14 +202,14 @@ int signafter(RunContext& rc, const SigningKey& key, const std::string& target,
   std::string line = signatureline(key, bytes);
   if (line.empty()) return -2;
   std::string path = target + kSignatureEnding;
-  if (readwhole(path) == line) return 0;
+  if (readwholefile(path) == line) return 0;
   return writesignatures(rc, path, line);
 }
 
 int keepsigned(RunContext& rc, const std::string& target, std::string_view bytes,
                std::string_view pem) {
   std::string path = target + kSignatureEnding;
-  std::string lines = readwhole(path), kept;
+  std::string lines = readwholefile(path), kept;
   for (std::size_t at = 0; at < lines.size();) {
     std::size_t end = lines.find('\n', at);
     if (end == std::string::npos) end = lines.size() - 1;
@@ -231,7 +223,7 @@ int keepsigned(RunContext& rc, const std::string& target, std::string_view bytes
 
 int publishsigner(RunContext& rc, const SigningKey& key, const std::string& projectdir) {
   std::string path = projectdir + "/" + kSignerKeyName;
-  if (readwhole(path) == key.publicpem) return 0;
+  if (readwholefile(path) == key.publicpem) return 0;
   if (resign(rc, key, projectdir) < 0) return -2;
   return writesignatures(rc, path, key.publicpem);
 }

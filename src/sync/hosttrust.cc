@@ -27,12 +27,6 @@ bool trusted(RunContext& rc, const KeyQuestion& q, const std::string& text) {
   return answer == KeyAnswer::kTrust;
 }
 
-void record(ProjectRun& project, const std::string& print) {
-  if (print == project.entry.trust) return;
-  copystr(print.c_str(), project.entry.trust, kFingerprintSize - 1);
-  project.trustchanged = true;
-}
-
 }  // namespace
 
 std::string trusthost(RunContext& rc, const Remote& remote, const std::string& projectpath,
@@ -75,7 +69,7 @@ std::string trusthost(RunContext& rc, const Remote& remote, const std::string& p
     if (!trusted(rc, KeyQuestion{entry.name, print, entry.trust}, question))
       refuse(rc, keypath, "signed with another key than the trusted one (" + print + ")");
   }
-  record(project, print);
+  trusthostkey(project, print);
   return pem;
 }
 
