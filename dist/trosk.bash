@@ -2,8 +2,8 @@
 # Plain bash (compgen), so it works without the bash-completion package too.
 
 _trosk_options="-access -add -alpha -backup -beta -cacert -comment -current -decode -directory
--dmy -download -dump -encode -help -host -init -localhost -log -maxfiles -mdy -nobar -platform
--port -prompt -remotedir -show -sign -source -stable -status -subversion -suffix -tempdir
+-dmy -download -dump -encode -help -host -init -localhost -log -maxfiles -mdy -nobar -pipeline
+-platform -port -prompt -remotedir -show -sign -source -stable -status -subversion -suffix -tempdir
 -trust -upload -user -verbose -verify -version -webhdr -zip"
 
 # The long form of an option word as trosk reads it: one-letter forms,
@@ -75,7 +75,7 @@ _trosk() {
       compopt -o filenames 2>/dev/null
       _trosk_reply -f -- "$cur"
       return ;;
-    -port|-user|-access|-remotedir|-platform|-suffix|-version|-subversion|-comment|-directory|-maxfiles|-trust)
+    -port|-user|-access|-remotedir|-platform|-suffix|-version|-subversion|-comment|-directory|-maxfiles|-pipeline|-trust)
       return ;;
   esac
   if [[ $cur != -* ]]; then

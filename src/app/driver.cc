@@ -133,6 +133,7 @@ int DoTrosk(Run& run, int first, int count) {
     count = 1;
   }
   run.net.cafile = settings.caFile ? settings.caFile : "";
+  run.net.inflight = settings.pipeline > 0 ? settings.pipeline : kDefaultInflight;
   run.net.owncredential = owncredential(settings);
   int total = 0, notUpdated = 0;
   bool trusted = false;

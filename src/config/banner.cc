@@ -66,6 +66,8 @@ Transfer
   -prompt N          (-p) 0 asks no questions (large files excepted)
   -maxfiles N        transfer at most N files in one run (default 400;
                      0: no limit)
+  -pipeline N        keep up to N requests in flight to a web host that keeps
+                     its connections open (default 8; 1: one at a time)
   -comment TEXT      (-C) comment for the version log
   -webhdr            (-W) keep the HTTP header of a dump
 

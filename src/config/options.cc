@@ -19,7 +19,7 @@ enum Keyword {
   kLog, kPlatform, kPort, kPrompt, kRemotedir, kStatus, kShow, kText, kDownload, kUpload,
   kUser, kVersion, kVerbose, kWebhdr, kDump, kStable, kSource, kMdy, kDmy, kVerify,
   kBackup, kNobar, kSubversion, kComment, kAccess, kLocalhost, kSuffix, kClient, kServer,
-  kZip, kTempdir, kCacert, kMaxfiles, kSign, kTrust,
+  kZip, kTempdir, kCacert, kMaxfiles, kSign, kTrust, kPipeline,
 };
 
 const char* const kKeywords[] = {
@@ -29,12 +29,12 @@ const char* const kKeywords[] = {
     "version", "verbose", "webhdr",   "dump",    "stable",  "source",    "mdy",
     "dmy",    "verify",  "backup",    "nobar",   "subversion", "comment", "access",
     "localhost", "suffix", "client",  "server",  "zip",     "tempdir",   "cacert",
-    "maxfiles", "sign",    "trust",     nullptr,
+    "maxfiles", "sign",    "trust",     "pipeline", nullptr,
 };
 static_assert(sizeof kKeywords / sizeof kKeywords[0] == kKeywordCount + 1);
 
 // Position i holds the one-letter form of keyword i + 1; '-' marks none.
-constexpr const char* kLetters = "aABcdDehHiL-PpRsSt-uUvVWX--------C-------";
+constexpr const char* kLetters = "aABcdDehHiL-PpRsSt-uUvVWX--------C--------";
 constexpr std::size_t kMaxKeywordLength = 30;
 
 // Walks the argument vector on behalf of one option.
@@ -74,6 +74,14 @@ int32_t filecount(Cursor& c) {
   if (!c.hasnext() || isnumber(c.peek()) != 1) errormsg(c.rc, "invalid number of files: %s", c.current);
   long long n = std::strtoll(c.take(), nullptr, 10);
   return n > INT32_MAX ? INT32_MAX : static_cast<int32_t>(n);
+}
+
+// Requests in flight: 1 up to kMaxPipeline; more is taken as the most.
+int32_t requestcount(Cursor& c) {
+  if (!c.hasnext() || isnumber(c.peek()) != 1 || std::strtoll(c.peek(), nullptr, 10) < 1)
+    errormsg(c.rc, "invalid number of requests: %s", c.current);
+  long long n = std::strtoll(c.take(), nullptr, 10);
+  return n > kMaxPipeline ? kMaxPipeline : static_cast<int32_t>(n);
 }
 
 void setdownload(Cursor& c, int& flags, RunSettings& s) {
@@ -179,6 +187,7 @@ int applyoption(int keyword, Cursor& c, RunSettings& s) {
     case kMaxfiles: s.maxFiles = filecount(c); break;
     case kSign: s.signKey = required(c, "missing signing key file"); break;
     case kTrust: s.trustPrint = required(c, "missing key fingerprint"); break;
+    case kPipeline: s.pipeline = requestcount(c); break;
     default: unrecognized(c.rc, c.current);
   }
   return flags;

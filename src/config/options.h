@@ -69,6 +69,7 @@ struct RunSettings {
   int16_t backup = -1;
   int16_t peerMode = 0;
   int32_t maxFiles = kMaxFiles;  // transfers in one run of a project; 0: no limit
+  int32_t pipeline = 0;          // -pipeline: requests in flight to a web host; 0: the default
   std::vector<const char*> addFiles;
   int32_t progressBar = 1;         // 0: -nobar
   int32_t showMode = 0;            // SHOW_* bits
@@ -77,7 +78,8 @@ struct RunSettings {
   std::string userEnv;             // the USER environment variable, at most 63 characters
 };
 
-inline constexpr int kKeywordCount = 45;
+inline constexpr int kKeywordCount = 46;
+inline constexpr int kMaxPipeline = 64;
 inline constexpr int kMaxPort = 65535;
 
 // Fills `settings` (begun afresh) from the argument vector and returns the
@@ -87,7 +89,7 @@ inline constexpr int kMaxPort = 65535;
 // code 0.
 int parseoptions(RunContext& rc, RunSettings& settings, char** argv, int argc);
 
-// Keyword number 1-43 of an option argument, 0 when it names none.
+// Keyword number 1-46 of an option argument, 0 when it names none.
 int getoption(const char* argument);
 
 }  // namespace trosk

@@ -16,6 +16,7 @@
 #include "core/strutil.h"
 #include "core/timer.h"
 #include "net/netrun.h"
+#include "net/pipeline.h"
 #include "net/webbody.h"
 #include "net/webhost.h"
 #include "xml/xmlparse.h"
@@ -116,6 +117,13 @@ std::string urlpath(const std::string& path) {
   return encoded;
 }
 
+// The path a request names for the host file `path`.
+std::string requestpath(const WebHost& host, const char* path) {
+  std::string full = joinpath(host.base, path);
+  if (full.empty() || full[0] != '/') full.insert(0, 1, '/');
+  return urlpath(full);
+}
+
 long long readweb(RunContext& rc, const Remote& remote, const char* path, int flags,
                   std::string* body, const char* destfile) {
   WebHost host;
@@ -125,8 +133,7 @@ long long readweb(RunContext& rc, const Remote& remote, const char* path, int fl
     return -1;
   }
   int port = remote.port > 0 ? remote.port : host.port > 0 ? host.port : kDefaultWebPort;
-  std::string full = joinpath(host.base, path);
-  if (full.empty() || full[0] != '/') full.insert(0, 1, '/');
+  std::string full = requestpath(host, path);
   int webflags = kWebNegStatus;
   if (flags & kFetchKeepHeader) webflags |= kWebKeepHeader;
   if (flags & kFetchToFile) webflags |= kWebToFile;
@@ -136,7 +143,10 @@ long long readweb(RunContext& rc, const Remote& remote, const char* path, int fl
   if (rc.meter.enabled) webflags |= kWebProgress;
   if (host.secure) webflags |= kWebTls;
   checkplaintext(rc, *remote.net, host);
-  full = urlpath(full);
+  if (remote.ahead && remote.ahead->planned(full)) {
+    return remote.ahead->get(rc, full.c_str(), host.name.c_str(), port, remote.credential, body,
+                             destfile, webflags, remote.connection);
+  }
   return web_get(rc, *remote.net, full.c_str(), host.name.c_str(), port, remote.credential, body,
                  destfile, nullptr, webflags, remote.connection);
 }
@@ -174,6 +184,22 @@ long long getfile(RunContext& rc, const Remote& remote, const char* path, int fl
     if (result < 0) printcause(rc);
   }
   return result;
+}
+
+void planfetches(const Remote& remote, const std::vector<std::string>& paths) {
+  WebHost host;
+  if (!remote.ahead || !remote.net || !remote.host || islocalpath(remote.host) ||
+      parsehost(remote.host, &host) != 0) {
+    return;
+  }
+  std::vector<std::string> requests;
+  requests.reserve(paths.size());
+  for (const std::string& path : paths) {
+    std::string full = requestpath(host, path.c_str());
+    // One too long to send is refused when it is read, as without a plan.
+    if (full.size() <= kMaxRequestPath) requests.push_back(std::move(full));
+  }
+  remote.ahead->plan(*remote.net, remote.net->inflight, std::move(requests));
 }
 
 int getxml(RunContext& rc, const Remote& remote, const char* path, XmlDocument& doc) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/cause.h"
 #include "net/http.h"
@@ -14,6 +15,7 @@
 
 namespace trosk {
 
+class Pipeline;
 struct NetRun;
 struct RunContext;
 
@@ -24,6 +26,7 @@ struct Remote {
   const char* credential = nullptr;  // "Authorization: Basic ..." line, or null
   int32_t* connection = nullptr;     // kept-open socket holder, or null
   NetRun* net = nullptr;             // the run's transport; a web host needs it
+  Pipeline* ahead = nullptr;         // requests sent ahead of the reads, or null
 };
 
 // getfile flags (the HTTP request bits where they overlap).
@@ -55,6 +58,12 @@ inline constexpr int kFetchCancelled = -3;
 // the file in hand.
 long long getfile(RunContext& rc, const Remote& remote, const char* path, int flags,
                   std::string* body, const char* destfile);
+
+// Names the files the run is about to read from a web host with `remote`
+// (paths as getfile takes them), in the order it will read them, so that
+// their requests go ahead of the reads, as many in flight as the run's
+// transport allows. Nothing is planned for a directory host.
+void planfetches(const Remote& remote, const std::vector<std::string>& paths);
 
 // Fetches and parses an XML file: 1, or the negative getfile result, or -2
 // when the text is not parsable XML.

@@ -55,7 +55,10 @@ void appendextra(std::string& out, const char* extra) {
   }
 }
 
-std::string request(const char* path, const char* host, int port, const char* extra, int flags) {
+}  // namespace
+
+std::string web_request(const char* path, const char* host, int port, const char* extra,
+                        int flags) {
   int defaultport = flags & kWebTls ? kDefaultTlsPort : kDefaultWebPort;
   std::string text = "GET ";
   appendclean(text, path);
@@ -72,14 +75,15 @@ std::string request(const char* path, const char* host, int port, const char* ex
   return text;
 }
 
-// False, with the cause, when the path or the extra text is too long to send.
-bool sendable(RunContext& rc, const char* path, const char* extra) {
+bool web_sendable(RunContext& rc, const char* path, const char* extra) {
   if (std::strlen(path) <= kMaxRequestPath && (!extra || std::strlen(extra) <= kMaxExtraHeader)) {
     return true;
   }
   setcause(rc, "the request for %.60s... is too long to send", path);
   return false;
 }
+
+namespace {
 
 // The progress rule of a reply: from its first byte on, each
 // progressBytes must arrive within progressWindowMs of the last.
@@ -110,14 +114,6 @@ struct Pace {
   }
 };
 
-// What one request on one connection came to.
-struct Outcome {
-  long long result = -1;
-  bool stale = false;     // the connection ended before any reply byte: send again
-  bool reusable = false;  // the connection may carry the next request
-  bool clean = false;     // the reply was read to its end
-};
-
 // One reply being read: its framing, where the body goes, progress.
 struct Transfer {
   Transfer(RunContext& rc, NetRun& net, const Link& link, const char* host, int port,
@@ -145,17 +141,16 @@ struct Transfer {
   bool opened = false;
   bool discard = false;  // an error status: the body is read and dropped
   bool progress = false;
-  bool leftover = false;
   uint64_t dropped = 0;
 
-  Outcome run();
+  WebOutcome run(Carry& carry);
   void cancelled();
   void readfailed(long long got, int error, bool replied, bool stalled);
-  bool feedall(const char* data, std::size_t n, const ReplySink& into);
+  long long feedall(const char* data, std::size_t n, const ReplySink& into);
   bool onheader();
   bool take(const char* data, std::size_t n);
   bool report();
-  Outcome finish();
+  WebOutcome finish();
 };
 
 bool Transfer::take(const char* data, std::size_t n) {
@@ -168,7 +163,7 @@ bool Transfer::onheader() {
   opened = true;
   if (header) *header = reply.header;
   int status = reply.status;
-  if (status >= 300 && (flags & (kWebNegStatus | kWebToFile))) {
+  if ((flags & kWebDrop) || (status >= 300 && (flags & (kWebNegStatus | kWebToFile)))) {
     // An error page never lands in the destination file.
     discard = true;
     return true;
@@ -197,23 +192,21 @@ bool Transfer::onheader() {
   return true;
 }
 
-bool Transfer::feedall(const char* data, std::size_t n, const ReplySink& into) {
+// Feeds what arrived up to the end of the reply. Returns the bytes used, or
+// -1 when the reply failed.
+long long Transfer::feedall(const char* data, std::size_t n, const ReplySink& into) {
   std::size_t used = 0;
-  while (used < n) {
+  while (used < n && !reply.done()) {
     long long k = reply.feed(data + used, n - used, into);
     if (k < 0) {
       // A body that failed recorded its own cause; otherwise the reply is at fault.
       setcause(rc, "the reply from %s:%d is not valid HTTP or exceeds its bounds", host, port);
-      return false;
+      return -1;
     }
     used += static_cast<std::size_t>(k);
-    if (!opened && reply.headerdone() && !onheader()) return false;
-    if (reply.done()) {
-      leftover = used < n;  // bytes beyond the reply: the stream is out of step
-      return true;
-    }
+    if (!opened && reply.headerdone() && !onheader()) return -1;
   }
-  return true;
+  return static_cast<long long>(used);
 }
 
 // Reports the share received; false when the run is to stop.
@@ -248,42 +241,55 @@ void Transfer::readfailed(long long got, int error, bool replied, bool stalled) 
   }
 }
 
-Outcome Transfer::run() {
+WebOutcome Transfer::run(Carry& carry) {
+  if (!carry.data) carry.data = std::make_unique_for_overwrite<char[]>(kReadSize);
   bool stale = false;
-  auto buffer = std::make_unique_for_overwrite<char[]>(kReadSize);
   ReplySink into = [this](const char* data, std::size_t n) { return take(data, n); };
-  bool replied = false;
+  // Bytes carried over from the connection's last read are this reply's first.
+  bool replied = !carry.empty();
   Pace pace(net);
+  pace.start();
   for (;;) {
-    int wait = replied ? pace.wait() : net.timeoutMs;
-    long long got = link_recv(rc, link, buffer.get(), kReadSize, wait);
-    int error = errno;
-    if (rc.verboseLevel) printmsg(rc, " read(%d,%lld)", timerread(rc) - start, got);
-    if (got <= 0) {
-      // A connection that ends before the first reply byte was closed idle.
-      stale = !replied && got != kSockTimeout && got != kSockCancelled;
-      if (got == 0) reply.finish();
-      readfailed(got, error, replied, replied && got == kSockTimeout && pace.over());
+    uint64_t fresh = 0;  // bytes this turn received
+    if (carry.empty()) {
+      int wait = replied ? pace.wait() : net.timeoutMs;
+      long long got = link_recv(rc, link, carry.data.get(), kReadSize, wait);
+      int error = errno;
+      if (rc.verboseLevel) printmsg(rc, " read(%d,%lld)", timerread(rc) - start, got);
+      if (got <= 0) {
+        // A connection that ends before the first reply byte was closed idle.
+        stale = !replied && got != kSockTimeout && got != kSockCancelled;
+        if (got == 0) reply.finish();
+        readfailed(got, error, replied, replied && got == kSockTimeout && pace.over());
+        break;
+      }
+      if (!replied) pace.start();
+      replied = true;
+      carry.begin = 0;
+      carry.end = static_cast<std::size_t>(got);
+      fresh = static_cast<uint64_t>(got);
+    }
+    long long used = feedall(carry.data.get() + carry.begin, carry.end - carry.begin, into);
+    if (used < 0) {
+      carry.begin = carry.end = 0;  // the stream is out of step: nothing of it is kept
       break;
     }
-    if (!replied) pace.start();
-    replied = true;
-    if (!feedall(buffer.get(), static_cast<std::size_t>(got), into)) break;
+    carry.begin += static_cast<std::size_t>(used);
     if (!report() || reply.done()) break;
-    if (!pace.advance(static_cast<uint64_t>(got))) {
-      readfailed(got, 0, replied, true);
+    if (fresh > 0 && !pace.advance(fresh)) {
+      readfailed(static_cast<long long>(fresh), 0, replied, true);
       break;
     }
   }
-  Outcome end = finish();
+  WebOutcome end = finish();
   end.stale = stale;
   return end;
 }
 
-Outcome Transfer::finish() {
-  Outcome outcome;
+WebOutcome Transfer::finish() {
+  WebOutcome outcome;
   outcome.clean = reply.done();
-  outcome.reusable = reply.reusable() && !leftover;
+  outcome.reusable = reply.reusable();
   if (failure == kWebCancelled) {
     outcome.result = kWebCancelled;
   } else if (discard) {
@@ -327,19 +333,19 @@ void statuscause(RunContext& rc, int status, const char* host, int port, const c
   }
 }
 
-Outcome exchange(RunContext& rc, NetRun& net, const char* path, const Link& link,
-                 const char* host, int port, const char* extra, std::string* body,
-                 const char* file, std::string* header, int flags) {
+WebOutcome exchange(RunContext& rc, NetRun& net, const char* path, const Link& link,
+                    const char* host, int port, const char* extra, std::string* body,
+                    const char* file, std::string* header, int flags) {
   int32_t start = timerread(rc);
-  if (!(flags & kWebToFile) && body) body->clear();
-  if (header) header->clear();
-  Outcome outcome;
-  if (!sendable(rc, path, extra)) {
+  WebOutcome outcome;
+  if (!web_sendable(rc, path, extra)) {
+    if (!(flags & kWebToFile) && body) body->clear();
+    if (header) header->clear();
     outcome.result = -2;
     outcome.reusable = outcome.clean = true;  // nothing was sent
     return outcome;
   }
-  std::string text = request(path, host, port, extra, flags);
+  std::string text = web_request(path, host, port, extra, flags);
   long long sent = link_send(rc, link, text.data(), text.size(), net.timeoutMs);
   int error = errno;
   if (rc.verboseLevel) {
@@ -356,13 +362,10 @@ Outcome exchange(RunContext& rc, NetRun& net, const char* path, const Link& link
     outcome.stale = true;
     return outcome;
   }
-  Transfer transfer(rc, net, link, host, port, path, flags, body, file, header, start);
-  outcome = transfer.run();
-  if (outcome.result <= -300) {
-    // The status is the reason, whatever went wrong with the error page after it.
-    clearcause(rc);
-    statuscause(rc, static_cast<int>(-outcome.result), host, port, path, extra);
-  }
+  Carry carry;
+  outcome = web_reply(rc, net, link, carry, host, port, path, extra, body, file, header, flags);
+  // Bytes beyond the one reply asked for: the stream is out of step.
+  if (!carry.empty()) outcome.reusable = false;
   return outcome;
 }
 
@@ -388,6 +391,21 @@ void connectcause(RunContext& rc, const NetRun& net, const char* host, int port,
 }
 
 }  // namespace
+
+WebOutcome web_reply(RunContext& rc, NetRun& net, const Link& link, Carry& carry, const char* host,
+                     int port, const char* path, const char* extra, std::string* body,
+                     const char* file, std::string* header, int flags) {
+  if (!(flags & kWebToFile) && body) body->clear();
+  if (header) header->clear();
+  Transfer transfer(rc, net, link, host, port, path, flags, body, file, header, timerread(rc));
+  WebOutcome outcome = transfer.run(carry);
+  if (outcome.result <= -300 && !(flags & kWebDrop)) {
+    // The status is the reason, whatever went wrong with the error page after it.
+    clearcause(rc);
+    statuscause(rc, static_cast<int>(-outcome.result), host, port, path, extra);
+  }
+  return outcome;
+}
 
 int OpSock(RunContext& rc, NetRun& net, const char* host, int port, int mode) {
   int32_t start = timerread(rc);
@@ -449,7 +467,7 @@ long long web_get(RunContext& rc, NetRun& net, const char* path, const char* hos
                   const char* extra, std::string* body, const char* file, std::string* header,
                   int flags, int32_t* kept) {
   clearcause(rc);
-  if (!sendable(rc, path, extra)) {
+  if (!web_sendable(rc, path, extra)) {
     // Refused before a connection is spent on it.
     if (!(flags & kWebToFile) && body) body->clear();
     return -2;
@@ -471,7 +489,7 @@ long long web_get(RunContext& rc, NetRun& net, const char* path, const char* hos
   // A link that could not be opened carries the connection's own code,
   // which may equal kWebCancelled without any request to stop.
   if (link.sock < 0) return rc.cancelled() ? kWebCancelled : -1;
-  Outcome outcome = exchange(rc, net, path, link, host, port, extra, body, file, header, flags);
+  WebOutcome outcome = exchange(rc, net, path, link, host, port, extra, body, file, header, flags);
   if (reused && outcome.stale) {
     // The server closed the kept connection while it was idle; a GET may
     // safely be sent again on a fresh one.

@@ -7,7 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "net/connection.h"
 
 namespace trosk {
 
@@ -23,6 +26,7 @@ inline constexpr int kWebDecode = 0x10;      // a body in VTP armour is decoded
 inline constexpr int kWebProgress = 0x40;    // progress for bodies over 1000 bytes
 inline constexpr int kWebTls = 0x80;         // https: TLS with a verified certificate
 inline constexpr int kWebInPlace = 0x100;    // with kWebToFile: see kFetchInPlace
+inline constexpr int kWebDrop = 0x200;       // the reply is read to its end and dropped
 
 inline constexpr std::size_t kMaxRequestPath = 1020;
 inline constexpr std::size_t kMaxExtraHeader = 4096;
@@ -65,6 +69,37 @@ long long web_get(RunContext& rc, NetRun& net, const char* path, const char* hos
 long long read_socket(RunContext& rc, NetRun& net, const char* path, int sock, const char* host,
                       const char* extra, std::string* body, const char* file,
                       std::string* header, int flags, int port = kDefaultWebPort);
+
+// The text of the GET request web_get sends for `path`.
+std::string web_request(const char* path, const char* host, int port, const char* extra,
+                        int flags);
+// False, with the cause, when the path or the extra text is too long to send.
+bool web_sendable(RunContext& rc, const char* path, const char* extra);
+
+// What a connection received beyond the reply read last: when requests are
+// sent ahead, the beginning of the next reply.
+struct Carry {
+  std::unique_ptr<char[]> data;
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  bool empty() const { return begin == end; }
+};
+
+// What reading one reply came to.
+struct WebOutcome {
+  long long result = -1;  // as web_get returns it
+  bool stale = false;     // the connection ended before any reply byte: send again
+  bool reusable = false;  // the connection may carry the next reply
+  bool clean = false;     // the reply was read to its end
+};
+
+// Reads the reply to a request sent on `link` (results and flags as
+// web_get; kWebDrop reads it only to drop it, its body up to
+// kMaxErrorBody), beginning with the bytes `carry` holds and leaving there
+// what follows the reply.
+WebOutcome web_reply(RunContext& rc, NetRun& net, const Link& link, Carry& carry, const char* host,
+                     int port, const char* path, const char* extra, std::string* body,
+                     const char* file, std::string* header, int flags);
 
 // Closes a connection politely: ends its TLS session, stops sending, reads
 // and drops what the peer still sends (132 bytes at a time, within the

@@ -17,6 +17,8 @@ namespace trosk {
 
 struct RunContext;
 
+inline constexpr int kDefaultInflight = 8;
+
 struct NetRun {
   NetRun() = default;
   // Closes what the run left open.
@@ -41,6 +43,9 @@ struct NetRun {
   // them), or the request fails as stalled.
   int progressWindowMs = 30000;
   int progressBytes = 1024;
+  // Requests a download keeps in flight to a web host that keeps its
+  // connections open (-inflight); 1 sends each after the reply before it.
+  int inflight = kDefaultInflight;
   TlsContextHolder tls;  // made at the first https request; outlives every session
   std::unordered_map<int, Registered> links;  // by socket
 };

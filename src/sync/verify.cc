@@ -19,6 +19,7 @@
 #include "core/tempfile.h"
 #include "core/timer.h"
 #include "core/vtp.h"
+#include "net/pipeline.h"
 #include "repo/filestats.h"
 #include "repo/hostlog.h"
 #include "repo/hostpaths.h"
@@ -102,6 +103,7 @@ struct Compare {
   std::unordered_set<std::string> nolinks;  // working-directory folders found to be no links
   std::vector<std::string> arrived;      // archives downloaded
   RunSummary summary;
+  Pipeline ahead;  // the requests of a download from a web host, sent ahead
 };
 
 // One host entry as it is compared: G the local log's record, L the local
@@ -220,9 +222,11 @@ int hoststatus(int bits) {
   return kStatusModified;
 }
 
-std::string hostfile(const Compare& r, const Entry& e) {
-  return "/" + r.paths.versionPath + "/" + (e.source[0] ? e.source : e.name);
+std::string hostfile(const Compare& r, std::string_view name, std::string_view source) {
+  return "/" + r.paths.versionPath + "/" + std::string(source.empty() ? name : source);
 }
+
+std::string hostfile(const Compare& r, const Entry& e) { return hostfile(r, e.name, e.source); }
 
 Moved download(Compare& r, Entry& e, bool diff, std::string* backedup) {
   RunContext& rc = r.rc;
@@ -663,10 +667,14 @@ void removeleftovers(Compare& r) {
 // entries the local log lacks, flags, or records unlike the host. Files
 // changed here since are found on the way.
 void expecttransfers(Compare& r, const char* word) {
-  // A look ahead for the progress bar only: the lookups it makes stay out
-  // of the performance log, which counts the comparison's own.
+  // A look ahead for the progress bar and the requests sent ahead only: the
+  // lookups it makes stay out of the performance log, which counts the
+  // comparison's own.
   Timers kept = r.rc.timers;
   long long files = 0, bytes = 0;
+  std::vector<std::string> fetches;
+  std::size_t limit = r.request.maxfiles > 0 ? static_cast<std::size_t>(r.request.maxfiles)
+                                             : static_cast<std::size_t>(-1);
   r.remote.each(word, [&](const LogItem& host, long long) {
     std::string name(host.name);
     LogItem logged;
@@ -675,11 +683,14 @@ void expecttransfers(Compare& r, const char* word) {
         (comparestats(logged.stats, host.stats, 0) & kContentDiffers)) {
       ++files;
       bytes += host.stats.size;
+      if (fetches.size() < limit) fetches.push_back(hostfile(r, host.name, host.source));
     }
     return true;
   });
   r.rc.timers = kept;
   progressbegin(r.rc, files, bytes);
+  r.source.ahead = &r.ahead;
+  planfetches(r.source, fetches);
 }
 
 void setup(Compare& r) {
