@@ -4,6 +4,7 @@
 # medians and the median of the ratios (Trosk time / peer time).
 #
 #   bench/peers.sh [--size 10k|100k|all] [--runs N] [--bin TROSK] [--quick]
+#                  [--only add|download|http|status|upload|verify]
 #
 # Trees are 100 folders of 100 files of 1 to 4 KiB random bytes (10k), or
 # 1000 such folders (100k); every folder holds the same file names. --quick
@@ -14,13 +15,15 @@ bin=$here/../build/src/trosk
 sizes=(10k 100k)
 runs=5
 quick=0
+only=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --size) [ "$2" = all ] && sizes=(10k 100k) || sizes=("$2"); shift 2 ;;
     --runs) runs=$2; shift 2 ;;
     --bin) bin=$2; shift 2 ;;
     --quick) quick=1; runs=1; sizes=(quick); shift ;;
-    *) echo "usage: peers.sh [--size 10k|100k|all] [--runs N] [--bin TROSK] [--quick]" >&2; exit 2 ;;
+    --only) only=$2; shift 2 ;;
+    *) echo "usage: peers.sh [--size 10k|100k|all] [--runs N] [--bin TROSK] [--quick] [--only WORK]" >&2; exit 2 ;;
   esac
 done
 bin=$(realpath "$bin")
@@ -46,6 +49,8 @@ timed() {
   printf -v "$var" '%s' "$(((end - start) / 1000))e-6"
 }
 trosk() { "$bin" "$@" -prompt 0 -nobar; }
+# want WORK: whether this run measures WORK (--only names one).
+want() { [ -z "$only" ] || [ "$only" = "$1" ]; }
 
 # syscalls LABEL FILES COMMAND...: the system calls of one run of the
 # command (its child processes too), per file, as strace -c counts them.
@@ -138,8 +143,9 @@ bench_size() {
 
   # Add: every file of the tree to a new directory host, against cp -r and
   # sync (an add is durable when it ends).
-  local t p i
-  for ((i = 0; i < runs; i++)); do
+  local t p i addruns=$runs
+  want add || addruns=1  # the other work needs the host an add makes
+  for ((i = 0; i < addruns; i++)); do
     rm -rf "$host" "$work" "$dir/cp"
     mkdir -p "$host/trosk"
     cp -r "$tree" "$work"
@@ -151,18 +157,24 @@ bench_size() {
     timed p sh -c "cp -r '$tree' '$dir/cp' && sync"
     record "add $n files to a directory host" "cp -r + sync" "$t" "$p" 1.0
   done
-  rm -rf "$dir/cp" "$host" "$work"
-  mkdir -p "$host/trosk"
-  cp -r "$tree" "$work"
-  cd "$work"
-  syscalls "  add" "$n" "$bin" P -source -host "$host" -comment bench -prompt 0 -nobar -add "${names[@]}"
-  cd "$dir"
-  report
+  if want add; then
+    rm -rf "$dir/cp" "$host" "$work"
+    mkdir -p "$host/trosk"
+    cp -r "$tree" "$work"
+    cd "$work"
+    syscalls "  add" "$n" "$bin" P -source -host "$host" -comment bench -prompt 0 -nobar -add "${names[@]}"
+    cd "$dir"
+    report
+  else
+    results=()
+  fi
 
   # Download of every file in one run, against rsync -a and cp -r of the
   # version directory.
   local version=$host/trosk/P/P_1 download="echo y | '$bin' P -host '$host' -download -maxfiles 0 -prompt 0 -nobar"
-  for ((i = 0; i < runs; i++)); do
+  local dlruns=$runs
+  want download || dlruns=0
+  for ((i = 0; i < dlruns; i++)); do
     rm -rf "$dir/dl" "$dir/cp" "$dir/rs"
     mkdir "$dir/dl" && cd "$dir/dl"
     sync
@@ -177,13 +189,17 @@ bench_size() {
       record "download $n files, directory host" "rsync -a" "$t" "$p" 1.0
     fi
   done
-  rm -rf "$dir/dl" && mkdir "$dir/dl" && cd "$dir/dl"
-  syscalls "  download" "$n" sh -c "$download"
-  cd "$dir"
-  report
+  if want download; then
+    rm -rf "$dir/dl" && mkdir "$dir/dl" && cd "$dir/dl"
+    syscalls "  download" "$n" sh -c "$download"
+    cd "$dir"
+    report
+  fi
 
   # The same over HTTP from nginx, per file, against wget -i of the same files.
-  if command -v nginx >/dev/null && command -v wget >/dev/null; then
+  if ! want http; then
+    :
+  elif command -v nginx >/dev/null && command -v wget >/dev/null; then
     start_nginx "$host"
     (cd "$version" && ls) | grep -v '^trosk_' |
       sed "s|^|http://127.0.0.1:$nginx_port/trosk/P/P_1/|" >"$dir/urls"
@@ -217,20 +233,27 @@ bench_size() {
 
   # Status of the unchanged project against git status of the same tree
   # with a fresh index; then its peak memory against the two logs it reads.
+  if ! want status && ! want upload; then
+    cd "$base"
+    rm -rf "$dir"
+    return
+  fi
   cd "$work"
   printf 'trosk*\n.trosk*\n.gitignore\n' >.gitignore
   git init -q . && git add -A && git -c user.name=b -c user.email=b@b commit -qm tree
   git status --porcelain >/dev/null
-  for ((i = 0; i < runs; i++)); do
+  local statusruns=$runs
+  want status || statusruns=0
+  for ((i = 0; i < statusruns; i++)); do
     timed t trosk P -host "$host" -status
     timed p git status --porcelain
     record "status of $n unchanged files" "git status --porcelain" "$t" "$p" 1.0
   done
-  syscalls "  status" "$n" "$bin" P -host "$host" -status -prompt 0 -nobar
+  want status && syscalls "  status" "$n" "$bin" P -host "$host" -status -prompt 0 -nobar
   report
   local logs rss
   logs=$(($(stat -c %s trosk_P.xml) + $(stat -c %s "$version/trosk_P.xml")))
-  for ((i = 0; i < runs; i++)); do
+  for ((i = 0; i < statusruns; i++)); do
     rss=$( { /usr/bin/time -f '%M' "$bin" P -host "$host" -status -prompt 0 -nobar </dev/null >/dev/null; } 2>&1 | tail -1)
     record "memory: status peak RSS (MB)" "bytes of the two logs (MB)" \
       "$(python3 -c "print($rss / 1024)")" "$(python3 -c "print($logs / 1048576)")" 2.0
@@ -241,7 +264,9 @@ bench_size() {
   # recording the same change.
   local changed=$((n < 400 ? n : 400)) k
   local commit="git add -A && git -c user.name=b -c user.email=b@b commit -qm change"
-  for ((i = 0; i <= runs; i++)); do
+  local uploadruns=$runs
+  want upload || uploadruns=-1
+  for ((i = 0; i <= uploadruns; i++)); do
     for ((k = 0; k < changed; k++)); do
       printf 'changed %d %d\n' "$i" "$k" >"${names[k * n / changed]}"
     done
@@ -254,7 +279,8 @@ bench_size() {
     timed p sh -c "$commit"
     record "upload of $changed changed files of $n" "git add -A && git commit" "$t" "$p" 1.0
   done
-  report
+  want upload && report
+  results=()
   cd "$base"
   rm -rf "$dir"
 }
@@ -274,11 +300,14 @@ bench_checksum() {
     timed p sha256sum big.dat
     record "verify of a $mib MiB file (every byte read)" "sha256sum" "$t" "$p" 1.0
   done
-  report
+  want upload && report
+  results=()
   cd "$base"
   rm -rf "$dir"
 }
 
 echo "trosk: $bin"
 for size in "${sizes[@]}"; do bench_size "$size"; done
-if [ "$quick" = 1 ]; then bench_checksum 4; else bench_checksum 1024; fi
+if ! want verify; then
+  :
+elif [ "$quick" = 1 ]; then bench_checksum 4; else bench_checksum 1024; fi

@@ -139,6 +139,7 @@ long long readweb(RunContext& rc, const Remote& remote, const char* path, int fl
   if (flags & kFetchToFile) webflags |= kWebToFile;
   if (flags & kFetchDecode) webflags |= kWebDecode;
   if (flags & kFetchInPlace) webflags |= kWebInPlace;
+  if (flags & kFetchKeepCopy) webflags |= kWebKeepCopy;
   if (remote.connection) webflags |= kWebKeepAlive;
   if (rc.meter.enabled) webflags |= kWebProgress;
   if (host.secure) webflags |= kWebTls;
@@ -173,8 +174,7 @@ long long getfile(RunContext& rc, const Remote& remote, const char* path, int fl
   } else if (islocalpath(remote.host)) {
     result = readlocal(rc, remote.host, path, flags, body, destfile);
   } else {
-    // A web reply's bytes are not kept: what it stored is measured from the file.
-    result = readweb(rc, remote, path, flags, (flags & kFetchKeepCopy) ? &scratch : body, destfile);
+    result = readweb(rc, remote, path, flags, body, destfile);
   }
   timerlog(rc, kTimeWebget, start, "webget");
   if (rc.verboseLevel) {

@@ -39,11 +39,11 @@ inline constexpr int kFetchMakeDirs = 0x200;    // make the destination's direct
 // created and written directly (no second temporary file and rename); the
 // caller removes it when the fetch fails.
 inline constexpr int kFetchInPlace = 0x400;
-// With kFetchToFile from a directory host: `body` receives a copy of what
-// was written, up to kFetchCopyLimit bytes (empty when the file is larger),
-// so that it can be measured without reading it back.
+// With kFetchToFile: `body` receives a copy of what was written, up to
+// kFetchCopyLimit bytes (empty when the file is larger), so that it can be
+// measured without reading it back.
 inline constexpr int kFetchKeepCopy = 0x800;
-inline constexpr std::size_t kFetchCopyLimit = std::size_t{4} << 20;
+inline constexpr std::size_t kFetchCopyLimit = kWebCopyLimit;
 inline constexpr int kFetchDownload = 0x21c;    // what a download passes
 
 // The result of a fetch that the run's stop request ended.

@@ -182,6 +182,7 @@ bool Transfer::onheader() {
     failure = -2;
     return false;
   }
+  if (tofile && body && (flags & kWebKeepCopy)) sink.keepcopy(body, kWebCopyLimit);
   if (!tofile && !(flags & kWebDecode) && reply.length > 0) {
     text->reserve(reply.header.size() + static_cast<std::size_t>(reply.length));
   }

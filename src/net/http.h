@@ -27,6 +27,10 @@ inline constexpr int kWebProgress = 0x40;    // progress for bodies over 1000 by
 inline constexpr int kWebTls = 0x80;         // https: TLS with a verified certificate
 inline constexpr int kWebInPlace = 0x100;    // with kWebToFile: see kFetchInPlace
 inline constexpr int kWebDrop = 0x200;       // the reply is read to its end and dropped
+// With kWebToFile: `body` receives a copy of what was written, up to
+// kWebCopyLimit bytes (empty when the file is larger).
+inline constexpr int kWebKeepCopy = 0x400;
+inline constexpr std::size_t kWebCopyLimit = std::size_t{4} << 20;
 
 inline constexpr std::size_t kMaxRequestPath = 1020;
 inline constexpr std::size_t kMaxExtraHeader = 4096;

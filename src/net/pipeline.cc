@@ -97,10 +97,12 @@ bool Pipeline::connect(RunContext& rc, const char* host, int port, int flags, in
 }
 
 // Sends the request for `index` unless it is in flight, and those after it
-// up to the depth once the server is known to keep the connection open.
+// up to the depth once the server is known to keep the connection open:
+// when half the depth is left in flight, so that one write carries several.
 bool Pipeline::sendahead(RunContext& rc, std::size_t index, const char* host, int port,
                          const char* extra, int flags) {
   std::size_t window = keepsopen_ ? static_cast<std::size_t>(depth_) : 1;
+  if (sent_ > index && sent_ - index > window / 2) return true;
   std::size_t end = std::min(paths_.size(), index + window);
   std::string text;
   std::size_t last = sent_;

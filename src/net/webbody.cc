@@ -18,6 +18,8 @@ namespace {
 
 // Memory set aside for a decoded body before its bytes arrive.
 constexpr std::size_t kMaxReservation = std::size_t{16} << 20;
+// Bytes gathered for one write of a file written directly.
+constexpr std::size_t kDirectBlock = std::size_t{256} << 10;
 
 }  // namespace
 
@@ -30,11 +32,36 @@ int WebBody::opendirect() {
   if (fd < 0 && errno == EEXIST && ::unlink(file_.c_str()) == 0) {
     fd = ::open(file_.c_str(), kFlags, newfilemode(false));
   }
-  if (fd >= 0) direct_.reset(::fdopen(fd, "wb"));
-  if (fd >= 0 && !direct_) ::close(fd);
-  if (direct_) return 0;
+  if (fd >= 0) {
+    direct_ = fd;
+    return 0;
+  }
   writefailed();
   return -2;
+}
+
+WebBody::~WebBody() {
+  if (direct_ >= 0) ::close(direct_);
+}
+
+bool WebBody::flushdirect() {
+  const char* data = pending_.data();
+  std::size_t left = pending_.size();
+  while (left > 0) {
+    ssize_t written = ::write(direct_, data, left);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    left -= static_cast<std::size_t>(written);
+  }
+  pending_.clear();
+  return true;
+}
+
+bool WebBody::write(const char* data, std::size_t n) {
+  if (out_) return std::fwrite(data, 1, n, out_->stream()) == n;
+  pending_.append(data, n);
+  return pending_.size() < kDirectBlock || flushdirect();
 }
 
 int WebBody::open(std::string* text, const char* file, bool decode, const char* source,
@@ -86,8 +113,8 @@ void WebBody::keepcopy(std::string* copy, std::size_t limit) {
 bool WebBody::put(const char* data, std::size_t n) {
   if (error) return false;
   if (n == 0) return true;
-  if (FILE* out = stream()) {
-    if (std::fwrite(data, 1, n, out) != n) {
+  if (tofile()) {
+    if (!write(data, n)) {
       writefailed();
       return false;
     }
@@ -159,10 +186,11 @@ int WebBody::close() {
     error = -1;
   }
   if (!error && out_ && out_->commit() != 0) writefailed();
-  if (direct_) {
+  if (direct_ >= 0) {
     errno = 0;
-    bool written = std::fflush(direct_.get()) == 0 && !std::ferror(direct_.get());
-    written = std::fclose(direct_.release()) == 0 && written;
+    bool written = error || flushdirect();
+    written = ::close(direct_) == 0 && written;
+    direct_ = -1;
     if (!error && !written) writefailed();
   }
   return error;

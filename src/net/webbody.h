@@ -25,6 +25,9 @@ struct RunContext;
 struct WebBody {
   // Failures name their cause in `rc`.
   explicit WebBody(RunContext& rc) : rc_(rc) {}
+  ~WebBody();
+  WebBody(const WebBody&) = delete;
+  WebBody& operator=(const WebBody&) = delete;
 
   // Starts a body into `text` (cleared) or, when `file` is not null, into a
   // temporary file beside it; with `inplace`, into `file` itself, a
@@ -55,11 +58,9 @@ struct WebBody {
   int error = 0;  // -1 or -2 once failed
 
  private:
-  struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-  };
-  FILE* stream() const { return out_ ? out_->stream() : direct_.get(); }
   int opendirect();
+  bool write(const char* data, std::size_t n);
+  bool flushdirect();
   bool decodeinto(const char* data, std::size_t n);
   bool fail(int code);
   void writefailed();
@@ -72,7 +73,10 @@ struct WebBody {
   std::string* copy_ = nullptr;
   std::size_t copylimit_ = 0;
   std::unique_ptr<AtomicFile> out_;
-  std::unique_ptr<FILE, FileCloser> direct_;
+  // The caller's temporary file, written with plain writes of the bytes
+  // gathered in `pending_`: a small body takes one write.
+  int direct_ = -1;
+  std::string pending_;
   std::string lead_;  // the first bytes, until they tell whether armour follows
   VtpDecoder decoder_;
   bool reserved_ = false;

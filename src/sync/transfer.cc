@@ -37,7 +37,7 @@ std::string tempbeside(const char* name, std::unordered_set<std::string>& made,
     if (makeparents(name, 0775) != 0) return "";
     made.insert(dir);
   }
-  return dir + tempmark() + "dl" + std::to_string(moves.nextserial());
+  return dir + moves.nextname();
 }
 
 constexpr std::size_t kBatchFiles = 1000;

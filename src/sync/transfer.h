@@ -43,8 +43,8 @@ class PendingMoves {
   // Flushes the queued files to disk, renames each over its target and
   // flushes the renames. A rename that fails ends the run. Returns 0.
   int flush(RunContext& rc);
-  // A number for the next temporary name: no two of one run are alike.
-  unsigned long long nextserial() { return ++serial_; }
+  // The next temporary name's last part: no two of one run are alike.
+  std::string nextname() { return mark_ + "dl" + std::to_string(++serial_); }
 
  private:
   struct Move {
@@ -53,6 +53,7 @@ class PendingMoves {
   };
   std::vector<Move> moves_;
   uint64_t bytes_ = 0;
+  std::string mark_ = tempmark();
   unsigned long long serial_ = 0;
 };
 
