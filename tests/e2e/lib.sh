@@ -125,7 +125,8 @@ stamp() { touch -d "$2" "$1"; }
 # start_nginx ROOT [USER PASSWORD [CERT KEY]]: serves ROOT on a free
 # loopback port (in $NGINX_PORT), with Basic authorisation when a user is
 # given, over TLS with the certificate and key when they are given; a server
-# started before is stopped.
+# started before is stopped. $NGINX_KEEPALIVE, when set, is how many requests
+# the server answers on one connection before it closes it.
 start_nginx() {
   local root=$1 user=${2:-} password=${3:-} cert=${4:-} key=${5:-}
   local nginx_bin
@@ -163,7 +164,7 @@ http {
   uwsgi_temp_path $NGINX_PREFIX/tmp;
   scgi_temp_path $NGINX_PREFIX/tmp;
   default_type application/octet-stream;
-  keepalive_requests 100000;
+  keepalive_requests ${NGINX_KEEPALIVE:-100000};
   server {
     listen 127.0.0.1:$NGINX_PORT$ssl;
     root $root;
