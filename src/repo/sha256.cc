@@ -2,6 +2,8 @@
 
 #include <openssl/evp.h>
 
+#include <array>
+#include <cstdint>
 #include <cstdio>
 
 namespace trosk {
@@ -13,12 +15,18 @@ struct FileCloser {
   void operator()(FILE* f) const { std::fclose(f); }
 };
 
-int hexvalue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+// Each byte's value as a hex digit, or -1: a digest is read without a
+// branch that random digits would mispredict.
+constexpr std::array<int8_t, 256> kHexValues = [] {
+  std::array<int8_t, 256> values{};
+  values.fill(-1);
+  for (int c = 0; c < 10; ++c) values['0' + c] = static_cast<int8_t>(c);
+  for (int c = 0; c < 6; ++c) {
+    values['a' + c] = static_cast<int8_t>(10 + c);
+    values['A' + c] = static_cast<int8_t>(10 + c);
+  }
+  return values;
+}();
 
 }  // namespace
 
@@ -77,11 +85,14 @@ Sha256Digest parsesha256(std::string_view text) {
   Sha256Digest digest;
   digest.state = Sha256Digest::kMalformed;
   if (text.size() != 2 * digest.bytes.size()) return digest;
+  int bad = 0;
   for (std::size_t i = 0; i < digest.bytes.size(); ++i) {
-    int high = hexvalue(text[2 * i]), low = hexvalue(text[2 * i + 1]);
-    if (high < 0 || low < 0) return digest;
+    int high = kHexValues[static_cast<unsigned char>(text[2 * i])];
+    int low = kHexValues[static_cast<unsigned char>(text[2 * i + 1])];
+    bad |= high | low;  // negative once any digit is not one
     digest.bytes[i] = static_cast<unsigned char>(high << 4 | low);
   }
+  if (bad < 0) return digest;
   digest.state = Sha256Digest::kKnown;
   return digest;
 }

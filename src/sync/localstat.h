@@ -14,6 +14,9 @@ struct SourceFile;
 // it is a regular file, 0 when it does not exist or is not a regular file
 // (the stats are then all zero).
 int quickstats(const char* path, FileStats* stats);
+// The same for `name` in the directory open as `dirfd` (AT_FDCWD: the
+// working directory).
+int quickstatsat(int dirfd, const char* name, FileStats* stats);
 
 // Size, sums, version, date and time (and with kStatsSha256 in `flags` the
 // digest, from the same read), read through `scratch` (whose buffer serves

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/fileprobe.h"
+#include "core/memory.h"
 #include "core/strutil.h"
 #include "sync/hosttrust.h"
 #include "xml/txtfil.h"
@@ -22,13 +23,14 @@ const std::optional<std::string>& tablevalue(const LogTable& table, const char* 
   return std::strcmp(name, "pversion") == 0 ? table.pversion : table.subversion;
 }
 
-// A host file read by path has a known size: the text gets its room at once
-// instead of growing step by step.
+// A host file read by path has a known size: the text gets its room, its
+// pages mapped, at once instead of growing step by step.
 void makeroom(const Remote& remote, const char* path, std::string& text) {
   struct stat st;
   std::string full = std::string(remote.host) + "/" + path;
-  if (islocalpath(remote.host) && ::stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-    text.reserve(static_cast<std::size_t>(st.st_size));
+  if (!islocalpath(remote.host) || ::stat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+  text.reserve(static_cast<std::size_t>(st.st_size));
+  prefault(text.data(), text.capacity());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 
+#include "core/memory.h"
 #include "core/output.h"
 #include "core/runcontext.h"
 
@@ -99,7 +100,8 @@ struct Reader {
     while (i < end) {
       std::size_t run = offset(std::memchr(block + i, '\r', end - i), end) - i;
       if (countLines) lines += static_cast<long>(std::count(block + i, block + i + run, '\n'));
-      std::memmove(out + w, block + i, run);
+      // Read in place with no CR before it, a run already stands where it goes.
+      if (out + w != reinterpret_cast<const char*>(block) + i) std::memmove(out + w, block + i, run);
       w += run;
       i += run;
       if (i == end) break;
@@ -154,6 +156,7 @@ TextBuffer txtfil(RunContext& rc, const char* path, std::size_t* length, FILE* s
   std::unique_ptr<unsigned char[]> block;
   if (!reader.plain) block = std::make_unique<unsigned char[]>(kBlock);
   if (!text) return nullptr;
+  if (size > 0) prefault(text.get(), static_cast<std::size_t>(size));
 
   std::size_t w = 0;
   std::size_t r = 0;  // bytes read: the buffer's unread end (plain text)
