@@ -35,12 +35,14 @@ void makeroom(const Remote& remote, const char* path, std::string& text) {
 
 }  // namespace
 
-int LogDoc::load(RunContext& rc, const char* path, int table) {
+int LogDoc::load(RunContext& rc, const char* path, int table,
+                 const std::function<void(std::string_view)>& peek) {
   tabled = false;
   if (table) {
     std::size_t length = 0;
     TextBuffer text = txtfil(rc, path, &length, nullptr, 26, nullptr, nullptr);
     if (!text) return -1;
+    if (peek) peek(std::string_view(text.get(), length));
     int got = readlogtable(rc, text.get(), table, this->table);
     tabled = got > 0;
     if (got != 0) return got;

@@ -3,6 +3,7 @@
 // that only compares, as a table of what the comparison reads.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -16,9 +17,11 @@ struct RunContext;
 
 struct LogDoc {
   // Loads a local file. With `table` (kReadEntries, kReadIndex) the file is
-  // read into `table` when a table can stand for it. Returns 1, -1 when
-  // unreadable, -2 when it holds no XML element.
-  int load(RunContext& rc, const char* path, int table = 0);
+  // read into `table` when a table can stand for it, and `peek` (may be
+  // empty) sees the text before the table is read from it. Returns 1, -1
+  // when unreadable, -2 when it holds no XML element.
+  int load(RunContext& rc, const char* path, int table = 0,
+           const std::function<void(std::string_view)>& peek = {});
   // Fetches and parses a host file, as load does. Returns 1 or a negative
   // result as load, or the negative HTTP status. With a `signer` (a key in
   // PEM) a file not signed by it ends the run before it is read.

@@ -44,10 +44,35 @@ class Folder {
   bool tried_ = false;
 };
 
+// The names of the "file" entries of a log text in the usual layout (each
+// opened by "<file>" with its "<name>" child first), trimmed as a table
+// files them; an entry written otherwise gets an empty name, which matches
+// nothing.
+void scannames(std::string_view text, std::string& names, std::vector<uint32_t>& ends) {
+  constexpr std::string_view kEntry = "<file>", kName = "<name>", kEnd = "</name>";
+  for (std::size_t at = text.find(kEntry); at != std::string_view::npos;
+       at = text.find(kEntry, at)) {
+    at += kEntry.size();
+    while (at < text.size() && static_cast<unsigned char>(text[at]) <= ' ') ++at;
+    std::string_view name;
+    if (text.compare(at, kName.size(), kName) == 0) {
+      std::size_t begin = at + kName.size();
+      std::size_t end = text.find(kEnd, begin);
+      if (end != std::string_view::npos) name = text.substr(begin, end - begin);
+      // Markup or an entity inside is for the parser to read.
+      if (name.find_first_of("<&") != std::string_view::npos) name = {};
+      while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.remove_suffix(1);
+    }
+    names.append(name);
+    ends.push_back(static_cast<uint32_t>(names.size()));
+  }
+}
+
 }  // namespace
 
-StatAhead::StatAhead(const NameIndex& files)
-    : files_(files), results_(std::make_unique<Result[]>(files.records.size())) {
+StatAhead::StatAhead(std::string_view logtext) {
+  scannames(logtext, names_, ends_);
+  results_ = std::make_unique<Result[]>(ends_.size());
   thread_ = std::thread([this] { run(); });
 }
 
@@ -56,32 +81,46 @@ StatAhead::~StatAhead() {
   thread_.join();
 }
 
+std::string_view StatAhead::nameat(std::size_t index) const {
+  uint32_t begin = index == 0 ? 0 : ends_[index - 1];
+  return std::string_view(names_).substr(begin, ends_[index] - begin);
+}
+
 void StatAhead::run() {
   std::string name;
   Folder folder;
-  for (std::size_t i = 0; i < files_.records.size() && !stop_; ++i) {
+  FileStats stats;
+  // From the last entry back: the comparison measures from the first on
+  // what is not ready when it gets there, so that the two meet once.
+  for (std::size_t i = ends_.size(); i-- > 0 && !stop_;) {
     Result& r = results_[i];
     int expected = kFree;
     if (!r.state.compare_exchange_strong(expected, kTaking)) continue;
-    name.assign(files_.nameof(files_.records[i]));
+    name.assign(nameat(i));
     std::size_t slash = name.rfind('/');
     int dir = slash == std::string::npos ? AT_FDCWD : folder.at(std::string_view(name).substr(0, slash));
     const char* last = dir == AT_FDCWD ? name.c_str() : name.c_str() + slash + 1;
-    r.found = quickstatsat(dir, last, &r.stats);
+    r.found = name.empty() ? 0 : quickstatsat(dir, last, &stats);
+    r.size = stats.size;
+    r.date = stats.date;
+    r.time = stats.time;
     r.state.store(kTaken, std::memory_order_release);
   }
 }
 
 int StatAhead::quick(std::size_t index, const char* name, FileStats* stats) {
+  if (index >= ends_.size() || nameat(index) != name) return quickstats(name, stats);
   Result& r = results_[index];
   int expected = kFree;
   // A measurement the thread has not finished is taken anew rather than
   // waited for: one call costs what a wait would.
-  if (files_.nameof(files_.records[index]) != name ||
-      r.state.compare_exchange_strong(expected, kUsed) || expected != kTaken) {
+  if (r.state.compare_exchange_strong(expected, kUsed) || expected != kTaken) {
     return quickstats(name, stats);
   }
-  *stats = r.stats;
+  *stats = FileStats{};
+  stats->size = r.size;
+  stats->date = r.date;
+  stats->time = r.time;
   r.state.store(kUsed, std::memory_order_relaxed);
   return r.found;
 }

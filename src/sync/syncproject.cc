@@ -131,9 +131,13 @@ bool listsonly(const Sync& s, int flags) {
          s.rc.verboseLevel == 0;
 }
 
-void readlocallog(Sync& s, LogDoc& local, int flags) {
-  if (local.load(s.rc, s.localname, listsonly(s, flags) ? kReadIndex : 0) < 0)
+// A log read as a table has its files measured ahead, from its text, while
+// the table is read and the host's log after it.
+void readlocallog(Sync& s, LogDoc& local, int flags, std::unique_ptr<StatAhead>& ahead) {
+  auto measure = [&ahead](std::string_view text) { ahead = std::make_unique<StatAhead>(text); };
+  if (local.load(s.rc, s.localname, listsonly(s, flags) ? kReadIndex : 0, measure) < 0)
     errormsg(s.rc, "error reading file: %s", s.localname);
+  if (!local.tabled) ahead.reset();
   char host[kPathSize];
   local.text("host", host, sizeof host);
   if (!s.settings.hostName && host[0]) sethost(s.project, host);
@@ -392,9 +396,7 @@ int syncproject(Run& run, ProjectRun& project, int flags, int version, int subve
   LogDoc local;
   std::unique_ptr<StatAhead> ahead;
   if (findlocallog(s)) {
-    readlocallog(s, local, flags);
-    // The files it names are measured while the host's log is read.
-    if (local.tabled) ahead = std::make_unique<StatAhead>(local.table.files);
+    readlocallog(s, local, flags, ahead);
   } else if (!newlocallog(s, local, &flags)) {
     return 0;
   }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "repo/hostpaths.h"
 #include "sync/logdoc.h"
 #include "sync/statahead.h"
@@ -48,7 +50,10 @@ struct StatusTables : SyncTest {
     Remote remote{entry.host, 0, nullptr, nullptr, nullptr};
     std::string log = "/trosk/proj/proj_1/trosk_proj.xml";
     LogDoc local, host;
-    EXPECT_EQ(local.load(rc, "trosk_proj.xml", tables ? kReadIndex : 0), 1);
+    std::unique_ptr<StatAhead> ahead;
+    EXPECT_EQ(local.load(rc, "trosk_proj.xml", tables ? kReadIndex : 0,
+                         [&ahead](std::string_view text) { ahead = std::make_unique<StatAhead>(text); }),
+              1);
     EXPECT_EQ(host.fetch(rc, remote, log.c_str(), tables ? kReadEntries : 0), 1);
     EXPECT_EQ(local.tabled && host.tabled, tables);
     CompareRequest q{.project = &project,
@@ -59,10 +64,9 @@ struct StatusTables : SyncTest {
                      .maxfiles = 2};
     int result;
     if (tables) {
-      StatAhead ahead(local.table.files);
       q.remotetable = &host.table;
       q.localtable = &local.table;
-      q.ahead = &ahead;
+      q.ahead = ahead.get();
       result = verify(rc, q);
     } else {
       q.remote = host.top();
