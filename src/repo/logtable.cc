@@ -165,6 +165,208 @@ void Reader::entry(XmlNode* child, uint32_t position) {
   table.entries.push_back(e);
 }
 
+// --- The layout the system writes, read without building a tree -----------
+//
+// A log as the system writes it is a document element holding elements that
+// are either a text or a list of texts. Such a text is read here straight
+// from the log and gives the table the tree would give; anything else
+// (attributes, comments, sections, deeper nesting, loose text, another case
+// in an end tag) sends the whole log to the tree reader instead.
+
+bool namedas(std::string_view have, std::string_view want) {
+  return have.size() == want.size() && strncmpi(have.data(), want.data(), want.size()) == 0;
+}
+
+bool beginswith(std::string_view have, std::string_view word) {
+  return have.size() >= word.size() && strncmpi(have.data(), word.data(), word.size()) == 0;
+}
+
+uint8_t kindof(std::string_view name) {
+  uint8_t kind = 0;
+  if (beginswith(name, "file")) kind |= namedas(name, "file") ? kLogFile | kLogFilePrefix : kLogFilePrefix;
+  if (beginswith(name, "archive"))
+    kind |= namedas(name, "archive") ? kLogArchive | kLogArchivePrefix : kLogArchivePrefix;
+  return kind;
+}
+
+struct Field {
+  std::string_view name, value;
+};
+
+// A child of the document element: a text, or the fields it holds.
+struct Plain {
+  std::string_view name, value;
+  std::vector<Field> fields;
+};
+
+class PlainText {
+ public:
+  explicit PlainText(std::string_view text) : s_(text) {}
+
+  // The document element's name, after any leading declarations.
+  bool open(std::string_view* root) {
+    for (blanks(); s_.compare(p_, 2, "<?") == 0; blanks()) {
+      std::size_t end = s_.find("?>", p_ + 2);
+      if (end == std::string_view::npos || end < p_ + 3) return false;
+      p_ = end + 2;
+    }
+    if (!starttag(root)) return false;
+    blanks();
+    return at('<');
+  }
+  // The next child into `child`; false at the end of the document element
+  // (`done`) or at anything this reader leaves to the tree.
+  bool next(std::string_view root, Plain* child, bool* done) {
+    blanks();
+    if (s_.compare(p_, 2, "</") == 0) {
+      *done = endtag(root);
+      return false;
+    }
+    child->value = {};
+    child->fields.clear();
+    if (!starttag(&child->name)) return false;
+    blanks();
+    if (!at('<')) return text(child->name, &child->value);
+    while (s_.compare(p_, 2, "</") != 0) {
+      Field f;
+      if (!starttag(&f.name)) return false;
+      blanks();
+      if (!(at('<') ? endtag(f.name) : text(f.name, &f.value))) return false;
+      child->fields.push_back(f);
+      blanks();
+    }
+    return endtag(child->name);
+  }
+
+ private:
+  bool at(char c) const { return p_ < s_.size() && s_[p_] == c; }
+  void blanks() {
+    while (p_ < s_.size() && xmlblank(static_cast<unsigned char>(s_[p_]))) ++p_;
+  }
+  // "<name>", nothing else in the tag.
+  bool starttag(std::string_view* name) {
+    if (!at('<')) return false;
+    std::size_t q = p_ + 1;
+    while (q < s_.size() && xmlnamebyte(static_cast<unsigned char>(s_[q]))) ++q;
+    if (q == p_ + 1 || q >= s_.size() || s_[q] != '>') return false;
+    *name = s_.substr(p_ + 1, q - p_ - 1);
+    p_ = q + 1;
+    return true;
+  }
+  // "</name>" exactly.
+  bool endtag(std::string_view name) {
+    if (s_.compare(p_, 2, "</") != 0 || s_.compare(p_ + 2, name.size(), name) != 0 ||
+        p_ + 2 + name.size() >= s_.size() || s_[p_ + 2 + name.size()] != '>')
+      return false;
+    p_ += name.size() + 3;
+    return true;
+  }
+  // A text without markup up to the end tag of `name`.
+  bool text(std::string_view name, std::string_view* value) {
+    std::size_t lt = s_.find('<', p_);
+    if (lt == std::string_view::npos) return false;
+    *value = s_.substr(p_, lt - p_);
+    p_ = lt;
+    return endtag(name);
+  }
+
+  std::string_view s_;
+  std::size_t p_ = 0;
+};
+
+// What Reader does with a child of the document element, for a plain one.
+struct PlainReader {
+  RunContext& rc;
+  LogTable& table;
+  int what;
+  std::optional<std::string>* values[3] = {&table.host, &table.pversion, &table.subversion};
+  bool listfound = false;
+  bool filing = false;
+
+  // The first of `child` and its fields called `name`, as firstnamed finds it.
+  static const std::string_view* firstnamed(const Plain& child, std::string_view name) {
+    if (namedas(child.name, name)) return &child.value;
+    for (const Field& f : child.fields)
+      if (namedas(f.name, name)) return &f.value;
+    return nullptr;
+  }
+  // childtext: the first field called `name` (a child of "name" itself
+  // holds no field of that name), as 256 bytes keep it.
+  static std::string_view fieldtext(const Plain& child, std::string_view name) {
+    for (const Field& f : child.fields)
+      if (namedas(f.name, name)) return f.value.substr(0, std::min(kCopied, f.value.size()));
+    return {};
+  }
+  static LogRecord recordof(const Plain& child) {
+    LogRecord r;
+    EntryStats reader(&r.stats);
+    for (const Field& f : child.fields) {
+      reader.take(f.name, f.value);
+      r.flagged = r.flagged || namedas(f.name, "status");
+    }
+    return r;
+  }
+
+  void take(const Plain& child) {
+    auto position = static_cast<uint32_t>(table.children++);
+    for (int i = 0; i < 3; ++i) {
+      if (*values[i]) continue;
+      if (const std::string_view* found = firstnamed(child, kValueNames[i])) values[i]->emplace(*found);
+    }
+    if (what & kReadIndex) {
+      findlist(child);
+      if (namedas(child.name, "archive")) archive(child);
+    }
+    if (what & kReadEntries) entry(child, position);
+  }
+  void findlist(const Plain& child) {
+    if (filing) return file(child);
+    if (listfound || !firstnamed(child, "file")) return;
+    // A field called "file" holds no entries: the list is found, and empty.
+    listfound = true;
+    filing = namedas(child.name, "file");
+    if (filing) file(child);
+  }
+  void file(const Plain& child) {
+    if (!namedas(child.name, "file")) return;
+    for (const Field& f : child.fields) {
+      if (!namedas(f.name, "name")) continue;
+      std::string_view name = f.value;
+      while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.remove_suffix(1);
+      if (LogRecord* record = table.files.add(name)) *record = recordof(child);
+      return;
+    }
+  }
+  void archive(const Plain& child) {
+    std::string_view name = fieldtext(child, "name");
+    if (name.empty()) return;
+    if (LogRecord* record = table.archives.add(name)) *record = recordof(child);
+  }
+  void entry(const Plain& child, uint32_t position) {
+    uint8_t kind = kindof(child.name);
+    if (!kind) return;
+    std::string_view name = fieldtext(child, "name"), source = fieldtext(child, "source");
+    LogEntry e{position, kind, pooled(table.pool, name), static_cast<uint32_t>(name.size()),
+               pooled(table.pool, source), static_cast<uint32_t>(source.size()), recordof(child)};
+    table.entries.push_back(e);
+  }
+};
+
+// Reads a log of the plain layout into `table`. False, the table left to be
+// read afresh, for any other.
+bool readplain(RunContext& rc, std::string_view text, int what, LogTable& table) {
+  PlainText reader(text);
+  std::string_view root;
+  if (!reader.open(&root) || namedas(root, "file")) return false;
+  for (const char* word : kValueNames)
+    if (namedas(root, word)) return false;
+  PlainReader into{rc, table, what};
+  Plain child;
+  bool done = false;
+  while (reader.next(root, &child, &done)) into.take(child);
+  return done;
+}
+
 }  // namespace
 
 const NameIndex::Named* NameIndex::find(std::string_view name) const {
@@ -213,7 +415,13 @@ int readlogtable(RunContext& rc, char* text, int what, LogTable& table) {
   table = LogTable{};
   // Room for as many entries as the text can hold in the usual layout:
   // what is never used is never touched, and growing would copy it all.
-  std::size_t room = (text ? std::strlen(text) : 0) / kEntryText;
+  std::size_t length = text ? std::strlen(text) : 0;
+  std::size_t room = length / kEntryText;
+  if (what & kReadEntries) table.entries.reserve(room);
+  if (what & kReadIndex) table.files.records.reserve(room);
+  if (!(what & kReadTree) && readplain(rc, std::string_view(text ? text : "", length), what, table))
+    return 1;
+  table = LogTable{};
   if (what & kReadEntries) table.entries.reserve(room);
   if (what & kReadIndex) table.files.records.reserve(room);
   Reader reader{rc, table, what};

@@ -270,35 +270,37 @@ XmlNode* findfilenode(RunContext& rc, XmlNode* root, const char* name) {
   return found;
 }
 
+void EntryStats::take(std::string_view name, std::string_view v) {
+  auto named = [&](int slot, std::string_view word) {
+    if (seen_[slot] || name.size() != word.size() || strncmpi(name.data(), word.data(), word.size()) != 0)
+      return false;
+    seen_[slot] = true;
+    return true;
+  };
+  if (named(0, "size")) {
+    stats_->size = readsize(v);
+  } else if (named(1, "checksum")) {
+    stats_->checksum = static_cast<int32_t>(readnumber(v));
+  } else if (named(2, "parity")) {
+    stats_->parity = static_cast<int16_t>(readnumber(v));
+  } else if (named(3, "crc")) {
+    stats_->crc = static_cast<int16_t>(readnumber(v));
+  } else if (named(4, "date")) {
+    stats_->date = static_cast<int32_t>(readnumber(v));
+  } else if (named(5, "time")) {
+    stats_->time = static_cast<int32_t>(readnumber(v));
+  } else if (named(6, "version")) {
+    stats_->version = readdecimal(v);
+  } else if (named(7, "sha256")) {
+    stats_->sha256 = parsesha256(stripped(v));
+  }
+}
+
 int checknode(RunContext& rc, XmlNode* entry, FileStats* stats) {
   int32_t start = timerread(rc);
-  *stats = FileStats{};
-  bool seen[8] = {};
+  EntryStats reader(stats);
   for (XmlNode* c = entry ? entry->first : nullptr; c; c = c->next) {
-    std::string_view v = xmlvalueview(c);
-    // The first child of each name counts, as a search by name would find it.
-    auto take = [&](int slot, std::string_view name) {
-      if (seen[slot] || !xmlisnamed(c, name)) return false;
-      seen[slot] = true;
-      return true;
-    };
-    if (take(0, "size")) {
-      stats->size = readsize(v);
-    } else if (take(1, "checksum")) {
-      stats->checksum = static_cast<int32_t>(readnumber(v));
-    } else if (take(2, "parity")) {
-      stats->parity = static_cast<int16_t>(readnumber(v));
-    } else if (take(3, "crc")) {
-      stats->crc = static_cast<int16_t>(readnumber(v));
-    } else if (take(4, "date")) {
-      stats->date = static_cast<int32_t>(readnumber(v));
-    } else if (take(5, "time")) {
-      stats->time = static_cast<int32_t>(readnumber(v));
-    } else if (take(6, "version")) {
-      stats->version = readdecimal(v);
-    } else if (take(7, "sha256")) {
-      stats->sha256 = parsesha256(stripped(v));
-    }
+    if (c->name) reader.take(std::string_view(c->name, static_cast<std::size_t>(c->namelen)), xmlvalueview(c));
   }
   timerlog(rc, kTimeChecknode, start, "checknode");
   return 0;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "repo/filestats.h"
 #include "xml/xmlnode.h"
@@ -25,6 +26,18 @@ XmlNode* findfilenode(RunContext& rc, XmlNode* root, const char* name);
 // Reads an entry's statistics into `stats`, its "sha256" among them (a
 // value that is no digest reads as kMalformed). Returns 0.
 int checknode(RunContext& rc, XmlNode* entry, FileStats* stats);
+// Reads an entry's statistics child by child, as checknode does: `take`
+// each child's name and value in order; the first child of each name counts.
+class EntryStats {
+ public:
+  explicit EntryStats(FileStats* stats) : stats_(stats) { *stats_ = FileStats{}; }
+  void take(std::string_view name, std::string_view value);
+
+ private:
+  FileStats* stats_;
+  bool seen_[8] = {};
+};
+
 // Rewrites `existing` in place (or appends a new entry to `root`) with the
 // name, the source (may be null), the statistics (with "sha256" when the
 // digest is known) and the status. Returns the entry.

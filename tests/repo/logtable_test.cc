@@ -164,5 +164,85 @@ TEST(LogTable, NestedAsDeepAsASearchGoes) {
   }
 }
 
+// Everything a table holds, as text.
+std::string dump(const LogTable& t) {
+  std::string out = "children " + std::to_string(t.children) + "\n";
+  for (const auto* v : {&t.host, &t.pversion, &t.subversion}) out += *v ? "[" + **v + "]\n" : "-\n";
+  auto record = [](const LogRecord& r) {
+    const FileStats& s = r.stats;
+    return std::to_string(s.size) + " " + std::to_string(s.checksum) + " " + std::to_string(s.parity) +
+           " " + std::to_string(s.crc) + " " + std::to_string(s.date) + " " + std::to_string(s.time) +
+           " " + std::to_string(s.version) + " " + std::to_string(s.sha256.state) + " " +
+           std::to_string(r.flagged) + "\n";
+  };
+  for (const LogEntry& e : t.entries) {
+    out += std::to_string(e.position) + " " + std::to_string(e.kind) + " [" +
+           std::string(t.text(e.name, e.namelength)) + "] [" +
+           std::string(t.text(e.source, e.sourcelength)) + "] " + record(e.record);
+  }
+  for (const NameIndex* index : {&t.files, &t.archives}) {
+    out += "index\n";
+    for (const NameIndex::Named& n : index->records) out += "[" + std::string(index->nameof(n)) + "] " + record(n.record);
+  }
+  return out;
+}
+
+// Logs in the layout the system writes, and small departures from it that
+// a quick reading must either read as the tree does or leave to it.
+std::string writtenlog(std::mt19937& rng) {
+  auto pick = [&](std::initializer_list<const char*> words) {
+    return std::string(words.begin()[rng() % words.size()]);
+  };
+  auto blank = [&] { return pick({"", "\n", "\n ", "\n  ", " ", "\t"}); };
+  auto odd = [&](std::string usual) {
+    if (rng() % 40) return usual;
+    return pick({"<!-- c -->", "<x a='1'>v</x>", "<x/>", "</X>", "loose", "<![CDATA[v]]>", "<y><z>1</z></y>", "<"});
+  };
+  std::string text = pick({"", "<?xml version=\"1.0\"?>\n", " <?xml?>", "<??>"}) + "<" +
+                     pick({"trosk", "trosk", "Trosk", "host"}) + ">";
+  std::string root = text.substr(text.rfind('<') + 1, text.size() - text.rfind('<') - 2);
+  for (const char* value : {"pversion", "subversion"}) {
+    if (rng() % 4) text += blank() + "<" + value + ">" + std::to_string(rng() % 9) + "</" + value + ">";
+  }
+  int children = static_cast<int>(rng() % 10);
+  for (int i = 0; i < children; ++i) {
+    std::string tag = pick({"file", "file", "file", "FILE", "filex", "archive", "host", "shared", "other"});
+    text += blank() + odd("<" + tag + ">");
+    if (tag == "host" || tag == "shared") {
+      text += pick({"", "  ", "h1", " h2 ", "a>b"}) + "</" + tag + ">";
+      continue;
+    }
+    int fields = static_cast<int>(rng() % 8);
+    for (int k = 0; k < fields; ++k) {
+      std::string field = pick({"name", "name", "Name", "source", "size", "checksum", "parity", "crc",
+                                "date", "time", "version", "sha256", "status", "host", "file", "subversion"});
+      std::string value = field == "name" || field == "source"
+                              ? "n" + std::to_string(rng() % 4) + pick({"", "", " ", "\n "})
+                              : std::to_string(rng() % 99) + pick({"", "", "x", " "});
+      if (field == "sha256") value = std::string(64, "0af"[rng() % 3]);
+      if (rng() % 50 == 0) value = std::string(300, 'l');  // past what 256 bytes keep
+      text += blank() + odd("<" + field + ">" + blank() + (rng() % 9 ? value : "") + "</" + field + ">");
+    }
+    text += blank() + "</" + tag + ">";
+  }
+  return text + blank() + odd("</" + root + ">") + blank();
+}
+
+TEST(LogTable, WrittenLayoutReadsAsTheTreeReadsIt) {
+  QuietContext ctx;
+  std::mt19937 rng(11);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text = writtenlog(rng);
+    SCOPED_TRACE(text);
+    for (int what : {kReadEntries, kReadIndex}) {
+      std::string quick = text, tree = text;
+      LogTable read, reference;
+      int got = readlogtable(ctx.rc, quick.data(), what, read);
+      ASSERT_EQ(got, readlogtable(ctx.rc, tree.data(), what | kReadTree, reference));
+      if (got == 1) ASSERT_EQ(dump(read), dump(reference));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace trosk
