@@ -73,17 +73,24 @@ LogRecord recordof(RunContext& rc, XmlNode* entry) {
   return r;
 }
 
-bool startswith(const XmlNode* node, std::string_view word) {
-  return node->name && static_cast<std::size_t>(node->namelen) >= word.size() &&
-         strncmpi(node->name, word.data(), word.size()) == 0;
+bool namedas(std::string_view have, std::string_view want) {
+  return have.size() == want.size() && strncmpi(have.data(), want.data(), want.size()) == 0;
+}
+
+bool beginswith(std::string_view have, std::string_view word) {
+  return have.size() >= word.size() && strncmpi(have.data(), word.data(), word.size()) == 0;
+}
+
+uint8_t kindof(std::string_view name) {
+  uint8_t kind = 0;
+  if (beginswith(name, "file")) kind |= namedas(name, "file") ? kLogFile | kLogFilePrefix : kLogFilePrefix;
+  if (beginswith(name, "archive"))
+    kind |= namedas(name, "archive") ? kLogArchive | kLogArchivePrefix : kLogArchivePrefix;
+  return kind;
 }
 
 uint8_t kindof(const XmlNode* node) {
-  uint8_t kind = 0;
-  if (startswith(node, "file")) kind |= xmlisnamed(node, "file") ? kLogFile | kLogFilePrefix : kLogFilePrefix;
-  if (startswith(node, "archive"))
-    kind |= xmlisnamed(node, "archive") ? kLogArchive | kLogArchivePrefix : kLogArchivePrefix;
-  return kind;
+  return node->name ? kindof(std::string_view(node->name, static_cast<std::size_t>(node->namelen))) : 0;
 }
 
 // Takes the children of the document element as the parse completes them.
@@ -172,22 +179,6 @@ void Reader::entry(XmlNode* child, uint32_t position) {
 // from the log and gives the table the tree would give; anything else
 // (attributes, comments, sections, deeper nesting, loose text, another case
 // in an end tag) sends the whole log to the tree reader instead.
-
-bool namedas(std::string_view have, std::string_view want) {
-  return have.size() == want.size() && strncmpi(have.data(), want.data(), want.size()) == 0;
-}
-
-bool beginswith(std::string_view have, std::string_view word) {
-  return have.size() >= word.size() && strncmpi(have.data(), word.data(), word.size()) == 0;
-}
-
-uint8_t kindof(std::string_view name) {
-  uint8_t kind = 0;
-  if (beginswith(name, "file")) kind |= namedas(name, "file") ? kLogFile | kLogFilePrefix : kLogFilePrefix;
-  if (beginswith(name, "archive"))
-    kind |= namedas(name, "archive") ? kLogArchive | kLogArchivePrefix : kLogArchivePrefix;
-  return kind;
-}
 
 struct Field {
   std::string_view name, value;
