@@ -44,7 +44,7 @@ struct NetRun {
   int progressWindowMs = 30000;
   int progressBytes = 1024;
   // Requests a download keeps in flight to a web host that keeps its
-  // connections open (-inflight); 1 sends each after the reply before it.
+  // connections open (-pipeline); 1 sends each after the reply before it.
   int inflight = kDefaultInflight;
   TlsContextHolder tls;  // made at the first https request; outlives every session
   std::unordered_map<int, Registered> links;  // by socket

@@ -71,8 +71,6 @@ bool Pipeline::dropbefore(RunContext& rc, std::size_t index, const char* host, i
                                    extra, nullptr, nullptr, nullptr, kWebDrop);
     if (!dropped.reusable) return false;
   }
-  next_ = index;
-  sent_ = std::max(sent_, next_);
   return true;
 }
 

@@ -672,6 +672,8 @@ void expecttransfers(Compare& r, const char* word) {
   // comparison's own.
   Timers kept = r.rc.timers;
   long long files = 0, bytes = 0;
+  // Only a web host has requests to send ahead.
+  bool ahead = r.source.host && !islocalpath(r.source.host);
   std::vector<std::string> fetches;
   std::size_t limit = r.request.maxfiles > 0 ? static_cast<std::size_t>(r.request.maxfiles)
                                              : static_cast<std::size_t>(-1);
@@ -683,7 +685,7 @@ void expecttransfers(Compare& r, const char* word) {
         (comparestats(logged.stats, host.stats, 0) & kContentDiffers)) {
       ++files;
       bytes += host.stats.size;
-      if (fetches.size() < limit) fetches.push_back(hostfile(r, host.name, host.source));
+      if (ahead && fetches.size() < limit) fetches.push_back(hostfile(r, host.name, host.source));
     }
     return true;
   });
