@@ -110,4 +110,8 @@ int AtomicFile::commitnew(const std::string& target, bool sync) {
   return taken;
 }
 
+int AtomicFile::alsoname(const std::string& other) {
+  return ::link(temp_.path.c_str(), other.c_str()) == 0 ? 0 : 1;
+}
+
 }  // namespace trosk

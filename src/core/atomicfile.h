@@ -37,6 +37,15 @@ struct AtomicFile {
   // the name `target`, 1 when that name is taken (the file is kept for
   // another name), -2 on failure. Two writers never get the same name.
   int commitnew(const std::string& target, bool sync = false);
+  // Flushes and syncs the file, once: 0, or -2 when a write failed.
+  int sync() { return finish(true); }
+  // Gives the synced file the further name `other` as well (a hard link),
+  // before commit gives it its own: two names, one write. Returns 0, or 1
+  // when the file system cannot link it there or `other` exists (the
+  // caller writes `other` itself).
+  int alsoname(const std::string& other);
+  // Where the file is written until it takes its name.
+  const std::string& temppath() const { return temp_.path; }
 
  private:
   // Flushes, syncs (when `sync`) and closes the file, once. 0 or -2.

@@ -24,24 +24,67 @@
 namespace trosk {
 namespace {
 
-// copyfile writes beside the target and renames, so readers of the host see
-// the old log or the new one, never a part.
-void publish(RunContext& rc, const std::string& target, bool announce, const SigningKey& key,
-             const std::string& staged) {
-  if (announce) printmsg(rc, "   %s ...\n", target.c_str());
-  if (key.key && signbefore(rc, key, target, staged) < 0)
-    causederror(rc, "Error writing file: %s", (target + kSignatureEnding).c_str());
-  if (copyfile(rc, kStageFile, target.c_str(), 0, nullptr, nullptr) < 0) {
-    causederror(rc, "Error writing file: %s", target.c_str());
+// The log of a new subversion, written once beside the current log and
+// synced: it becomes the frozen copy by a link (or a copy where links are not
+// to be had), then replaces the current log in one rename, so that readers
+// of the host see the old log or the new one, never a part, and the frozen
+// copy is there first.
+class Publication {
+ public:
+  Publication(RunContext& rc, const SigningKey& key, bool announce, std::string current)
+      : rc_(rc), key_(key), announce_(announce), current_(std::move(current)),
+        file_(rc, current_.c_str()) {}
+
+  void write(XmlNode* log, const std::string& frozen) {
+    if (!file_.stream() || xmlsave(rc_, nullptr, file_.stream(), log, 0) < 0)
+      causederror(rc_, "Error writing file: %s", frozen.c_str());
   }
-  if (key.key && signafter(rc, key, target, staged) < 0)
-    causederror(rc, "Error writing file: %s", (target + kSignatureEnding).c_str());
-}
+  void freeze(const std::string& frozen) {
+    if (file_.sync() < 0) causederror(rc_, "Error writing file: %s", frozen.c_str());
+    if (key_.key) text_ = readwholefile(file_.temppath());
+    announce(frozen);
+    signbefore(frozen);
+    if (file_.alsoname(frozen) != 0 &&
+        copyfile(rc_, file_.temppath().c_str(), frozen.c_str(), 0, nullptr, nullptr) < 0)
+      causederror(rc_, "Error writing file: %s", frozen.c_str());
+    signafter(frozen);
+  }
+  void replace() {
+    announce(current_);
+    signbefore(current_);
+    if (file_.commit(true) < 0) causederror(rc_, "Error writing file: %s", current_.c_str());
+    signafter(current_);
+  }
+
+ private:
+  void announce(const std::string& target) {
+    if (announce_) printmsg(rc_, "   %s ...\n", target.c_str());
+  }
+  void signbefore(const std::string& target) {
+    if (key_.key && trosk::signbefore(rc_, key_, target, text_) < 0)
+      causederror(rc_, "Error writing file: %s", (target + kSignatureEnding).c_str());
+  }
+  void signafter(const std::string& target) {
+    if (key_.key && trosk::signafter(rc_, key_, target, text_) < 0)
+      causederror(rc_, "Error writing file: %s", (target + kSignatureEnding).c_str());
+  }
+
+  RunContext& rc_;
+  const SigningKey& key_;
+  bool announce_;
+  std::string current_;
+  AtomicFile file_;
+  std::string text_;  // what is signed
+};
 
 // Whether `copy` must be written again from `published`: the published
 // file holds something and the copy is missing, unreadable or different.
 // The two are compared block by block, never held whole.
 bool outofdate(const std::string& published, const std::string& copy) {
+  struct stat first {}, second {};
+  if (::stat(published.c_str(), &first) == 0 && ::stat(copy.c_str(), &second) == 0 &&
+      first.st_dev == second.st_dev && first.st_ino == second.st_ino)
+    return false;  // one file under both names
   using File = std::unique_ptr<FILE, int (*)(FILE*)>;
   File a(std::fopen(published.c_str(), "rb"), &std::fclose);
   File b(std::fopen(copy.c_str(), "rb"), &std::fclose);
@@ -127,17 +170,12 @@ int sweep(const std::string& versiondir, const char* project, int subversion, Xm
 int publishlog(RunContext& rc, XmlNode* log, const std::string& versiondir, const char* project,
                int subversion, bool announce, const SigningKey& key) {
   if (syncstore(rc, versiondir.c_str()) < 0) causederror(rc, "Error writing file: %s", versiondir.c_str());
-  TempFile stage(kStageFile);
-  {
-    // Only a step on the way: the host files made from it are synced.
-    AtomicFile staged(rc, kStageFile);
-    if (!staged.stream() || xmlsave(rc, nullptr, staged.stream(), log, 0) < 0 || staged.commit() < 0)
-      causederror(rc, "Error writing file: %s", kStageFile);
-  }
-  std::string staged = key.key ? readwholefile(kStageFile) : std::string();
   std::string base = versiondir + "/trosk_" + project;
-  publish(rc, base + "_" + std::to_string(subversion) + ".xml", announce, key, staged);
-  publish(rc, base + ".xml", announce, key, staged);
+  std::string frozen = base + "_" + std::to_string(subversion) + ".xml";
+  Publication publication(rc, key, announce, base + ".xml");
+  publication.write(log, frozen);
+  publication.freeze(frozen);
+  publication.replace();
   return 0;
 }
 

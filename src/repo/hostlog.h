@@ -1,8 +1,8 @@
 // Publishing a version's log on the host after files were stored in it, in
 // an order that a kill at any point cannot break: the stored copies are
 // flushed to disk first, then the frozen copy of the new subversion is
-// written, then the version's current log; each goes through the stage file
-// in the working directory and replaces its target in one step. What an
+// written, then the version's current log; the log is written once, beside
+// its target, and takes each name in one step. What an
 // interrupted writer leaves behind is completed or removed by the next one.
 #pragma once
 
@@ -15,12 +15,14 @@ namespace trosk {
 
 struct RunContext;
 
+// The working-directory file earlier writers staged a log in, removed when
+// one was left behind.
 inline constexpr const char* kStageFile = "stagefile.xml";
 
 // Publishes `log` as subversion S of the version in `versiondir`: writes
-// "trosk_<P>_<S>.xml", then replaces "trosk_<P>.xml". With `announce` each
-// host file is named on the output before it is written. The stage file is
-// removed however this ends; a file that cannot be written ends the run
+// "trosk_<P>_<S>.xml", then replaces "trosk_<P>.xml" (one file under both
+// names where the host can link). With `announce` each host file is named on
+// the output before it is written. A file that cannot be written ends the run
 // ("Error writing file: %s"). With a `key` (its `key` set), each host file
 // is published signed. Returns 0.
 int publishlog(RunContext& rc, XmlNode* log, const std::string& versiondir, const char* project,
