@@ -101,17 +101,6 @@ bool outofdate(const std::string& published, const std::string& copy) {
   return std::fread(two.get(), 1, 1, b.get()) != 0;  // the copy is longer
 }
 
-// The stored names a log refers to.
-std::unordered_set<std::string> storednames(XmlNode* log) {
-  std::unordered_set<std::string> names;
-  for (XmlNode* e = log ? log->first : nullptr; e; e = e->next) {
-    for (XmlNode* c = e->first; c; c = c->next) {
-      if (xmlisnamed(c, "source")) names.emplace(xmlvalueview(c));
-    }
-  }
-  return names;
-}
-
 // The subversion of a frozen log "trosk_<P>_<S>.xml", or -1 for other names.
 int frozennumber(std::string_view name, const std::string& prefix) {
   if (name.size() <= prefix.size() + 4 || name.substr(0, prefix.size()) != prefix ||
@@ -134,11 +123,13 @@ bool newer(const struct stat& a, const struct stat& b) {
 // Removes what no published log of the version needs: frozen logs beyond the
 // current subversion, temporary files, and stored copies made after the
 // current log that it does not name (all of them when there is none yet).
-int sweep(const std::string& versiondir, const char* project, int subversion, XmlNode* current) {
+int sweep(const std::string& versiondir, const char* project, int subversion,
+          const PublishedLog* current) {
   std::string currentpath = versiondir + "/trosk_" + project + ".xml";
   struct stat published {};
   if (current && ::stat(currentpath.c_str(), &published) != 0) return 0;
-  std::unordered_set<std::string> named = storednames(current);
+  PublishedLog none;
+  const std::unordered_set<std::string>& named = (current ? *current : none).stored;
   std::string frozenprefix = std::string("trosk_") + project + "_";
   std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(versiondir.c_str()), &::closedir);
   if (!dir) return 0;
@@ -167,6 +158,26 @@ int sweep(const std::string& versiondir, const char* project, int subversion, Xm
 
 }  // namespace
 
+PublishedLog publishedof(XmlNode* log) {
+  PublishedLog published;
+  published.subversion = xmlgetint(log, "subversion", 0);
+  for (XmlNode* e = log ? log->first : nullptr; e; e = e->next) {
+    for (XmlNode* c = e->first; c; c = c->next) {
+      if (xmlisnamed(c, "source")) published.stored.emplace(xmlvalueview(c));
+    }
+  }
+  return published;
+}
+
+PublishedLog publishedof(const LogTable& log) {
+  PublishedLog published;
+  published.subversion = log.subversion ? xmlnumber(log.subversion->c_str(), 0) : 0;
+  for (const LogEntry& e : log.entries) {
+    if (e.sourcelength > 0) published.stored.emplace(log.text(e.source, e.sourcelength));
+  }
+  return published;
+}
+
 int publishlog(RunContext& rc, XmlNode* log, const std::string& versiondir, const char* project,
                int subversion, bool announce, const SigningKey& key) {
   if (syncstore(rc, versiondir.c_str()) < 0) causederror(rc, "Error writing file: %s", versiondir.c_str());
@@ -180,13 +191,13 @@ int publishlog(RunContext& rc, XmlNode* log, const std::string& versiondir, cons
 }
 
 int repairversion(RunContext& rc, const std::string& projectdir, const std::string& versiondir,
-                  const char* project, int version, XmlNode* current) {
+                  const char* project, int version, const PublishedLog* current) {
   // The working directory's share: the stage file and the temporary files
   // of a writer that was killed there.
   ::unlink(kStageFile);
   removetemps("", false);
   if (!current) return sweep(versiondir, project, 0, nullptr);
-  int subversion = xmlgetint(current, "subversion", 0);
+  int subversion = current->subversion;
   if (subversion < 1) return 0;
   std::string base = versiondir + "/trosk_" + project;
   std::string frozen = base + "_" + std::to_string(subversion) + ".xml";

@@ -7,7 +7,9 @@
 #pragma once
 
 #include <string>
+#include <unordered_set>
 
+#include "repo/logtable.h"
 #include "repo/signing.h"
 #include "xml/xmlnode.h"
 
@@ -28,6 +30,15 @@ inline constexpr const char* kStageFile = "stagefile.xml";
 int publishlog(RunContext& rc, XmlNode* log, const std::string& versiondir, const char* project,
                int subversion, bool announce, const SigningKey& key);
 
+// What a version's current log says of the host files: its subversion and
+// the stored copies its entries name.
+struct PublishedLog {
+  int subversion = 0;
+  std::unordered_set<std::string> stored;
+};
+PublishedLog publishedof(XmlNode* log);
+PublishedLog publishedof(const LogTable& log);  // read with kReadEntries
+
 // Puts right what an interrupted writer left in version V, whose current
 // log is `current` (as loaded from `versiondir`; null when the version has
 // none yet, and then no file there is needed): the frozen copy of its
@@ -40,6 +51,6 @@ int publishlog(RunContext& rc, XmlNode* log, const std::string& versiondir, cons
 // whole publication.
 // Called by a writer holding the host lock. Returns the files removed.
 int repairversion(RunContext& rc, const std::string& projectdir, const std::string& versiondir,
-                  const char* project, int version, XmlNode* current);
+                  const char* project, int version, const PublishedLog* current);
 
 }  // namespace trosk

@@ -177,8 +177,9 @@ XmlNode* openlog(XmlDocument& doc, XmlTree& made, HostRun& run) {
   RunContext& rc = run.rc;
   const ProjectEntry& entry = run.entry;
   int loaded = loadhostfile(rc, run.logpath, doc);
+  PublishedLog published = publishedof(loaded > 0 ? doc.root.get() : nullptr);
   repairversion(rc, run.projectdir, run.versiondir, entry.name, run.version,
-                loaded > 0 ? doc.root.get() : nullptr);
+                loaded > 0 ? &published : nullptr);
   if (run.subversion < 1) run.subversion = 1;
   XmlNode* root;
   int found = -1;

@@ -188,6 +188,7 @@ struct Field {
 struct Plain {
   std::string_view name, value;
   std::vector<Field> fields;
+  std::size_t begin = 0, end = 0;  // from its start tag to the end of its end tag
 };
 
 class PlainText {
@@ -215,9 +216,14 @@ class PlainText {
     }
     child->value = {};
     child->fields.clear();
+    child->begin = p_;
     if (!starttag(&child->name)) return false;
     blanks();
-    if (!at('<')) return text(child->name, &child->value);
+    if (!at('<')) {
+      bool read = text(child->name, &child->value);
+      child->end = p_;
+      return read;
+    }
     while (s_.compare(p_, 2, "</") != 0) {
       Field f;
       if (!starttag(&f.name)) return false;
@@ -226,7 +232,9 @@ class PlainText {
       child->fields.push_back(f);
       blanks();
     }
-    return endtag(child->name);
+    bool read = endtag(child->name);
+    child->end = p_;
+    return read;
   }
 
  private:
@@ -265,6 +273,61 @@ class PlainText {
   std::size_t p_ = 0;
 };
 
+// Whether a plain log is byte for byte what writing its tree gives: the
+// document element alone, each child and field on a line of its own,
+// indented by its level, short values beside their tags and long ones on
+// the next line, nothing empty, nothing after the end.
+class Exact {
+ public:
+  Exact(std::string_view text, std::string_view root) : s_(text), root_(root) {}
+
+  bool opened() {
+    if (!piece(0, "<") || !piece(1, root_) || !piece(1 + root_.size(), ">\n")) return false;
+    at_ = root_.size() + 3;
+    return true;
+  }
+  bool child(const Plain& c) {
+    if (c.begin != at_ + 1 || s_[at_] != ' ') return false;
+    p_ = c.begin;
+    bool ok = c.fields.empty() ? element(c.name, c.value) : list(c);
+    if (!ok || p_ != c.end || !piece(p_, "\n")) return false;
+    at_ = c.end + 1;
+    ++children_;
+    return true;
+  }
+  bool closed() const {
+    return children_ > 0 && s_.size() == at_ + root_.size() + 4 && piece(at_, "</") &&
+           piece(at_ + 2, root_) && piece(at_ + 2 + root_.size(), ">\n");
+  }
+
+ private:
+  static constexpr std::size_t kLong = 80;  // values this long start on a line of their own
+
+  bool piece(std::size_t at, std::string_view p) const { return s_.compare(at, p.size(), p) == 0; }
+  bool take(std::string_view p) {
+    if (!piece(p_, p)) return false;
+    p_ += p.size();
+    return true;
+  }
+  bool element(std::string_view name, std::string_view value) {
+    return !value.empty() && take("<") && take(name) && take(">") &&
+           (value.size() < kLong || take("\n")) && take(value) && take("</") && take(name) &&
+           take(">");
+  }
+  bool list(const Plain& c) {
+    if (!take("<") || !take(c.name) || !take(">\n")) return false;
+    for (const Field& f : c.fields) {
+      if (!take("  ") || !element(f.name, f.value) || !take("\n")) return false;
+    }
+    return take(" </") && take(c.name) && take(">");
+  }
+
+  std::string_view s_, root_;
+  std::size_t at_ = 0;  // where the next child's line begins
+  std::size_t p_ = 0;
+  long children_ = 0;
+};
+
 // What Reader does with a child of the document element, for a plain one.
 struct PlainReader {
   RunContext& rc;
@@ -273,6 +336,8 @@ struct PlainReader {
   std::optional<std::string>* values[3] = {&table.host, &table.pversion, &table.subversion};
   bool listfound = false;
   bool filing = false;
+  XmlNode* tree = nullptr;  // the tree a log to change is read into, or null
+  XmlNode* node = nullptr;  // the node of the child in hand
 
   // The first of `child` and its fields called `name`, as firstnamed finds it.
   static const std::string_view* firstnamed(const Plain& child, std::string_view name) {
@@ -298,6 +363,20 @@ struct PlainReader {
     return r;
   }
 
+  // An entry stands as its line of text; any other child is built, so that
+  // the values of the log can be set.
+  void build(std::string_view text, const Plain& child) {
+    std::string name(child.name);
+    if (kindof(child.name)) {
+      node = xmlverbatim(tree, name.c_str(), text.substr(child.begin - 1, child.end - child.begin + 2));
+    } else if (child.fields.empty()) {
+      node = xmladdval(tree, name.c_str(), std::string(child.value).c_str(), kXmlText);
+    } else {
+      node = xmlnode(tree, name.c_str());
+      for (const Field& f : child.fields)
+        xmladdval(node, std::string(f.name).c_str(), std::string(f.value).c_str(), kXmlText);
+    }
+  }
   void take(const Plain& child) {
     auto position = static_cast<uint32_t>(table.children++);
     for (int i = 0; i < 3; ++i) {
@@ -324,14 +403,20 @@ struct PlainReader {
       if (!namedas(f.name, "name")) continue;
       std::string_view name = f.value;
       while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.remove_suffix(1);
-      if (LogRecord* record = table.files.add(name)) *record = recordof(child);
+      if (LogRecord* record = table.files.add(name)) {
+        *record = recordof(child);
+        if (tree) table.filenodes.push_back(node);
+      }
       return;
     }
   }
   void archive(const Plain& child) {
     std::string_view name = fieldtext(child, "name");
     if (name.empty()) return;
-    if (LogRecord* record = table.archives.add(name)) *record = recordof(child);
+    if (LogRecord* record = table.archives.add(name)) {
+      *record = recordof(child);
+      if (tree) table.archivenodes.push_back(node);
+    }
   }
   void entry(const Plain& child, uint32_t position) {
     uint8_t kind = kindof(child.name);
@@ -340,6 +425,7 @@ struct PlainReader {
     LogEntry e{position, kind, pooled(table.pool, name), static_cast<uint32_t>(name.size()),
                pooled(table.pool, source), static_cast<uint32_t>(source.size()), recordof(child)};
     table.entries.push_back(e);
+    if (tree) table.entrynodes.push_back(node);
   }
 };
 
@@ -352,10 +438,23 @@ bool readplain(RunContext& rc, std::string_view text, int what, LogTable& table)
   for (const char* word : kValueNames)
     if (namedas(root, word)) return false;
   PlainReader into{rc, table, what};
+  Exact exact(text, root);
+  bool edit = (what & kReadEdit) != 0;
+  if (edit) {
+    if (!exact.opened()) return false;
+    table.tree.reset(xmlnode(nullptr, std::string(root).c_str()));
+    into.tree = table.tree.get();
+  }
   Plain child;
   bool done = false;
-  while (reader.next(root, &child, &done)) into.take(child);
-  return done;
+  while (reader.next(root, &child, &done)) {
+    if (edit) {
+      if (!exact.child(child)) return false;
+      into.build(text, child);
+    }
+    into.take(child);
+  }
+  return done && (!edit || exact.closed());
 }
 
 }  // namespace
@@ -413,6 +512,7 @@ int readlogtable(RunContext& rc, char* text, int what, LogTable& table) {
   if (!(what & kReadTree) && readplain(rc, std::string_view(text ? text : "", length), what, table))
     return 1;
   table = LogTable{};
+  if (what & kReadEdit) return 0;
   if (what & kReadEntries) table.entries.reserve(room);
   if (what & kReadIndex) table.files.records.reserve(room);
   Reader reader{rc, table, what};

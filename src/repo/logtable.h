@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "repo/filestats.h"
+#include "xml/xmlnode.h"
 
 namespace trosk {
 
@@ -44,6 +45,10 @@ inline constexpr int kReadIndex = 2;    // lookups by name (a local log)
 // Through the parser's tree, whatever the layout: the reference every
 // quicker reading of a log gives the same table as.
 inline constexpr int kReadTree = 4;
+// Also a tree to change and write back, for a log exactly as the system
+// writes it: its entries stand as their text (see kXmlVerbatim) until they
+// are changed, and writing the tree gives the text again.
+inline constexpr int kReadEdit = 8;
 
 // Records filed by name, the first of each name; open addressing over the
 // records, which keep the order they were filed in.
@@ -86,12 +91,18 @@ struct LogTable {
   std::optional<std::string> host, pversion, subversion;
   NameIndex files;  // by the trimmed name, as findfilenode files them
   NameIndex archives;
+  // With kReadEdit: the tree, and the node of each entry, file record and
+  // archive record.
+  XmlTree tree;
+  std::vector<XmlNode*> entrynodes, filenodes, archivenodes;
 };
 
 // Reads a log text (parsed in place, so modified) into `table`. Returns 1;
 // -2 when the text holds no parsable XML or no document element; 0 when the
 // text is one a table cannot stand for (its document element bears one of
 // the names looked for): the caller then reads the file again as a tree.
+// With kReadEdit the text is left as it is, and must outlive the tree; 0
+// also when it is not exactly as the system writes it.
 int readlogtable(RunContext& rc, char* text, int what, LogTable& table);
 
 }  // namespace trosk

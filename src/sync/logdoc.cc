@@ -45,6 +45,7 @@ int LogDoc::load(RunContext& rc, const char* path, int table,
     if (peek) peek(std::string_view(text.get(), length));
     int got = readlogtable(rc, text.get(), table, this->table);
     tabled = got > 0;
+    if (tabled && (table & kReadEdit)) doc.text = std::move(text);  // the tree's entries lie in it
     if (got != 0) return got;
   }
   int got = xmlload(rc, path, doc, kXmlLoadAny | kXmlLoadKeepText);
@@ -66,10 +67,11 @@ int LogDoc::fetch(RunContext& rc, const Remote& remote, const char* path, int ta
     int read = readlogtable(rc, fetched.data(), table, this->table);
     tabled = read > 0;
     if (read != 0) {
-      fetched = std::string();
+      if (!(tabled && (table & kReadEdit))) fetched = std::string();  // else the tree's entries lie in it
       return read;
     }
-    return fetch(rc, remote, path, 0, signer);  // the text was parsed in place: fetched again
+    // The text was parsed in place, unless only to see whether it can be edited.
+    if (!(table & kReadEdit)) return fetch(rc, remote, path, 0, signer);
   }
   doc.root.reset(xmlparsetext(rc, fetched.data()));
   if (!doc.root) {
@@ -92,7 +94,7 @@ int LogDoc::fresh(int pversion) {
 
 XmlNode* LogDoc::top() const {
   // The parser makes the document element the root node itself.
-  XmlNode* root = doc.root.get();
+  XmlNode* root = tabled ? table.tree.get() : doc.root.get();
   return root && root->name && root->namelen > 0 ? root : nullptr;
 }
 

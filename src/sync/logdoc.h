@@ -1,6 +1,6 @@
 // A project log or catalogue held for one run: loaded from the working
-// directory, fetched from the host, or made new; as a tree, or, for a run
-// that only compares, as a table of what the comparison reads.
+// directory, fetched from the host, or made new; as a tree, or as a table
+// of what the comparison reads, with (kReadEdit) a tree to write back.
 #pragma once
 
 #include <functional>
@@ -30,7 +30,7 @@ struct LogDoc {
   // A new log: a "trosk" element holding "pversion". Returns 1.
   int fresh(int pversion);
   // The document element ("trosk"), or null when there is none (also when
-  // the log was read as a table).
+  // the log was read as a table, unless with kReadEdit).
   XmlNode* top() const;
   XmlNode* log() const { return top(); }
   // The value of the first element called `name` ("host", "pversion" or

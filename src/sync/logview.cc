@@ -6,6 +6,7 @@
 
 #include "core/strutil.h"
 #include "repo/projectlog.h"
+#include "xml/xmlfind.h"
 #include "xml/xmlvalues.h"
 
 namespace trosk {
@@ -33,6 +34,13 @@ bool haschild(const XmlNode* entry, const char* name) {
     if (xmlisnamed(c, name)) return true;
   }
   return false;
+}
+
+// A name as the file lookup seeks it: without the blanks and line ends after it.
+std::string_view trimmedname(const char* name) {
+  std::string_view sought(name);
+  while (!sought.empty() && static_cast<unsigned char>(sought.back()) <= ' ') sought.remove_suffix(1);
+  return sought;
 }
 
 uint8_t exactkind(const char* word) {
@@ -88,6 +96,7 @@ void LogView::each(const char* word, const Visitor& visit) const {
     if (item.name.empty()) continue;
     item.source = table_->text(e->source, e->sourcelength).substr(0, kNameMax);
     item.stats = e->record.stats;
+    if (tree_) item.node = table_->entrynodes[static_cast<std::size_t>(e - entries.begin())];
     if (!visit(item, e->position - first->position)) return;
   }
 }
@@ -109,10 +118,15 @@ bool LogView::find(const char* name, bool archive, LogItem* found) {
   *found = LogItem{};
   if (table_) {
     const NameIndex::Named* hit = archive ? table_->findarchive(name) : table_->findfile(name);
-    if (!hit) return false;
+    if (!hit) return tree_ && findwritten(name, archive, found);
     found->stats = hit->record.stats;
     found->flagged = hit->record.flagged;
-    if (!archive) found->filed = hit - table_->files.records.data();
+    long index = hit - (archive ? table_->archives : table_->files).records.data();
+    if (!archive) found->filed = index;
+    if (tree_) {
+      found->node = (archive ? table_->archivenodes : table_->filenodes)[static_cast<std::size_t>(index)];
+      if (!(found->node->flags & kXmlVerbatim)) readnode(found);  // rewritten since
+    }
     return true;
   }
   if (!tree_) return false;
@@ -131,8 +145,40 @@ bool LogView::find(const char* name, bool archive, LogItem* found) {
   return true;
 }
 
+void LogView::readnode(LogItem* found) {
+  checknode(rc_, found->node, &found->stats);
+  found->flagged = haschild(found->node, "status");
+}
+
+bool LogView::findwritten(const char* name, bool archive, LogItem* found) {
+  const auto& added = archive ? addedarchives_ : files_;
+  auto hit = added.find(archive ? std::string(name) : std::string(trimmedname(name)));
+  if (hit == added.end()) return false;
+  found->node = hit->second;
+  readnode(found);
+  return true;
+}
+
 void LogView::wrote(const char* name, bool archive, XmlNode* entry) {
+  if (table_ && tree_) {
+    if (archive) {
+      if (!table_->findarchive(name)) addedarchives_.emplace(name, entry);
+    } else if (!table_->findfile(name)) {
+      files_.emplace(trimmedname(name), entry);
+    }
+    return;
+  }
   if (archive && archivesindexed_) archives_.emplace(name, entry);
+}
+
+void LogView::names(const std::function<void(std::string_view)>& visit) const {
+  if (table_) {
+    for (const LogEntry& e : table_->entries) visit(table_->text(e.name, e.namelength));
+    return;
+  }
+  for (XmlNode* n = tree_ ? tree_->first : nullptr; n; n = n->next) {
+    if (const char* name = xmlpathval(n, "name")) visit(name);
+  }
 }
 
 }  // namespace trosk

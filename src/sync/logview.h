@@ -1,8 +1,8 @@
 // A project log as the comparison reads it, whether it was read as a tree
-// (which the run may rewrite) or as a table (only read): its entries in
-// document order, the entries of the working directory found by name, and
-// the values the comparison asks for. The comparison walks one view; only
-// the view knows which of the two it holds.
+// (which the run may rewrite) or as a table (only read, or with the tree it
+// was read with to rewrite): its entries in document order, the entries of
+// the working directory found by name, and the values the comparison asks
+// for. The comparison walks one view; only the view knows which it holds.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +34,9 @@ class LogView {
   // A view of the log element `tree` (null: no log), or of a table.
   LogView(RunContext& rc, XmlNode* tree) : rc_(rc), tree_(tree) {}
   LogView(RunContext& rc, const LogTable& table) : rc_(rc), table_(&table) {}
+  // A table read with kReadEdit, whose entries are rewritten in `tree`.
+  LogView(RunContext& rc, const LogTable& table, XmlNode* tree)
+      : rc_(rc), tree_(tree), table_(&table) {}
 
   XmlNode* tree() const { return tree_; }
   bool tabled() const { return table_ != nullptr; }
@@ -55,15 +58,21 @@ class LogView {
   bool find(const char* name, bool archive, LogItem* found);
   // The tree has a new or rewritten `entry` of that name: lookups find it.
   void wrote(const char* name, bool archive, XmlNode* entry);
+  // Hands the name of each entry (of a tree: each child with a name) to `visit`.
+  void names(const std::function<void(std::string_view)>& visit) const;
 
  private:
   void indexarchives();
+  void readnode(LogItem* found);  // the stats and status of found->node
+  bool findwritten(const char* name, bool archive, LogItem* found);
 
   RunContext& rc_;
   XmlNode* tree_ = nullptr;
   const LogTable* table_ = nullptr;
   bool archivesindexed_ = false;
   std::unordered_map<std::string, XmlNode*> archives_;  // a tree's archive entries by name
+  // Entries a table lacked that its tree has now, by the name a lookup seeks.
+  std::unordered_map<std::string, XmlNode*> files_, addedarchives_;
 };
 
 }  // namespace trosk

@@ -131,11 +131,19 @@ bool listsonly(const Sync& s, int flags) {
          s.rc.verboseLevel == 0;
 }
 
+// An upload rewrites a few entries of the two logs it reads: read as
+// tables, each keeps the entries it leaves alone as their text, and is
+// written back from it (a log not exactly as written is read as a tree).
+bool editsonly(const Sync& s, int flags) {
+  return isupload(s.project.entry, flags) && s.rc.verboseLevel == 0;
+}
+
 // A log read as a table has its files measured ahead, from its text, while
 // the table is read and the host's log after it.
 void readlocallog(Sync& s, LogDoc& local, int flags, std::unique_ptr<StatAhead>& ahead) {
   auto measure = [&ahead](std::string_view text) { ahead = std::make_unique<StatAhead>(text); };
-  if (local.load(s.rc, s.localname, listsonly(s, flags) ? kReadIndex : 0, measure) < 0)
+  int table = listsonly(s, flags) ? kReadIndex : editsonly(s, flags) ? kReadIndex | kReadEdit : 0;
+  if (local.load(s.rc, s.localname, table, measure) < 0)
     errormsg(s.rc, "error reading file: %s", s.localname);
   if (!local.tabled) ahead.reset();
   char host[kPathSize];
@@ -314,7 +322,7 @@ int dump(Sync& s, const std::string& path) {
 // the host it writes, puts right what an interrupted writer left, and
 // compares each file with the host log of the version the working directory
 // has, so that it never sends back a file that only changed on the host.
-int upload(Sync& s, LogDoc& local, int flags) {
+int upload(Sync& s, LogDoc& local, StatAhead* ahead, int flags) {
   RunContext& rc = s.rc;
   const std::string& root = s.project.hostroot;
   std::string projectdir = trosk::projectdir(root, s.paths, s.project);
@@ -323,10 +331,12 @@ int upload(Sync& s, LogDoc& local, int flags) {
   Remote direct{root.c_str(), 0, nullptr, nullptr, nullptr};
   std::string path = hostlogpath(s, s.wantS);
   LogDoc hostlog;
-  if (hostlog.fetch(rc, direct, path.c_str(), 0, s.signer) < 0)
+  int table = editsonly(s, flags) ? kReadEntries | kReadEdit : 0;
+  if (hostlog.fetch(rc, direct, path.c_str(), table, s.signer) < 0)
     causederror(rc, "Error reading remote log file: %s", path.c_str());
   std::string versiondir = root + "/" + s.paths.versionPath;
-  repairversion(rc, projectdir, versiondir, s.name(), s.wantV, hostlog.top());
+  PublishedLog published = hostlog.tabled ? publishedof(hostlog.table) : publishedof(hostlog.top());
+  repairversion(rc, projectdir, versiondir, s.name(), s.wantV, &published);
   // Only read: a table serves.
   LogDoc base;
   bool based = false;
@@ -338,6 +348,11 @@ int upload(Sync& s, LogDoc& local, int flags) {
   CompareRequest q = request(s, s.wantV, s.wantS, flags);
   q.remote = hostlog.top();
   q.local = local.top();
+  if (hostlog.tabled) q.remotetable = &hostlog.table;
+  if (local.tabled) {
+    q.localtable = &local.table;
+    q.ahead = ahead;
+  }
   q.host = &direct;
   q.base = based ? &base : nullptr;
   Outcome outcome;
@@ -437,7 +452,7 @@ int syncproject(Run& run, ProjectRun& project, int flags, int version, int subve
   setversionpath(s.paths, project, s.wantV);
   std::string path = hostlogpath(s, s.wantS);
   if (flags & CMD_DISPLAY) return dump(s, path);
-  if (isupload(entry, flags)) return upload(s, local, flags);
+  if (isupload(entry, flags)) return upload(s, local, ahead.get(), flags);
   return comparewanted(s, local, ahead.get(), flags, path);
 }
 

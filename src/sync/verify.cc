@@ -52,8 +52,8 @@ struct Compare {
   Compare(RunContext& c, const CompareRequest& q)
       : rc(c), request(q), project(*q.project), entry(q.project->entry), paths(*q.paths),
         version(q.version), subversion(q.subversion), flags(q.flags),
-        remote(q.remotetable ? LogView(c, *q.remotetable) : LogView(c, q.remote)),
-        local(q.localtable ? LogView(c, *q.localtable) : LogView(c, q.local)),
+        remote(q.remotetable ? LogView(c, *q.remotetable, q.remote) : LogView(c, q.remote)),
+        local(q.localtable ? LogView(c, *q.localtable, q.local) : LogView(c, q.local)),
         localname(q.localname) {}
 
   RunContext& rc;
@@ -650,13 +650,11 @@ bool logbehind(const Compare& r) {
 // Removes what a killed run left in the directories this one writes.
 void removeleftovers(Compare& r) {
   std::unordered_set<std::string> dirs{""};
-  for (XmlNode* n = r.remote.tree()->first; n; n = n->next) {
-    const char* name = xmlpathval(n, "name");
-    if (!name || checkrelpath(name) < 0) continue;
-    std::string_view path(name);
+  r.remote.names([&dirs](std::string_view path) {
+    if (checkrelpath(std::string(path).c_str()) < 0) return;
     std::size_t slash = path.find_last_of("/\\");
     if (slash != std::string_view::npos) dirs.emplace(path.substr(0, slash));
-  }
+  });
   for (const std::string& dir : dirs) {
     removetemps(dir, false);
     removetemps(dir.empty() ? kBackupDir : std::string(kBackupDir) + "/" + dir, false);

@@ -30,7 +30,9 @@ struct CompareRequest {
   int flags = 0;
   XmlNode* remote = nullptr;  // the logs as trees ...
   XmlNode* local = nullptr;
-  const LogTable* remotetable = nullptr;  // ... or as tables (a status run only)
+  // ... or as tables: a status run's, or tables read with kReadEdit, whose
+  // trees (above) are rewritten.
+  const LogTable* remotetable = nullptr;
   const LogTable* localtable = nullptr;
   const char* localname = nullptr;  // the local log's file name
   // Files are read from `host` when given, else from the project's host;

@@ -146,6 +146,16 @@ XmlNode* xmladdval(XmlNode* parent, const char* name, const char* value, int typ
   return node;
 }
 
+XmlNode* xmlverbatim(XmlNode* parent, const char* name, std::string_view text) {
+  XmlNode* node = xmlnode(parent, name);
+  if (!node) return nullptr;
+  node->type = kXmlElement;
+  node->value = const_cast<char*>(text.data());
+  node->vallen = static_cast<int32_t>(text.size());
+  node->flags |= kXmlValueInText | kXmlVerbatim;
+  return node;
+}
+
 int32_t xml_val(XmlNode* node, const char* value) { return setvalue(node, value); }
 
 const char* xmlval(const XmlNode* node) {
@@ -176,6 +186,10 @@ int xmlfree(XmlNode* node, int flags) {
 
 int xmlfreekids(XmlNode* node) {
   if (!node) return 0;
+  if (node->flags & kXmlVerbatim) {
+    dropvalue(node);
+    node->flags &= static_cast<uint16_t>(~kXmlVerbatim);
+  }
   xmlfree(node->first, kXmlFreeSiblings);
   node->first = nullptr;
   node->last = nullptr;

@@ -24,6 +24,10 @@ inline constexpr int16_t kXmlCdata = 4;
 inline constexpr uint16_t kXmlValueInText = 1;  // value lies in a document text
 inline constexpr uint16_t kXmlValueOwned = 2;   // value is a copy the node owns
 inline constexpr uint16_t kXmlNameOwned = 4;    // name is a copy the node owns
+// An element whose children stand as the text that writes them (its value,
+// in a document text): a log read to be changed keeps the entries it does
+// not change that way; the text goes when children are given to it.
+inline constexpr uint16_t kXmlVerbatim = 8;
 
 // xmlfree flags.
 inline constexpr int kXmlFreeSiblings = 1;
@@ -68,6 +72,10 @@ struct XmlNode {
 XmlNode* xmlnode(XmlNode* parent, const char* name);
 // xmlnode, then a copied value (when non-empty) and the type. Returns the node.
 XmlNode* xmladdval(XmlNode* parent, const char* name, const char* value, int type);
+// Appends an element named `name` whose indented form, as written at the
+// first level below the document element, is `text` (which must outlive
+// it). Returns the node.
+XmlNode* xmlverbatim(XmlNode* parent, const char* name, std::string_view text);
 // Replaces the value with a copy of `value`. Returns the new length (0 when empty).
 int32_t xml_val(XmlNode* node, const char* value);
 // The value as a NUL-terminated text ("" when none), valid until the next
@@ -81,7 +89,8 @@ bool xmlisnamed(const XmlNode* node, std::string_view name);
 // Frees the node with its descendants (kXmlFreeSiblings: and its following
 // siblings; kXmlFreeUnlink: take it out of its parent first). Returns 0.
 int xmlfree(XmlNode* node, int flags);
-// Frees all children of the node. Returns 0.
+// Frees all children of the node (and the text a verbatim element stands
+// for). Returns 0.
 int xmlfreekids(XmlNode* node);
 // A number that changes whenever the tree of `member` gains or loses a
 // node; lookups use it to know that a remembered position is still valid.

@@ -129,6 +129,10 @@ void savetree(RunContext& rc, FILE* stream, XmlNode* node, int level) {
       node, level,
       [&](XmlNode* n, int lv) {
         if (rc.verboseLevel != 0) tracenode(rc, n, lv, indent(lv));
+        if (n->flags & kXmlVerbatim) {
+          out.put(xmlvalueview(n));
+          return false;
+        }
         out.put(indent(lv));
         out.put("<");
         out.put(nameof(n));
@@ -154,6 +158,10 @@ void compact(Out& out, XmlNode* node) {
   walktree(
       node, 0,
       [&](XmlNode* n, int) {
+        if (n->flags & kXmlVerbatim) {
+          out.put(xmlvalueview(n));  // only ever written indented
+          return false;
+        }
         if (n->type == kXmlCdata) {
           putcdata(out, xmlvalueview(n));
           return false;

@@ -9,10 +9,12 @@
 
 #include "core/strutil.h"
 #include "repo/projectlog.h"
+#include "repo/sharedbase.h"
 #include "testing/testing.h"
 #include "xml/xmlfind.h"
 #include "xml/xmlparse.h"
 #include "xml/xmlvalues.h"
+#include "xml/xmlwrite.h"
 
 namespace trosk {
 namespace {
@@ -242,6 +244,60 @@ TEST(LogTable, WrittenLayoutReadsAsTheTreeReadsIt) {
       if (got == 1) ASSERT_EQ(dump(read), dump(reference));
     }
   }
+}
+
+// The indented text of a tree, as a log file gets it.
+std::string saved(RunContext& rc, XmlNode* root) {
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  FILE* stream = open_memstream(&buffer, &size);
+  xmlsave(rc, nullptr, stream, root, 0);
+  std::fclose(stream);
+  std::string text(buffer, size);
+  std::free(buffer);
+  return text;
+}
+
+// The changes an upload makes, on a tree: the first entry rewritten, one
+// entry added, the values set.
+void change(RunContext& rc, XmlNode* root, XmlNode* first) {
+  FileStats stats;
+  stats.size = 12;
+  stats.date = 20260102;
+  if (first) addfilenode(rc, root, first, stats, "n1", "n1_v2", 0);
+  addfilenode(rc, root, nullptr, stats, "added", nullptr, 1);  // "modified"
+  switchshared(root, 3);
+  setchildint(root, "subversion", 7);
+}
+
+TEST(LogTable, LogReadToChangeWritesAsItsTreeWrites) {
+  QuietContext ctx;
+  std::mt19937 rng(5);
+  int edited = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::string random = writtenlog(rng), parsed = random;
+    XmlTree whole(xmlparsetext(ctx.rc, parsed.data()));
+    if (!whole || !whole->name) continue;
+    // The random text is mostly not as the system writes it; the text
+    // written from its tree is.
+    for (std::string text : {random, saved(ctx.rc, whole.get())}) {
+      SCOPED_TRACE(text);
+      LogTable table;
+      std::string kept = text, copy = text;
+      if (readlogtable(ctx.rc, kept.data(), kReadEntries | kReadIndex | kReadEdit, table) != 1) continue;
+      ASSERT_EQ(kept, text);  // left as it is: the tree's entries lie in it
+      XmlTree tree(xmlparsetext(ctx.rc, copy.data()));
+      ASSERT_EQ(saved(ctx.rc, table.tree.get()), text);
+      ASSERT_EQ(saved(ctx.rc, tree.get()), text);
+      XmlNode* first = nullptr;
+      if (!table.entries.empty()) first = xmlnthkid(tree.get(), static_cast<int>(table.entries[0].position) + 1);
+      change(ctx.rc, table.tree.get(), table.entrynodes.empty() ? nullptr : table.entrynodes[0]);
+      change(ctx.rc, tree.get(), first);
+      ASSERT_EQ(saved(ctx.rc, table.tree.get()), saved(ctx.rc, tree.get()));
+      ++edited;
+    }
+  }
+  EXPECT_GT(edited, 300);
 }
 
 }  // namespace
