@@ -83,6 +83,7 @@ PY
 results=()
 record() { results+=("$1|$2|$3|$4|$5"); }
 report() {
+  [ ${#results[@]} -gt 0 ] || return 0
   printf '%s\n' "${results[@]}" | python3 -c '
 import statistics, sys
 rows = {}
