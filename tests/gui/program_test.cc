@@ -110,7 +110,9 @@ class ProgramTest : public QObject {
     clock.start(5);
     QVERIFY(bench.run("status"));
     QVERIFY2(shown.size() >= 50, qPrintable(QString::number(shown.size())));
-    QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
+    // A command run on the GUI thread would leave no tick while the button
+    // is disabled; how many there are depends on how quick the status is.
+    QVERIFY2(ticks >= 1, qPrintable(QString::number(ticks)));
     QVERIFY2(longest < 1000, qPrintable(QString::number(longest)));
     QCOMPARE(bench.window.files().rowCount(), kManyFiles);
     QCOMPARE(bench.find<QTableView>("files")->model()->rowCount(), kManyFiles);
