@@ -150,9 +150,8 @@ void Reader::file(XmlNode* entry) {
   for (const XmlNode* c = entry->first; c; c = c->next) {
     if (!xmlisnamed(c, "name")) continue;
     // Blanks and line ends after a stored name are not part of it.
-    std::string_view name = xmlvalueview(c);
-    while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.remove_suffix(1);
-    if (LogRecord* record = table.files.add(name)) *record = recordof(rc, entry);
+    if (LogRecord* record = table.files.add(trimmedname(xmlvalueview(c))))
+      *record = recordof(rc, entry);
     return;
   }
 }
@@ -401,9 +400,7 @@ struct PlainReader {
     if (!namedas(child.name, "file")) return;
     for (const Field& f : child.fields) {
       if (!namedas(f.name, "name")) continue;
-      std::string_view name = f.value;
-      while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.remove_suffix(1);
-      if (LogRecord* record = table.files.add(name)) {
+      if (LogRecord* record = table.files.add(trimmedname(f.value))) {
         *record = recordof(child);
         if (tree) table.filenodes.push_back(node);
       }
@@ -492,9 +489,7 @@ void NameIndex::place(uint32_t index) {
 }
 
 const NameIndex::Named* LogTable::findfile(const char* name) const {
-  std::string_view sought(name);
-  while (!sought.empty() && static_cast<unsigned char>(sought.back()) <= ' ') sought.remove_suffix(1);
-  return files.find(sought);
+  return files.find(trimmedname(name));
 }
 
 const NameIndex::Named* LogTable::findarchive(const char* name) const {

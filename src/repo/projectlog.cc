@@ -24,16 +24,9 @@ namespace {
 
 constexpr std::size_t kNumberText = 31;
 
-// Blanks (and the line end and indentation that a long value brings back
-// from the writer) at the end of a stored name are not part of it.
-std::string_view trimmed(std::string_view name) {
-  while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.remove_suffix(1);
-  return name;
-}
-
 // A value without the blanks and line ends a writer may put around it.
 std::string_view stripped(std::string_view text) {
-  text = trimmed(text);
+  text = trimmedname(text);
   while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
   return text;
 }
@@ -42,7 +35,7 @@ std::string_view stripped(std::string_view text) {
 bool entryname(const XmlNode* entry, std::string_view* name) {
   for (const XmlNode* c = entry->first; c; c = c->next) {
     if (xmlisnamed(c, "name")) {
-      *name = trimmed(xmlvalueview(c));
+      *name = trimmedname(xmlvalueview(c));
       return true;
     }
   }
@@ -255,7 +248,7 @@ int noderef(const XmlNode* node) {
 XmlNode* findfilenode(RunContext& rc, XmlNode* root, const char* name) {
   if (!root || !name) return nullptr;
   int32_t start = timerread(rc);
-  std::string_view sought = trimmed(name);
+  std::string_view sought = trimmedname(name);
   uint64_t h = NameTable::hashof(sought);
   LogIndex* index = &indexof(root);
   XmlNode* found = nullptr;
@@ -322,7 +315,7 @@ XmlNode* addfilenode(RunContext& rc, XmlNode* root, XmlNode* existing, const Fil
   bool fresh = known && current(root, *known);
   if (existing) {
     std::string_view old;
-    renamed = !entryname(existing, &old) || old != trimmed(name);
+    renamed = !entryname(existing, &old) || old != trimmedname(name);
     xmlfreekids(existing);
   } else {
     entry = xmlnode(root, (flags & kEntryArchive) ? "archive" : "file");
@@ -352,6 +345,11 @@ XmlNode* addfilenode(RunContext& rc, XmlNode* root, XmlNode* existing, const Fil
   }
   timerlog(rc, kTimeAddfilenode, start, "addfilenode");
   return entry;
+}
+
+std::string_view trimmedname(std::string_view name) {
+  while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ') name.remove_suffix(1);
+  return name;
 }
 
 }  // namespace trosk

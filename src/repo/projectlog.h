@@ -19,6 +19,10 @@ inline constexpr int kEntryStatusMask = 0x1F;
 inline constexpr int kEntryNoStats = 0x002;
 inline constexpr int kEntryArchive = 0x400;
 
+// A stored name as lookups take it: blanks (and the line end and
+// indentation that a long value brings back from the writer) at its end
+// are not part of it.
+std::string_view trimmedname(std::string_view name);
 // The "file" entry whose "name" is exactly `name` (trailing blanks of a
 // stored name ignored), or null. "archive" entries are never returned.
 // Average O(1) through an index kept per log tree.

@@ -36,13 +36,6 @@ bool haschild(const XmlNode* entry, const char* name) {
   return false;
 }
 
-// A name as the file lookup seeks it: without the blanks and line ends after it.
-std::string_view trimmedname(const char* name) {
-  std::string_view sought(name);
-  while (!sought.empty() && static_cast<unsigned char>(sought.back()) <= ' ') sought.remove_suffix(1);
-  return sought;
-}
-
 uint8_t exactkind(const char* word) {
   return std::strcmp(word, "file") == 0 ? kLogFile : kLogArchive;
 }
@@ -160,10 +153,11 @@ bool LogView::findwritten(const char* name, bool archive, LogItem* found) {
 }
 
 void LogView::wrote(const char* name, bool archive, XmlNode* entry) {
-  if (table_ && tree_) {
+  if (table_) {
+    // Entries the table had are found through it.
     if (archive) {
-      if (!table_->findarchive(name)) addedarchives_.emplace(name, entry);
-    } else if (!table_->findfile(name)) {
+      addedarchives_.emplace(name, entry);
+    } else {
       files_.emplace(trimmedname(name), entry);
     }
     return;

@@ -33,9 +33,8 @@ class LogView {
  public:
   // A view of the log element `tree` (null: no log), or of a table.
   LogView(RunContext& rc, XmlNode* tree) : rc_(rc), tree_(tree) {}
-  LogView(RunContext& rc, const LogTable& table) : rc_(rc), table_(&table) {}
-  // A table read with kReadEdit, whose entries are rewritten in `tree`.
-  LogView(RunContext& rc, const LogTable& table, XmlNode* tree)
+  // With `tree`, a table read with kReadEdit, whose entries are rewritten there.
+  LogView(RunContext& rc, const LogTable& table, XmlNode* tree = nullptr)
       : rc_(rc), tree_(tree), table_(&table) {}
 
   XmlNode* tree() const { return tree_; }
@@ -56,7 +55,7 @@ class LogView {
   // The "file" entry called `name` (an "archive" entry with `archive`) into
   // `found`. False when there is none.
   bool find(const char* name, bool archive, LogItem* found);
-  // The tree has a new or rewritten `entry` of that name: lookups find it.
+  // The tree has a new `entry` of that name: lookups find it.
   void wrote(const char* name, bool archive, XmlNode* entry);
   // Hands the name of each entry (of a tree: each child with a name) to `visit`.
   void names(const std::function<void(std::string_view)>& visit) const;
